@@ -1,0 +1,39 @@
+# Veltaro: the two commands of the README, plus build helpers.
+#   make demo   runs the program against the built-in simulated rig and a virtual controller
+#   make test   builds and runs every test
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+
+.PHONY: all build build-asan test test-dev test-asan demo deps clean
+
+all: build
+
+deps:
+	@scripts/deps.sh build test
+
+build:
+	@scripts/deps.sh build
+	cmake --preset dev >/dev/null
+	cmake --build --preset dev -j $(JOBS)
+
+build-asan:
+	@scripts/deps.sh build
+	cmake --preset asan >/dev/null
+	cmake --build --preset asan -j $(JOBS)
+
+test-dev: deps build
+	scripts/with-session.sh ctest --preset dev -j $(JOBS)
+
+test-asan: deps build-asan
+	scripts/with-session.sh ctest --preset asan -j $(JOBS)
+
+test: test-dev test-asan
+
+demo:
+	@scripts/deps.sh build demo
+	cmake --preset dev >/dev/null
+	cmake --build --preset dev -j $(JOBS) --target veltaro veltaro-bridge
+	scripts/with-session.sh scripts/demo.sh
+
+clean:
+	rm -rf build build-asan build-win

@@ -1,0 +1,38 @@
+// Responsibilities: what the main window's logic needs of the window itself: its geometry in
+// twips, the screen's twips-per-pixel factors, the keep-above placement, closing, and showing
+// the About dialog.
+// Collaborations: shell/frm_main and shell/on_top call it; each front end (platform/qt,
+// platform/win32) implements it for its real window, tests use a fake.
+#pragma once
+
+namespace veltaro {
+
+class IWindowHost {
+public:
+    virtual ~IWindowHost() = default;
+
+    // Outer rectangle in twips (frame, title bar and menu bar included), screen coordinates.
+    virtual double left() const = 0;
+    virtual double top() const = 0;
+    virtual double width() const = 0;
+    virtual double height() const = 0;
+    virtual void setLeft(double twips) = 0;
+    virtual void setTop(double twips) = 0;
+    virtual void setHeight(double twips) = 0;
+
+    virtual double twipsPerPixelX() const = 0;
+    virtual double twipsPerPixelY() const = 0;
+
+    // Gives the window the rectangle in pixels, puts it into (topmost) or out of the
+    // always-above band, without activating it, and shows it if it is still hidden.
+    virtual void setWindowPos(bool topmost, int x, int y, int cx, int cy) = 0;
+
+    // Closes the main window; the front end runs Form_Unload as the window closes.
+    virtual void close() = 0;
+
+    // Shows the one About dialog modeless and without owner, loading it first when it is not
+    // loaded; an open dialog is shown again.
+    virtual void showAbout() = 0;
+};
+
+} // namespace veltaro

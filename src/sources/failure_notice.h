@@ -1,0 +1,30 @@
+// Tells the user about a failure that keeps happening, once per distinct cause: the same cause
+// again stays quiet until a success clears it.
+#pragma once
+
+#include "platform/dialogs.h"
+
+#include <string>
+
+namespace veltaro {
+
+class FailureNotice {
+public:
+    FailureNotice(IDialogs& dialogs, std::string caption)
+        : dialogs_(dialogs), caption_(std::move(caption)) {}
+
+    void report(const std::string& text) {
+        if (text == shown_)
+            return;
+        shown_ = text; // set first: the message box may let other handlers run meanwhile
+        dialogs_.messageBox(text, caption_);
+    }
+    void clear() { shown_.clear(); }
+
+private:
+    IDialogs& dialogs_;
+    std::string caption_;
+    std::string shown_;
+};
+
+} // namespace veltaro
