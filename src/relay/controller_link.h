@@ -32,11 +32,12 @@ public:
     // Selection handling of Combo18.
     void Combo18_Click();
 
+    // The message for a port that cannot be opened.
+    void notAvailable(const std::string& portText);
+
     std::string SelectedPort;
 
 private:
-    void notAvailable(const std::string& portText);
-
     ISerialPort& port_;
     ComboBox& combo_;
     IDialogs& dialogs_;

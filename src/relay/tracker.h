@@ -30,6 +30,8 @@ public:
     std::int32_t LastSentKHz = 0;
     std::string FreqMHzText;
     std::string FreqKHzDigits;
+    // Relays completed without a failing output.
+    std::uint64_t Relays = 0;
 
 private:
     void apply(std::int32_t newKHz, double mhz);

@@ -20,6 +20,7 @@
 #include "sources/failure_notice.h"
 #include "sources/trx_source.h"
 
+#include <optional>
 #include <string>
 
 namespace veltaro {
@@ -90,10 +91,13 @@ public:
 
 private:
     std::string readKey(const char* key);
+    void writeKey(const char* key, const std::string& value);
     std::int16_t readBoxState(const char* key);
+    std::optional<float> readPosition(const char* key);
 
     MainPlatform p_;
     FailureNotice fileNotice_;
+    FailureNotice settingsNotice_;
     ControllerLink link_;
     FrequencyFile file_;
     Tracker tracker_;

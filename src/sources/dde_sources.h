@@ -51,6 +51,6 @@ private:
 
 // Runs a tracker entry and meets its failure: a file error is told once per cause (the display
 // has already been refreshed), a reading that is not a number or out of range is dropped.
-void RunTrackerStep(const std::function<void()>& step, FailureNotice& fileNotice);
+void RunTrackerStep(const std::function<void()>& step, FailureNotice& fileNotice, Tracker& tracker);
 
 } // namespace veltaro

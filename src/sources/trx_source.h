@@ -22,8 +22,8 @@ public:
     void CheckTRX_Click();
     void Timer1_Timer();
 
-    // Whether a tick has anything to do: the timer runs and a TRX object is held.
-    bool polling() const { return timer1_.enabled() && TRX != nullptr; }
+    // Whether a tick has anything to do: the timer runs, the box is ticked, an object is held.
+    bool polling() const { return timer1_.enabled() && TRX != nullptr && trx_.value() == 1; }
 
     std::unique_ptr<ITrxServer> TrxServer;
     std::unique_ptr<ITrxObject> TRX;

@@ -1,0 +1,153 @@
+#include "platform/errors.h"
+#include "relay/convert.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+using namespace veltaro;
+
+namespace {
+const NumberFormat dot{'.'};
+const NumberFormat comma{','};
+} // namespace
+
+TEST(Convert, ParsesRegionalNumbersWithBlanksAround) {
+    struct Case {
+        const char* text;
+        NumberFormat fmt;
+        double value;
+    } cases[] = {
+        {"14074", dot, 14074},
+        {"  14074  ", dot, 14074},
+        {"\t14074.6", dot, 14074.6},
+        {"14074,6", comma, 14074.6},
+        {"-60", dot, -60},
+        {"+7", dot, 7},
+        {".5", dot, 0.5},
+        {"5.", dot, 5},
+        {"1E7", dot, 1e7},
+        {"1.5e-3", dot, 0.0015},
+    };
+    for (const auto& c : cases)
+        EXPECT_DOUBLE_EQ(parseNumber(c.text, c.fmt), c.value) << c.text;
+}
+
+TEST(Convert, RejectsTextThatIsNotANumber) {
+    for (const char* text : {"", "   ", "abc", "14074abc", "14 074", "1e", "-", ".", "14.074"}) {
+        // "14.074" is not a number where the separator is ","
+        EXPECT_THROW(parseNumber(text, comma), ConversionError) << '"' << text << '"';
+    }
+    EXPECT_THROW(parseNumber("14,074", dot), ConversionError);
+    EXPECT_THROW(parseNumber("1e999", dot), OverflowError);
+}
+
+TEST(Convert, RoundsHalvesToEvenAndChecksRange) {
+    struct Case {
+        double v;
+        std::int32_t r;
+    } cases[] = {{14074.5, 14074},
+                 {14075.5, 14076},
+                 {14074.6, 14075},
+                 {-2.5, -2},
+                 {-3.5, -4},
+                 {0.5, 0},
+                 {1.5, 2},
+                 {2147483647.4, 2147483647},
+                 {-2147483648.4, -2147483647 - 1}};
+    for (const auto& c : cases)
+        EXPECT_EQ(roundToInt32(c.v), c.r) << c.v;
+    EXPECT_THROW(roundToInt32(2147483647.5), OverflowError);
+    EXPECT_THROW(roundToInt32(-2147483648.6), OverflowError);
+    EXPECT_THROW(roundToInt32(1.0 / 0.0), OverflowError);
+    EXPECT_EQ(roundToInt16(32767.4), 32767);
+    EXPECT_EQ(roundToInt16(-32768.5), -32768);
+    EXPECT_THROW(roundToInt16(32767.5), OverflowError);
+    EXPECT_THROW(roundToInt16(-32768.6), OverflowError);
+    EXPECT_EQ(textToInt16(" 1 ", dot), 1);
+}
+
+TEST(Convert, FloorsKHzFromMHzInDoublePrecision) {
+    EXPECT_EQ(floorKHzFromMHz(14.0746), 14074);
+    EXPECT_EQ(floorKHzFromMHz(50313000 / 1000000.0), 50313);
+    EXPECT_EQ(floorKHzFromMHz(-0.0005), -1);
+    EXPECT_EQ(floorKHzFromMHz(2147483.6469), 2147483646);
+    EXPECT_THROW(floorKHzFromMHz(2147483.648), OverflowError);
+    EXPECT_THROW(floorKHzFromMHz(-2147483.649), OverflowError);
+}
+
+TEST(Convert, SubtractionOverflowIsAnError) {
+    EXPECT_EQ(checkedSub(14084, 14074), 10);
+    EXPECT_EQ(checkedSub(0, 2147483647), -2147483647);
+    EXPECT_THROW(checkedSub(-2, 2147483647), OverflowError);
+    EXPECT_THROW(checkedSub(2147483647, -1), OverflowError);
+}
+
+TEST(Convert, FormatsMHzText) {
+    struct Case {
+        double mhz;
+        NumberFormat fmt;
+        const char* text;
+    } cases[] = {
+        {7.074, dot, "07.074000"},    {14.074, dot, "14.074000"}, {10.0, dot, "10.000000"},
+        {9.999, dot, "09.999000"},    {100.0, dot, "100.00000"},  {144.174, dot, "144.17400"},
+        {0.5, dot, "0.500000"},       {0.0, dot, "0.000000"},     {14.0746, dot, "14.074600"},
+        {14.074, comma, "14,074000"}, {0.5, comma, "0,500000"},   {999.99999, dot, "999.99999"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(formatMHzText(c.mhz, c.fmt), c.text) << c.mhz;
+}
+
+TEST(Convert, FormatsKHzDigitsAndDecimalTexts) {
+    EXPECT_EQ(formatKHzDigits(14074), "00014074");
+    EXPECT_EQ(formatKHzDigits(0), "00000000");
+    EXPECT_EQ(formatKHzDigits(144174), "00144174");
+    EXPECT_EQ(formatKHzDigits(123456789), "123456789");
+
+    EXPECT_EQ(formatDecimal15(14074000 / 1000000.0, dot), "14.074");
+    EXPECT_EQ(formatDecimal15(7.0, dot), "7");
+    EXPECT_EQ(formatDecimal15(0.0, dot), "0");
+    EXPECT_EQ(formatDecimal15(14.074, comma), "14,074");
+    EXPECT_EQ(formatDecimal15(0.1 + 0.2, dot), "0.3");
+    // What is written is read back to the same kHz.
+    for (double hz : {1.0, 1800000.0, 14074000.0, 50313000.0, 1296000000.0}) {
+        const double mhz = hz / 1000000.0;
+        EXPECT_EQ(floorKHzFromMHz(parseNumber(formatDecimal15(mhz, comma), comma)),
+                  floorKHzFromMHz(mhz))
+            << hz;
+    }
+
+    EXPECT_EQ(formatSingle(-60.0f, dot), "-60");
+    EXPECT_EQ(formatSingle(1200.0f, dot), "1200");
+    EXPECT_EQ(formatSingle(12.5f, comma), "12,5");
+    EXPECT_EQ(formatSingle(1234567.0f, dot), "1234567");
+}
+
+TEST(Convert, ReadsTheLeadingNumberOfAText) {
+    struct Case {
+        const char* text;
+        double value;
+    } cases[] = {
+        {"14074000", 14074000},
+        {"  14 074 000", 14074000},
+        {"1e7", 1e7},
+        {"&H1F", 31},
+        {"&o17", 15},
+        {"abc", 0},
+        {"", 0},
+        {"-12.5xyz", -12.5},
+        {"\n14074000\n", 14074000},
+        {"14074000 Hz", 14074000},
+        {"3.5.6", 3.5},
+        {"12e", 12},
+        {"+5", 5},
+        {"&Hxyz", 0},
+        {"&", 0},
+        {"1,5", 1},
+    };
+    for (const auto& c : cases)
+        EXPECT_DOUBLE_EQ(leadingNumber(c.text), c.value) << '"' << c.text << '"';
+    EXPECT_THROW(leadingNumber("1e999"), OverflowError);
+    EXPECT_THROW(leadingNumber(std::string(400, '9')), OverflowError);
+}
