@@ -1,0 +1,135 @@
+// Test support: a private D-Bus daemon per test program, child processes that are always
+// stopped, and bounded waits that keep the Qt event loop running.
+#pragma once
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProcess>
+#include <QTimer>
+
+#include <csignal>
+#include <functional>
+#include <memory>
+
+namespace testing_support {
+
+// Runs the event loop until pred() holds or ms pass; returns pred().
+inline bool waitUntil(const std::function<bool()>& pred, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!pred()) {
+        if (clock.elapsed() >= ms)
+            return pred();
+        QEventLoop loop;
+        QTimer::singleShot(2, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+// Runs the event loop for ms.
+inline void spin(int ms) {
+    waitUntil([] { return false; }, ms);
+}
+
+// A dbus-daemon of our own, so that tests never meet other programs' names.
+class PrivateBus {
+public:
+    PrivateBus() {
+        daemon_.setProgram(QStringLiteral("dbus-daemon"));
+        daemon_.setArguments({QStringLiteral("--session"), QStringLiteral("--nofork"),
+                              QStringLiteral("--print-address")});
+        daemon_.setProcessChannelMode(QProcess::SeparateChannels);
+        daemon_.start();
+        if (!daemon_.waitForStarted(5000))
+            return;
+        QElapsedTimer t;
+        t.start();
+        while (!daemon_.canReadLine() && t.elapsed() < 5000)
+            daemon_.waitForReadyRead(100);
+        address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
+    }
+    ~PrivateBus() {
+        QDBusConnection::disconnectFromBus(QStringLiteral("private-test-bus"));
+        daemon_.kill();
+        daemon_.waitForFinished(5000);
+    }
+    const QString& address() const { return address_; }
+    QDBusConnection connection() const {
+        return QDBusConnection::connectToBus(address_, QStringLiteral("private-test-bus"));
+    }
+    QProcessEnvironment environment() const {
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address_);
+        return env;
+    }
+    bool hasOwner(const QString& name) const {
+        return connection().interface()->isServiceRegistered(name).value();
+    }
+
+private:
+    QProcess daemon_;
+    QString address_;
+};
+
+// A child process that is killed (and continued, if stopped) when the test ends.
+class Child {
+public:
+    Child(const QString& program, const QStringList& args, const QProcessEnvironment& env) {
+        p_.setProgram(program);
+        p_.setArguments(args);
+        p_.setProcessEnvironment(env);
+        p_.start();
+        p_.waitForStarted(5000);
+    }
+    ~Child() { stop(); }
+    void stop() {
+        if (p_.state() == QProcess::NotRunning)
+            return;
+        ::kill(static_cast<pid_t>(p_.processId()), SIGCONT);
+        p_.kill();
+        p_.waitForFinished(5000);
+    }
+    void signal(int signo) { ::kill(static_cast<pid_t>(p_.processId()), signo); }
+    // Waits (event loop running) for a line on standard output; false after ms.
+    bool waitForLine(const QString& line, int ms) {
+        return waitUntil(
+            [&] {
+                while (p_.canReadLine()) {
+                    const QString l = QString::fromUtf8(p_.readLine()).trimmed();
+                    seen_ << l;
+                    if (l == line)
+                        return true;
+                }
+                return false;
+            },
+            ms);
+    }
+    // Every stdout line read so far plus whatever is waiting now.
+    QStringList lines() {
+        while (p_.canReadLine())
+            seen_ << QString::fromUtf8(p_.readLine()).trimmed();
+        return seen_;
+    }
+    void send(const QString& line) {
+        p_.write((line + QLatin1Char('\n')).toUtf8());
+        p_.waitForBytesWritten(1000);
+    }
+    // Sends a command to a test server and waits for its "done".
+    bool command(const QString& line, int ms = 3000) {
+        const auto done = [this] { return lines().count(QStringLiteral("done")); };
+        const auto before = done();
+        send(line);
+        return waitUntil([&] { return done() > before; }, ms);
+    }
+    QProcess& process() { return p_; }
+
+private:
+    QProcess p_;
+    QStringList seen_;
+};
+
+} // namespace testing_support
