@@ -1,0 +1,63 @@
+// Responsibilities: the small Windows services: PEGASUS.OUT and the ordinary-file test
+// (Win32FileSystem), message boxes (Win32Dialogs), starting a program (Win32Launcher), WinHelp
+// (Win32Help), Sleep (Win32System) and the user's decimal separator (numberFormatFromLocale).
+// Collaborations: the front end creates them and hands them to frmMain and frmAbout.
+#pragma once
+
+#include "platform/dialogs.h"
+#include "platform/file_system.h"
+#include "platform/launcher.h"
+#include "platform/system.h"
+
+#include <string>
+
+namespace veltaro::win32 {
+
+class Win32FileSystem : public IFileSystem {
+public:
+    // folder: where inProgramFolder puts files; empty means the folder of the running exe.
+    explicit Win32FileSystem(std::string folder = {});
+    std::string inProgramFolder(const std::string& fileName) const override;
+    // Writes a sibling file and renames it over the target; when another program holds the
+    // target open so that it cannot be replaced, rewrites it in place instead.
+    void writeFile(const std::string& path, const std::string& bytes) override;
+    bool isOrdinaryFile(const std::string& path) const override;
+
+    static std::string exeFolder();
+
+private:
+    std::string folder_;
+};
+
+class Win32Dialogs : public IDialogs {
+public:
+    void setOwner(void* hwnd) { owner_ = hwnd; }
+    void messageBox(const std::string& text, const std::string& caption) override;
+
+private:
+    void* owner_ = nullptr;
+};
+
+class Win32Launcher : public ILauncher {
+public:
+    void startProgram(const std::string& path) override;
+};
+
+class Win32Help : public IHelp {
+public:
+    void setOwner(void* hwnd) { owner_ = hwnd; }
+    void showHelp(int command, const std::string& file) override;
+
+private:
+    void* owner_ = nullptr;
+};
+
+class Win32System : public ISystem {
+public:
+    void Sleep(std::uint32_t milliseconds) override;
+};
+
+// The decimal separator of the user's regional settings.
+NumberFormat numberFormatFromLocale();
+
+} // namespace veltaro::win32

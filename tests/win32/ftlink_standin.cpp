@@ -1,0 +1,351 @@
+// Stand-in for TRX-Manager's automation server FTLink: an out-of-process COM server whose type
+// library (embedded as resource TYPELIB 1) carries the real class and interface ids.
+//   ftlink_standin.exe /regserver     registers the class and the type library, then ends
+//   ftlink_standin.exe /unregserver   removes both
+//   ftlink_standin.exe -Embedding     started by COM: serves until the last object is released
+// The frequency that place 246 reports is read on every call from the REG_SZ value
+// HKCU\Software\VeltaroTest\FTLink\MHz ("." decimal point); a missing value reports 14.074.
+// Every call of place 246 is counted into the REG_DWORD value Reads next to it.
+#include <windows.h>
+
+#include <ocidl.h>
+#include <oleauto.h>
+#include <olectl.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+constexpr CLSID ClsidFtLink = {
+    0xAD389A93, 0xFD1A, 0x11D1, {0x9F, 0xFC, 0x87, 0x03, 0xDD, 0x3B, 0xB1, 0x66}};
+constexpr IID IidServer = {
+    0xAD389A92, 0xFD1A, 0x11D1, {0x9F, 0xFC, 0x87, 0x03, 0xDD, 0x3B, 0xB1, 0x66}};
+constexpr IID IidTrx = {
+    0x9FC1B9EC, 0x0558, 0x11D2, {0x9F, 0xFC, 0x98, 0xD0, 0x48, 0xBD, 0xA3, 0x7B}};
+constexpr IID IidTrxEvents = {
+    0x9FC1B9ED, 0x0558, 0x11D2, {0x9F, 0xFC, 0x98, 0xD0, 0x48, 0xBD, 0xA3, 0x7B}};
+constexpr GUID LibId = {
+    0xAD389A96, 0xFD1A, 0x11D1, {0x9F, 0xFC, 0x87, 0x03, 0xDD, 0x3B, 0xB1, 0x66}};
+constexpr const char* ClsidText = "{AD389A93-FD1A-11D1-9FFC-8703DD3BB166}";
+constexpr const char* ControlKey = "Software\\VeltaroTest\\FTLink";
+
+LONG objects = 0; // live objects; the server ends when it falls to zero
+DWORD mainThread = 0;
+
+void objectGone() {
+    if (InterlockedDecrement(&objects) == 0)
+        PostThreadMessageA(mainThread, WM_QUIT, 0, 0);
+}
+
+double configuredMHz() {
+    char buf[64] = {};
+    DWORD size = sizeof buf - 1;
+    if (RegGetValueA(HKEY_CURRENT_USER, ControlKey, "MHz", RRF_RT_REG_SZ, nullptr, buf, &size) !=
+        ERROR_SUCCESS)
+        return 14.074;
+    return std::strtod(buf, nullptr);
+}
+
+void countRead() {
+    HKEY h = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, ControlKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    DWORD n = 0;
+    DWORD size = sizeof n;
+    RegQueryValueExA(h, "Reads", nullptr, nullptr, reinterpret_cast<BYTE*>(&n), &size);
+    ++n;
+    RegSetValueExA(h, "Reads", 0, REG_DWORD, reinterpret_cast<BYTE*>(&n), sizeof n);
+    RegCloseKey(h);
+}
+
+// IDispatch with no names: the client calls the entries by place.
+template <typename Base> class DispatchBase : public Base {
+public:
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+        *n = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                     UINT*) override {
+        return E_NOTIMPL;
+    }
+};
+
+// The frequency interface: places 7 to 245 are unused entries, 246 the frequency.
+#define VELTARO_R(n)                                                                               \
+    virtual HRESULT STDMETHODCALLTYPE Reserved##n() {                                              \
+        return E_NOTIMPL;                                                                          \
+    }
+#define VELTARO_R10(n)                                                                             \
+    VELTARO_R(n##0)                                                                                \
+    VELTARO_R(n##1)                                                                                \
+    VELTARO_R(n##2)                                                                                \
+    VELTARO_R(n##3)                                                                                \
+    VELTARO_R(n##4)                                                                                \
+    VELTARO_R(n##5)                                                                                \
+    VELTARO_R(n##6)                                                                                \
+    VELTARO_R(n##7)                                                                                \
+    VELTARO_R(n##8)                                                                                \
+    VELTARO_R(n##9)
+
+struct IFTRig : IDispatch {
+    VELTARO_R(7)
+    VELTARO_R(8)
+    VELTARO_R(9)
+    VELTARO_R10(1)
+    VELTARO_R10(2) VELTARO_R10(3) VELTARO_R10(4) VELTARO_R10(5) VELTARO_R10(6) VELTARO_R10(7)
+        VELTARO_R10(8) VELTARO_R10(9) VELTARO_R10(10) VELTARO_R10(11) VELTARO_R10(12)
+            VELTARO_R10(13) VELTARO_R10(14) VELTARO_R10(15) VELTARO_R10(16) VELTARO_R10(17)
+                VELTARO_R10(18) VELTARO_R10(19) VELTARO_R10(20) VELTARO_R10(21) VELTARO_R10(22)
+                    VELTARO_R10(23) VELTARO_R(240) VELTARO_R(241) VELTARO_R(242) VELTARO_R(243)
+                        VELTARO_R(244) VELTARO_R(245) virtual HRESULT STDMETHODCALLTYPE
+        get_Frequency(double* mhz) = 0;
+};
+
+struct IFTLink : IDispatch {
+    virtual HRESULT STDMETHODCALLTYPE Rig(IDispatch** rig) = 0;
+};
+
+class Rig;
+
+// The notification connection point of a Rig: keeps the sinks, never calls them.
+class RigEvents : public IConnectionPoint {
+public:
+    explicit RigEvents(Rig& rig) : rig_(rig) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IConnectionPoint)) {
+            *out = this;
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override {
+        *iid = IidTrxEvents;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer**) override;
+    HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override {
+        if (!sink || !cookie)
+            return E_POINTER;
+        if (sink_)
+            return CONNECT_E_ADVISELIMIT;
+        sink_ = sink;
+        sink_->AddRef();
+        *cookie = 1;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override {
+        if (cookie != 1 || !sink_)
+            return CONNECT_E_NOCONNECTION;
+        sink_->Release();
+        sink_ = nullptr;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
+    void drop() {
+        if (sink_)
+            sink_->Release();
+        sink_ = nullptr;
+    }
+
+private:
+    Rig& rig_;
+    IUnknown* sink_ = nullptr;
+};
+
+class Rig : public DispatchBase<IFTRig>, public IConnectionPointContainer {
+public:
+    Rig() : events_(*this) { InterlockedIncrement(&objects); }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
+            IsEqualIID(iid, IidTrx))
+            *out = static_cast<IFTRig*>(this);
+        else if (IsEqualIID(iid, IID_IConnectionPointContainer))
+            *out = static_cast<IConnectionPointContainer*>(this);
+        else {
+            *out = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG n = InterlockedDecrement(&refs_);
+        if (n == 0) {
+            events_.drop();
+            delete this;
+            objectGone();
+        }
+        return n;
+    }
+    HRESULT STDMETHODCALLTYPE get_Frequency(double* mhz) override {
+        if (!mhz)
+            return E_POINTER;
+        countRead();
+        *mhz = configuredMHz();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** cp) override {
+        if (!IsEqualIID(iid, IidTrxEvents)) {
+            *cp = nullptr;
+            return CONNECT_E_NOCONNECTION;
+        }
+        *cp = &events_;
+        AddRef();
+        return S_OK;
+    }
+
+private:
+    virtual ~Rig() = default;
+    LONG refs_ = 1;
+    RigEvents events_;
+};
+
+ULONG RigEvents::AddRef() {
+    return static_cast<IConnectionPointContainer&>(rig_).AddRef();
+}
+ULONG RigEvents::Release() {
+    return static_cast<IConnectionPointContainer&>(rig_).Release();
+}
+HRESULT RigEvents::GetConnectionPointContainer(IConnectionPointContainer** c) {
+    *c = &rig_;
+    (*c)->AddRef();
+    return S_OK;
+}
+
+class Link : public DispatchBase<IFTLink> {
+public:
+    Link() { InterlockedIncrement(&objects); }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
+            IsEqualIID(iid, IidServer)) {
+            *out = static_cast<IFTLink*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG n = InterlockedDecrement(&refs_);
+        if (n == 0) {
+            delete this;
+            objectGone();
+        }
+        return n;
+    }
+    HRESULT STDMETHODCALLTYPE Rig(IDispatch** rig) override {
+        if (!rig)
+            return E_POINTER;
+        *rig = static_cast<IFTRig*>(new class Rig);
+        return S_OK;
+    }
+
+private:
+    virtual ~Link() = default;
+    LONG refs_ = 1;
+};
+
+class Factory : public IClassFactory {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
+            *out = this;
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+        if (outer)
+            return CLASS_E_NOAGGREGATION;
+        Link* link = new Link;
+        const HRESULT hr = link->QueryInterface(iid, out);
+        link->Release();
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+};
+
+std::wstring exePathW() {
+    wchar_t buf[MAX_PATH];
+    GetModuleFileNameW(nullptr, buf, MAX_PATH);
+    return buf;
+}
+
+int registerServer() {
+    ITypeLib* lib = nullptr;
+    if (FAILED(LoadTypeLibEx(exePathW().c_str(), REGKIND_REGISTER, &lib)))
+        return 4;
+    lib->Release();
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    const std::string key = std::string("Software\\Classes\\CLSID\\") + ClsidText;
+    HKEY h = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, (key + "\\LocalServer32").c_str(), 0, nullptr, 0,
+                        KEY_ALL_ACCESS, nullptr, &h, nullptr) != ERROR_SUCCESS)
+        return 5;
+    RegSetValueExA(h, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(exe),
+                   static_cast<DWORD>(strlen(exe) + 1));
+    RegCloseKey(h);
+    return 0;
+}
+
+int unregisterServer() {
+    UnRegisterTypeLib(LibId, 1, 0, LOCALE_NEUTRAL, SYS_WIN64);
+    const std::string key = std::string("Software\\Classes\\CLSID\\") + ClsidText;
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str());
+    return 0;
+}
+
+int serve() {
+    mainThread = GetCurrentThreadId();
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
+        return 6;
+    static Factory factory;
+    DWORD cookie = 0;
+    if (FAILED(CoRegisterClassObject(ClsidFtLink, &factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
+                                     &cookie)))
+        return 7;
+    // Ends when the last object goes, or after a minute without a client at all.
+    SetTimer(nullptr, 0, 60000, nullptr);
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (msg.message == WM_TIMER && msg.hwnd == nullptr && objects == 0)
+            break;
+        DispatchMessageA(&msg);
+    }
+    CoRevokeClassObject(cookie);
+    CoUninitialize();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "/regserver" || a == "-regserver")
+            return registerServer();
+        if (a == "/unregserver" || a == "-unregserver")
+            return unregisterServer();
+    }
+    return serve();
+}
