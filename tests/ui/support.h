@@ -1,0 +1,75 @@
+// A station of fakes around the real MainWindow and frmMain, and bounded waits.
+#pragma once
+
+#include "platform/qt/about_dialog.h"
+#include "platform/qt/main_window.h"
+#include "shell/frm_main.h"
+#include "ui/fakes.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace veltaro::test {
+
+// Runs the event loop until pred holds or ms have passed; true when it holds.
+inline bool waitUntil(const std::function<bool()>& pred, int ms = 2000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!pred()) {
+        if (clock.elapsed() > ms)
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(5, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+// Lets widgets closed with WA_DeleteOnClose go.
+inline void flushDeletes() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+struct Station {
+    FakeSettings settings;
+    FakeSerial serial;
+    FakeFiles files;
+    FakeLink link;
+    FakeAutomation automation;
+    FakeDialogs dialogs;
+    FakeSystem system;
+    FakeHelp help;
+    FakeLauncher launcher;
+    EmptyRegistry registry;
+    qt::MainWindow window{dialogs};
+    frmMain form{MainPlatform{serial, settings, files, link, automation, window, dialogs, system,
+                              help, NumberFormat{}}};
+
+    Station() {
+        window.attach(form);
+        window.setAboutFactory([this] {
+            return new qt::AboutDialog(AboutPlatform{registry, files, launcher, dialogs});
+        });
+    }
+    // The program's start: Form_Load, then show unless already visible.
+    void start() {
+        form.Form_Load();
+        if (!window.isVisible())
+            window.show();
+    }
+    template <class W> W* child(const char* name) {
+        W* w = window.findChild<W*>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    int writes(const char* key) { return settings.writes[key]; }
+};
+
+} // namespace veltaro::test
