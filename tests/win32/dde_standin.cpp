@@ -1,10 +1,11 @@
 // Stand-in DDE server for the tests: serves Commander's "CI-V Commander|DDEServer!XmitFreq" and
 // HRD's "HRD_RADIO_000|HRD_CAT!HRD_HERTZ".
 // Usage: dde_standin.exe [--commander V] [--hrd V] [--then V1,V2,...] [--ready EVENT]
-//                        [--lifetime-ms N]
+//                        [--ready-file PATH] [--lifetime-ms N]
 // After the first hot link starts, each value of --then becomes the current value of the linked
 // item in turn, 30 ms apart, and is advised. --ready names an event set once the services are
-// registered. The program ends by itself after --lifetime-ms (default 60 s).
+// registered; --ready-file names a file created then. The program ends by itself after
+// --lifetime-ms (default 60 s).
 #include <windows.h>
 
 #include <ddeml.h>
@@ -103,6 +104,7 @@ int main(int argc, char** argv) {
     s.items.push_back({"CI-V Commander", "DDEServer", "XmitFreq", "14074"});
     s.items.push_back({"HRD_RADIO_000", "HRD_CAT", "HRD_HERTZ", "14074000"});
     std::string ready;
+    std::string readyFile;
     DWORD lifetime = 60000;
     for (int a = 1; a + 1 < argc; a += 2) {
         const std::string opt = argv[a];
@@ -115,6 +117,8 @@ int main(int argc, char** argv) {
             s.then = split(val);
         else if (opt == "--ready")
             ready = val;
+        else if (opt == "--ready-file")
+            readyFile = val;
         else if (opt == "--lifetime-ms")
             lifetime = static_cast<DWORD>(std::stoul(val));
     }
@@ -133,6 +137,9 @@ int main(int argc, char** argv) {
             SetEvent(ev);
             CloseHandle(ev);
         }
+    if (!readyFile.empty())
+        CloseHandle(
+            CreateFileA(readyFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     const UINT_PTR lifeTimer = SetTimer(nullptr, 0, lifetime, nullptr);
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

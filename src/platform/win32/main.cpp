@@ -1,0 +1,57 @@
+// veltaro.exe: builds the Windows parts, loads the main window and runs the message loop until
+// the main window and the About dialog have both closed.
+#include "platform/win32/com_automation.h"
+#include "platform/win32/dde_link_client.h"
+#include "platform/win32/main_window.h"
+#include "platform/win32/platform_win32.h"
+#include "platform/win32/registry_win32.h"
+#include "platform/win32/serial_port_win32.h"
+#include "shell/frm_main.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <objbase.h>
+
+using namespace veltaro;
+using namespace veltaro::win32;
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&icc);
+    int rc = 0;
+    {
+        Win32SerialPort serial;
+        RegistrySettingsStore settings;
+        Win32FileSystem files;
+        DdeLinkClient link;
+        ComAutomationClient automation;
+        Win32Dialogs dialogs;
+        Win32System system;
+        Win32Help help;
+        Win32Registry registry;
+        Win32Launcher launcher;
+        MainWindow window(instance, AboutPlatform{registry, files, launcher, dialogs});
+        dialogs.setOwner(window.hwnd());
+        help.setOwner(window.hwnd());
+        frmMain form(MainPlatform{serial, settings, files, link, automation, window, dialogs,
+                                  system, help, numberFormatFromLocale()});
+        window.bind(form);
+        form.Form_Load();
+        if (!IsWindowVisible(window.hwnd()))
+            ShowWindow(window.hwnd(), show == SW_HIDE ? SW_SHOWNORMAL : show);
+
+        MSG msg{};
+        while (!window.finished() && GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            HWND about = window.aboutHwnd();
+            if (about && IsDialogMessageA(about, &msg))
+                continue;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        rc = static_cast<int>(msg.wParam);
+    }
+    CoUninitialize();
+    return rc;
+}
