@@ -114,6 +114,7 @@ TEST(QtSettingsStore, DamagedFileKeepsItsReadableKeys) {
 }
 
 TEST(QtSettingsStore, ReadOnlyFileRaisesAndIsLeftAlone) {
+    REQUIRE_ROOT();
     ConfigHome home;
     home.writeSettingsFile("[StartUp]\nComPort=7\n");
     // The user's own file, made read-only, in the user's own folders.
@@ -129,6 +130,7 @@ TEST(QtSettingsStore, ReadOnlyFileRaisesAndIsLeftAlone) {
 }
 
 TEST(QtSettingsStore, UnwritableFolderRaises) {
+    REQUIRE_ROOT();
     ConfigHome home;
     ASSERT_EQ(::chmod(QFile::encodeName(home.path()).constData(), 0755), 0); // root's, not nobody's
     auto child = runChild("write-setting", {"Veltaro", "StartUp", "ComPort", "9"}, true);

@@ -13,6 +13,15 @@
 #include <map>
 #include <string>
 
+#include <unistd.h>
+
+// Tests that switch to the user nobody need root to do so (CI runs them as root).
+#define REQUIRE_ROOT()                                                                             \
+    do {                                                                                           \
+        if (::geteuid() != 0)                                                                      \
+            GTEST_SKIP() << "needs root to run a check as the user nobody";                        \
+    } while (false)
+
 namespace veltaro::qt::test {
 
 // A pseudo-terminal pair; the adapter opens the slave by its path, the test reads the master.
