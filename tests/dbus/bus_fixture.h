@@ -7,6 +7,7 @@
 #include <QDBusConnectionInterface>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QProcess>
 #include <QTimer>
 
@@ -93,7 +94,24 @@ public:
         p_.kill();
         p_.waitForFinished(5000);
     }
-    void signal(int signo) { ::kill(static_cast<pid_t>(p_.processId()), signo); }
+    // Sends signo; for SIGSTOP also waits (bounded) until the process is really stopped, since
+    // a process running on another core stops a moment after kill() returns.
+    void signal(int signo) {
+        ::kill(static_cast<pid_t>(p_.processId()), signo);
+        if (signo != SIGSTOP)
+            return;
+        const QString stat = QStringLiteral("/proc/%1/stat").arg(p_.processId());
+        waitUntil(
+            [&] {
+                QFile f(stat);
+                if (!f.open(QIODevice::ReadOnly))
+                    return true;
+                const QByteArray line = f.readAll();
+                const auto close = line.lastIndexOf(')');
+                return close >= 0 && line.mid(close + 2, 1) == "T";
+            },
+            2000);
+    }
     // Waits (event loop running) for a line on standard output; false after ms.
     bool waitForLine(const QString& line, int ms) {
         return waitUntil(
