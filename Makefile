@@ -4,7 +4,7 @@
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 
-.PHONY: all build build-asan test test-dev test-asan demo deps clean
+.PHONY: all build build-asan build-win test test-dev test-asan test-win demo deps clean
 
 all: build
 
@@ -15,6 +15,11 @@ build:
 	@scripts/deps.sh build
 	cmake --preset dev >/dev/null
 	cmake --build --preset dev -j $(JOBS)
+	$(MAKE) build-win
+
+build-win:
+	@scripts/deps.sh build win
+	JOBS=$(JOBS) scripts/win-build.sh
 
 build-asan:
 	@scripts/deps.sh build
@@ -27,7 +32,11 @@ test-dev: deps build
 test-asan: deps build-asan
 	scripts/with-session.sh ctest --preset asan -j $(JOBS)
 
-test: test-dev test-asan
+test-win: build-win
+	@scripts/deps.sh test
+	scripts/win-test.sh -j $(JOBS)
+
+test: test-dev test-asan test-win
 
 demo:
 	@scripts/deps.sh build demo

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows program and its tests into build-win/ (veltaro.exe, the Wine tests)
+# and, when makensis is there, the installer build-win/veltaro-setup.exe.
+# Usage: scripts/win-build.sh [extra cmake --build arguments]
+set -euo pipefail
+source "$(dirname "$0")/win-env.sh"
+cd "$VELTARO_ROOT"
+cmake -S . -B "$VELTARO_WIN_BUILD" -DCMAKE_TOOLCHAIN_FILE="$VELTARO_ROOT/cmake/mingw-w64.cmake" \
+  -DVELTARO_QT=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$VELTARO_WIN_BUILD" -j "${JOBS:-$(nproc)}" "$@"
+x86_64-w64-mingw32-strip -o "$VELTARO_WIN_BUILD/veltaro-dist.exe" "$VELTARO_WIN_BUILD/veltaro.exe"
+if command -v makensis >/dev/null; then
+  makensis -V2 -DEXE="$VELTARO_WIN_BUILD/veltaro-dist.exe" \
+    -DOUTFILE="$VELTARO_WIN_BUILD/veltaro-setup.exe" installer/veltaro.nsi
+fi
