@@ -2,7 +2,7 @@
 ; (PEGASUS.OUT is written beside the program) and adds a Start-menu entry. No administrator
 ; rights are asked for. Built by scripts/win-build.sh:
 ;   makensis -DEXE=path\to\veltaro.exe -DOUTFILE=veltaro-setup.exe installer/veltaro.nsi
-Unicode true
+Target amd64-unicode
 !ifndef EXE
   !define EXE "..\build-win\veltaro-dist.exe"
 !endif
