@@ -73,6 +73,14 @@ MainWindow::MainWindow(IDialogs& dialogs, QWidget* parent)
         updatePolling();
     });
 
+    frameWatch_ = new QTimer(this);
+    frameWatch_->setInterval(50);
+    connect(frameWatch_, &QTimer::timeout, this, [this] {
+        keepOuterHeight();
+        if (--frameChecks_ <= 0)
+            frameWatch_->stop();
+    });
+
     const QRect client = twipsRect(0, 0, DesignWidth, DesignHeight);
     resize(client.width(), client.height() + menuBar()->sizeHint().height());
 }
@@ -115,6 +123,10 @@ void MainWindow::buildMenu() {
 void MainWindow::buildControls() {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
+    // The controls use a small dialog font, as the designed sizes expect.
+    QFont small = client->font();
+    small.setPointSizeF(std::min(small.pointSizeF(), 8.0));
+    client->setFont(small);
     setCentralWidget(client);
 
     auto place = [&](QWidget* w, const Place& p) {
@@ -297,42 +309,53 @@ double MainWindow::twipsPerPixelY() const {
     return 1440.0 / (dpi > 0 ? dpi : 96.0);
 }
 
+QRect MainWindow::outerRect() const {
+    // Asked of the platform window each time: the frame arrives after the window is mapped.
+    const QWindow* w = windowHandle();
+    const QMargins frame = w && isVisible() ? w->frameMargins() : QMargins();
+    return geometry().marginsAdded(frame);
+}
+
 double MainWindow::left() const {
-    return frameGeometry().x() * twipsPerPixelX();
+    return outerRect().x() * twipsPerPixelX();
 }
 double MainWindow::top() const {
-    return frameGeometry().y() * twipsPerPixelY();
+    return outerRect().y() * twipsPerPixelY();
 }
 double MainWindow::width() const {
-    return frameGeometry().width() * twipsPerPixelX();
+    return outerRect().width() * twipsPerPixelX();
 }
 double MainWindow::height() const {
-    return frameGeometry().height() * twipsPerPixelY();
+    return outerRect().height() * twipsPerPixelY();
 }
 
 void MainWindow::setLeft(double twips) {
-    move(qRound(twips / twipsPerPixelX()), pos().y());
+    move(qRound(twips / twipsPerPixelX()), outerRect().y());
 }
 void MainWindow::setTop(double twips) {
-    move(pos().x(), qRound(twips / twipsPerPixelY()));
+    move(outerRect().x(), qRound(twips / twipsPerPixelY()));
 }
 void MainWindow::setHeight(double twips) {
     setOuterHeight(qRound(twips / twipsPerPixelY()));
 }
 
 void MainWindow::setOuterHeight(int pixels) {
-    const int extra = frameGeometry().height() - geometry().height();
+    const int extra = outerRect().height() - geometry().height();
     wantedOuterHeight_ = pixels;
     appliedFrameExtra_ = extra;
     resize(geometry().width(), std::max(pixels - extra, 1));
+    frameChecks_ = FrameChecks;
+    if (!frameWatch_->isActive())
+        frameWatch_->start();
 }
 
-// The frame is known only once the window manager has decorated the window: the height asked
-// for before that is applied again with the real frame.
+// The frame is known only once the window manager has decorated the window, and no event need
+// follow when it becomes known: for a while after each change of height the window looks again
+// and applies the height asked for with the real frame.
 void MainWindow::keepOuterHeight() {
     if (wantedOuterHeight_ < 0)
         return;
-    const int extra = frameGeometry().height() - geometry().height();
+    const int extra = outerRect().height() - geometry().height();
     if (extra != appliedFrameExtra_)
         setOuterHeight(wantedOuterHeight_);
 }
@@ -341,6 +364,11 @@ bool MainWindow::event(QEvent* e) {
     const bool done = QMainWindow::event(e);
     switch (e->type()) {
     case QEvent::Show:
+        frameChecks_ = FrameChecks;
+        if (!frameWatch_->isActive())
+            frameWatch_->start();
+        keepOuterHeight();
+        break;
     case QEvent::Move:
     case QEvent::Resize:
         keepOuterHeight();
@@ -359,7 +387,7 @@ void MainWindow::setWindowPos(bool topmost, int x, int y, int cx, int cy) {
     if (QWindow* w = windowHandle())
         w->setFlag(Qt::WindowStaysOnTopHint, topmost);
 
-    const QRect outer = frameGeometry();
+    const QRect outer = outerRect();
     if (outer.topLeft() != QPoint(x, y))
         move(x, y);
     if (outer.width() != cx)

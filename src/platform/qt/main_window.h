@@ -82,6 +82,7 @@ private:
     void mirrorCheckBox(CheckBox& model, QCheckBox* widget);
     void syncCombo();
     void updatePolling();
+    QRect outerRect() const;
     void setOuterHeight(int pixels);
     void keepOuterHeight();
     // Runs a handler of the form; an error that escapes it is told in a message box.
@@ -109,6 +110,9 @@ private:
     // The outer height asked for, kept when the window manager adds or changes the frame.
     int wantedOuterHeight_ = -1;
     int appliedFrameExtra_ = -1;
+    static constexpr int FrameChecks = 40; // 2 s of looking for the frame
+    int frameChecks_ = 0;
+    QTimer* frameWatch_ = nullptr;
 };
 
 } // namespace veltaro::qt

@@ -1,0 +1,86 @@
+// The main window under a real window manager: keep-above, outer height, title, and a
+// screenshot of the expanded window for a look by eye.
+#include "x11/x11_support.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QPixmap>
+#include <QScreen>
+
+namespace veltaro::test {
+namespace {
+
+// Waits until the window manager has framed the window and the outer height has settled.
+void waitFramed(qt::MainWindow& w, int outerHeight) {
+    const WId wid = w.winId();
+    ASSERT_TRUE(waitUntil([&] { return !frameExtents(wid).isEmpty(); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return outerRect(wid).height() == outerHeight; }, 5000))
+        << "outer height " << outerRect(wid).height();
+}
+
+TEST(X11MainWindow, CollapsedWindowIsTitledVeltaroAnd97PixelsHigh) {
+    SKIP_WITHOUT_DISPLAY();
+    Station s;
+    s.start();
+    ASSERT_DOUBLE_EQ(s.window.twipsPerPixelY(), 15.0) << "Xvfb runs at 96 dpi";
+    waitFramed(s.window, 97);
+    EXPECT_EQ(windowName(s.window.winId()), "Veltaro");
+    EXPECT_DOUBLE_EQ(s.window.height(), 1455);
+
+    s.child<QAction>("mnuSetup")->trigger();
+    waitFramed(s.window, 207);
+    EXPECT_DOUBLE_EQ(s.window.height(), 3105);
+}
+
+TEST(X11MainWindow, OnTopTogglesKeepAboveWithoutMovingOrActivating) {
+    SKIP_WITHOUT_DISPLAY();
+    Station s;
+    s.start();
+    const WId wid = s.window.winId();
+    waitFramed(s.window, 97);
+    s.child<QAction>("mnuSetup")->trigger();
+    waitFramed(s.window, 207);
+
+    QWidget other;
+    other.setWindowTitle("other");
+    other.setGeometry(600, 400, 200, 100);
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return activeWindow() == other.winId(); }, 5000));
+    const QRect before = outerRect(wid);
+    EXPECT_FALSE(isAbove(wid));
+
+    QCheckBox* onTop = s.child<QCheckBox>("CheckOnTop");
+    for (bool above : {true, false, true}) {
+        SCOPED_TRACE(above);
+        onTop->click();
+        ASSERT_TRUE(waitUntil([&] { return isAbove(wid) == above; }, 5000));
+        waitUntil([] { return false; }, 200); // let a wrong move or activation show up
+        EXPECT_EQ(activeWindow(), other.winId());
+        EXPECT_EQ(outerRect(wid), before);
+        EXPECT_EQ(s.settings.startUp("CheckOnTop"), above ? "1" : "0");
+    }
+}
+
+TEST(X11MainWindow, ExpandedWindowScreenshot) {
+    SKIP_WITHOUT_DISPLAY();
+    Station s;
+    s.settings.setStartUp("CheckCommander", "1");
+    s.link.value = "14074";
+    s.start();
+    s.child<QAction>("mnuSetup")->trigger();
+    waitFramed(s.window, 207);
+    waitUntil([] { return false; }, 300); // painted
+    const QRect r = outerRect(s.window.winId());
+    const QPixmap shot =
+        QGuiApplication::primaryScreen()->grabWindow(0, r.x(), r.y(), r.width(), r.height());
+    const QString file = QStringLiteral(VELTARO_BUILD_DIR "/veltaro-expanded.png");
+    ASSERT_TRUE(shot.save(file));
+    EXPECT_EQ(shot.height(), 207);
+    // Something was drawn: the picture is not one flat colour.
+    const QImage img = shot.toImage();
+    EXPECT_NE(img.pixel(0, 0), img.pixel(r.width() / 2, r.height() / 2));
+}
+
+} // namespace
+} // namespace veltaro::test
