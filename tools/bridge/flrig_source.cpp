@@ -15,6 +15,8 @@ std::optional<QString> parseXmlRpcResponse(const QByteArray& body, QString* erro
     std::optional<QString> value;
     bool fault = false;
     QString faultText;
+    bool typed = false; // the value has a type element; the blanks around it do not count
+    QString typedText;
     while (!xml.atEnd()) {
         switch (xml.readNext()) {
         case QXmlStreamReader::StartElement: {
@@ -25,6 +27,16 @@ std::optional<QString> parseXmlRpcResponse(const QByteArray& body, QString* erro
             }
             if (path.size() == 1 && name == QLatin1String("fault"))
                 fault = true;
+            if (path.size() == 4 && path[3] == QLatin1String("value") && value) {
+                static const QStringList scalars = {QStringLiteral("string"), QStringLiteral("int"),
+                                                    QStringLiteral("i4"), QStringLiteral("i8"),
+                                                    QStringLiteral("double")};
+                if (!scalars.contains(name)) {
+                    *error = QStringLiteral("a value of type %1").arg(name);
+                    return std::nullopt;
+                }
+                typed = true;
+            }
             path << name;
             const bool atValue = path.size() == 4 && path[1] == QLatin1String("params") &&
                                  path[2] == QLatin1String("param") &&
@@ -46,18 +58,10 @@ std::optional<QString> parseXmlRpcResponse(const QByteArray& body, QString* erro
             if (fault) {
                 faultText += xml.text().toString();
             } else if (value && path.size() >= 4 && path[3] == QLatin1String("value")) {
-                if (path.size() == 5) {
-                    static const QStringList scalars = {
-                        QStringLiteral("string"), QStringLiteral("int"), QStringLiteral("i4"),
-                        QStringLiteral("i8"), QStringLiteral("double")};
-                    if (!scalars.contains(path[4])) {
-                        *error = QStringLiteral("a value of type %1").arg(path[4]);
-                        return std::nullopt;
-                    }
-                    *value += xml.text().toString();
-                } else if (path.size() == 4) {
+                if (path.size() == 5)
+                    typedText += xml.text().toString();
+                else if (path.size() == 4)
                     *value += xml.text().toString(); // an untyped value is a string
-                }
             }
             break;
         default:
@@ -76,7 +80,7 @@ std::optional<QString> parseXmlRpcResponse(const QByteArray& body, QString* erro
         *error = QStringLiteral("no value in the response");
         return std::nullopt;
     }
-    return value;
+    return typed ? typedText : *value;
 }
 
 QByteArray xmlRpcCall(const char* method) {

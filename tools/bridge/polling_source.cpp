@@ -41,7 +41,7 @@ std::optional<qint64> parseHertz(QByteArrayView text) {
         if (roundUp)
             ++hz;
     }
-    if (i != end || hz <= 0 || hz > MaxPublishedHz)
+    if (i != end || hz < MinPublishedHz || hz > MaxPublishedHz)
         return std::nullopt;
     return hz;
 }

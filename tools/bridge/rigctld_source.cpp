@@ -127,6 +127,6 @@ void RigctldSource::fail(const QString& reason) {
     connectTimer_.stop();
     replyTimer_.stop();
     buffer_.clear();
+    linkDown(reason); // first, so that the signals of abort() find the link already down
     socket_.abort();
-    linkDown(reason);
 }
