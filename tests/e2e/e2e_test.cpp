@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <ostream>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -28,6 +29,10 @@ struct Source {
     const char* busName;
     int quietMs; // how long "nothing is sent" is watched
 };
+
+void PrintTo(const Source& s, std::ostream* os) {
+    *os << s.as;
+}
 
 class Pty {
 public:
