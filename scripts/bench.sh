@@ -1,0 +1,234 @@
+#!/usr/bin/env bash
+# Measures the program against honest baselines and prints a table, also written to
+# docs/performance.md with the machine and the date. Nothing here asserts a timing.
+#   relay latency      bench_latency (bridge -> pty, beside a bare D-Bus floor)
+#   idle CPU, RSS      the program with no source and polling the FTLink stand-in at 10 Hz,
+#                      beside bench_baseline (a Qt Widgets window with a 100 ms QTimer)
+#   start-up           launch to a mapped window (X11), median of several runs, same baseline
+#   flood              bridge --flood (10,000 changes/s) while the controller end reads 480 B/s
+#   tracker            Google Benchmark of the core tracker, readings per second
+# Environment: BUILD_DIR (default build/), IDLE_SECONDS (60), FLOOD_SECONDS (60), STARTS (7),
+#              BENCH_OUT (default docs/performance.md).
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] || [ -z "${DISPLAY:-}" ]; then
+  exec "$root/scripts/with-session.sh" "$0" "$@"
+fi
+build=${BUILD_DIR:-$root/build}
+idle_s=${IDLE_SECONDS:-60}
+flood_s=${FLOOD_SECONDS:-60}
+starts=${STARTS:-7}
+out=${BENCH_OUT:-$root/docs/performance.md}
+targets=(veltaro veltaro-bridge bench_baseline bench_tracker bench_flood_reader)
+[ -f "$root/bench/latency/CMakeLists.txt" ] && targets+=(bench_latency)
+if [ -z "${BENCH_NO_BUILD:-}" ]; then
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || exit 1
+  cmake --build "$build" -j "${JOBS:-$(nproc)}" --target "${targets[@]}" >/dev/null || exit 1
+fi
+veltaro=$build/veltaro
+bridge=$build/veltaro-bridge
+baseline=$build/bench/baseline/bench_baseline
+reader=$build/bench/flood/bench_flood_reader
+
+tmp=$(mktemp -d)
+pids=()
+stop_all() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
+  pids=()
+}
+trap 'stop_all; rm -rf "$tmp"' EXIT
+
+now_ns() { date +%s%N; }
+hz=$(getconf CLK_TCK)
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null; }
+rss_kib() { awk '/^VmRSS/ {print $2}' "/proc/$1/status" 2>/dev/null; }
+wait_window() { # PID TITLE: waits (up to 20 s) until the process has a mapped window
+  local i
+  for i in $(seq 2000); do
+    xdotool search --onlyvisible --pid "$1" --name "^$2\$" >/dev/null 2>&1 && return 0
+    kill -0 "$1" 2>/dev/null || return 1
+    sleep 0.01
+  done
+  return 1
+}
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
+median() { sort -n | awk '{v[NR]=$1} END { if (NR) print v[int((NR+1)/2)] }'; }
+
+# A folder with a copy of the program (PEGASUS.OUT lands beside it), its settings and a
+# controller pty. Usage: setup NAME "KEY=VALUE..."; sets $app_dir and $conf_home.
+setup() {
+  app_dir=$tmp/$1
+  conf_home=$app_dir/config
+  mkdir -p "$app_dir" "$conf_home/Veltaro"
+  cp "$veltaro" "$app_dir/veltaro"
+  "$reader" "$app_dir/com1" >"$app_dir/controller.log" &
+  pids+=($!)
+  for _ in $(seq 200); do [ -e "$app_dir/com1" ] && break; sleep 0.01; done
+  { printf '[StartUp]\nComPort=1\n'; for kv in $2; do echo "$kv"; done
+    printf '[Ports]\nCom1=%s\n' "$app_dir/com1"; } >"$conf_home/Veltaro/Veltaro.conf"
+}
+start_app() { # start the program of $app_dir; sets $app
+  XDG_CONFIG_HOME=$conf_home QT_QPA_PLATFORM=xcb "$app_dir/veltaro" >/dev/null 2>&1 &
+  app=$!
+  pids+=($app)
+}
+wait_bus_name() {
+  for _ in $(seq 200); do
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
+      org.freedesktop.DBus.NameHasOwner "string:$1" 2>/dev/null | grep -q 'boolean true' && return 0
+    sleep 0.02
+  done
+  return 1
+}
+
+# Idle CPU (seconds per hour) and RSS (KiB) of one running process after it settled.
+measure_idle() { # PID TITLE -> "cpu_s_per_hour rss_kib"
+  wait_window "$1" "$2" || { echo "- -"; return; }
+  sleep 2
+  local r c0 c1
+  r=$(rss_kib "$1")
+  c0=$(cpu_ticks "$1")
+  sleep "$idle_s"
+  c1=$(cpu_ticks "$1")
+  awk -v d=$((c1 - c0)) -v hz="$hz" -v s="$idle_s" -v r="$r" \
+    'BEGIN { printf "%.2f %d\n", d / hz / s * 3600, r }'
+}
+
+echo "bench: idle CPU over $idle_s s, RSS after start-up" >&2
+"$baseline" >/dev/null 2>&1 &
+b=$!
+pids+=($b)
+read -r base_cpu base_rss < <(measure_idle $b Baseline)
+stop_all
+
+setup idle ""
+start_app
+read -r idle_cpu idle_rss < <(measure_idle $app Veltaro)
+stop_all
+
+setup polling "CheckTRX=1"
+echo 14074000 | "$bridge" --stdin --as ftlink 2>/dev/null &
+pids+=($!)
+wait_bus_name org.veltaro.FTLink
+start_app
+read -r poll_cpu poll_rss < <(measure_idle $app Veltaro)
+stop_all
+
+echo "bench: start-up to a mapped window, median of $starts" >&2
+startup() { # COMMAND TITLE -> milliseconds
+  local t0 p
+  t0=$(now_ns)
+  "$@" >/dev/null 2>&1 &
+  p=$!
+  if wait_window $p "$TITLE"; then echo $(( ($(now_ns) - t0) / 1000000 )); fi
+  kill $p 2>/dev/null
+  wait $p 2>/dev/null
+}
+base_start=$(for _ in $(seq "$starts"); do TITLE=Baseline startup "$baseline"; done | median)
+setup start ""
+app_start=$(for _ in $(seq "$starts"); do
+  TITLE=Veltaro XDG_CONFIG_HOME=$conf_home startup "$app_dir/veltaro"; done | median)
+stop_all
+
+echo "bench: flood for $flood_s s" >&2
+setup flood "CheckCommander=1"
+"$bridge" --flood --as commander 2>/dev/null &
+flood_bridge=$!
+pids+=($flood_bridge)
+wait_bus_name org.veltaro.Link.CI_2dV_20Commander
+start_app
+wait_window $app Veltaro
+sleep 2
+flood_rss0=$(rss_kib $app)
+wid=$(xdotool search --onlyvisible --pid $app --name '^Veltaro$' | head -1)
+pinger=$build/bench/flood/bench_window_ping
+answers=$tmp/answers
+if [ -x "$pinger" ] && [ -n "$wid" ]; then
+  "$pinger" "$wid" "$flood_s" 1000 >"$answers" 2>/dev/null
+else
+  sleep "$flood_s"
+fi
+flood_rss1=$(rss_kib $app)
+# The last change: the bridge stops publishing now; the controller end notes the moment.
+reader_pid=${pids[0]}
+kill -USR1 "$reader_pid"
+kill $flood_bridge
+wait $flood_bridge 2>/dev/null
+# Let the controller end drain what is still queued (at 480 B/s).
+prev=-1
+for _ in $(seq 120); do
+  sleep 1
+  n=$(wc -l <"$app_dir/controller.log")
+  [ "$n" = "$prev" ] && break
+  prev=$n
+done
+mark=$(awk '$2 == "MARK" {print $1}' "$app_dir/controller.log" | tail -1)
+last=$(awk '$2 != "MARK" {t = $1; c = $2} END {print t, c}' "$app_dir/controller.log")
+last_t=${last%% *}
+last_cmd=${last##* }
+commands=$(grep -c 'FA' "$app_dir/controller.log")
+pegasus=$(tr -d '\r\n' <"$app_dir/PEGASUS.OUT" 2>/dev/null)
+stop_all
+drain_ms=$(awk -v a="${last_t:-0}" -v m="${mark:-0}" 'BEGIN { if (m > 0 && a > 0) printf "%.0f", (a - m) / 1e6; else print "-" }')
+ping_med=$(grep -v timeout "$answers" 2>/dev/null | median)
+ping_max=$(grep -v timeout "$answers" 2>/dev/null | sort -n | tail -1)
+ping_timeouts=$(grep -c timeout "$answers" 2>/dev/null)
+flood_growth=$(( ${flood_rss1:-0} - ${flood_rss0:-0} ))
+
+echo "bench: tracker throughput" >&2
+tracker_csv=$("$build/bench/tracker/bench_tracker" --benchmark_format=csv 2>/dev/null)
+tracker_items() { # name -> items per second (the items_per_second column by header)
+  echo "$tracker_csv" | awk -F, -v n="\"$1\"" '
+    NR == 1 || $1 == "name" { for (i = 1; i <= NF; i++) if ($i == "items_per_second") col = i; next }
+    $1 == n && col { printf "%.2f", $col / 1e6 }'
+}
+
+latency=""
+if [ -x "$build/bench/latency/bench_latency" ]; then
+  echo "bench: relay latency" >&2
+  latency=$("$build/bench/latency/bench_latency" 2>&1)
+fi
+
+table=$(cat <<TABLE
+| Figure | Veltaro | Baseline | Ratio | Target |
+|---|---|---|---|---|
+| Idle CPU, no source (s per hour) | $idle_cpu | $base_cpu | $(ratio "$idle_cpu" "$base_cpu") | < 0.5 s/h; ≤ 1.2× |
+| Idle CPU, polling FTLink at 10 Hz (s per hour) | $poll_cpu | $base_cpu | $(ratio "$poll_cpu" "$base_cpu") | ≤ 1.2× |
+| RSS after start-up, no source (KiB) | $idle_rss | $base_rss | $(ratio "$idle_rss" "$base_rss") | ≤ 1.2× |
+| RSS after start-up, polling (KiB) | $poll_rss | $base_rss | $(ratio "$poll_rss" "$base_rss") | ≤ 1.2× |
+| Start-up to a mapped window (ms, median of $starts) | $app_start | $base_start | $(ratio "$app_start" "$base_start") | ≤ 1.3× |
+| Flood: RSS growth over $flood_s s (KiB) | $flood_growth | | | < 1024 |
+| Flood: window answers a ping (ms, median / max, timeouts) | ${ping_med:--} / ${ping_max:--}, ${ping_timeouts:-0} | | | |
+| Flood: last change to its command at the controller (ms) | $drain_ms | | | ≤ 100 |
+| Flood: commands received; last; PEGASUS.OUT | $commands; ${last_cmd:--}; ${pegasus:--} | | | |
+| Tracker, Commander readings within 10 kHz (M readings/s) | $(tracker_items commanderNoRelay) | | | |
+| Tracker, Commander readings that relay (M readings/s) | $(tracker_items commanderRelayEach) | | | |
+| Tracker, TRX-Manager readings that relay (M readings/s) | $(tracker_items trxRelayEach) | | | |
+TABLE
+)
+machine="$(awk -F': *' '/model name/ {print $2; exit}' /proc/cpuinfo), $(nproc) CPUs, Linux $(uname -r), $(. /etc/os-release && echo "$PRETTY_NAME"), Qt $(pkg-config --modversion Qt6Core 2>/dev/null || echo '?')"
+when=$(date -u '+%Y-%m-%d %H:%M UTC')
+report=$(cat <<REPORT
+# Performance
+
+Measured by \`make bench\` (scripts/bench.sh) on $when.
+Machine: $machine.
+Idle figures over $idle_s s; the baseline is bench/baseline, a Qt Widgets window with a 100 ms
+QTimer. The flood publishes 10,000 changes/s through \`veltaro-bridge --flood\` while the
+controller end (bench/flood) reads 480 bytes/s; the window is pinged (_NET_WM_PING) once a second.
+Other programs sharing the machine add noise; repeat on a quiet machine before comparing runs.
+
+$table
+
+## Relay latency
+
+\`\`\`
+${latency:-bench_latency not built}
+\`\`\`
+REPORT
+)
+echo "$report"
+mkdir -p "$(dirname "$out")"
+echo "$report" >"$out"
+echo "bench: written to $out" >&2
