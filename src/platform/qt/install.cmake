@@ -1,0 +1,37 @@
+# Installation into the XDG places and the Debian package (cpack -G DEB in the build folder).
+# The program writes PEGASUS.OUT into its own folder, so install it into a prefix that the user
+# can write to (for instance cmake --install build --prefix ~/.local), or run it from the build
+# folder.
+include(GNUInstallDirs)
+
+if(TARGET veltaro)
+  install(TARGETS veltaro RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
+set(VELTARO_DATA_DIR ${CMAKE_SOURCE_DIR}/data)
+set(VELTARO_ICON_DIR ${CMAKE_CURRENT_LIST_DIR}/resources)
+install(FILES ${VELTARO_DATA_DIR}/veltaro.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${VELTARO_DATA_DIR}/org.veltaro.Veltaro.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${VELTARO_ICON_DIR}/veltaro.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps)
+install(FILES ${VELTARO_ICON_DIR}/veltaro-48.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps RENAME veltaro.png)
+install(FILES ${VELTARO_ICON_DIR}/veltaro.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+set(CPACK_PACKAGE_NAME veltaro)
+set(CPACK_PACKAGE_VENDOR "Veltaro")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Reads the transceiver frequency from TRX-Manager, Commander or HRD and tunes a SteppIR\n\
+antenna controller over a serial port whenever it has moved by 10 kHz or more.")
+set(CPACK_PACKAGE_CONTACT "Veltaro maintainers <veltaro@localhost>")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Veltaro maintainers <veltaro@localhost>")
+set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_GENERATOR DEB)
+include(CPack)
