@@ -76,18 +76,6 @@ TEST(MainWindowLayout, TabOrderFollowsTheDesign) {
     EXPECT_EQ(seen, expected);
 }
 
-TEST(MainWindowLayout, MenuBarHoldsFileSetupAndHelp) {
-    Station s;
-    QStringList bar;
-    for (QAction* a : s.window.menuBar()->actions())
-        bar << a->text();
-    EXPECT_EQ(bar, (QStringList{"&File", "&Setup", "&Help"}));
-    EXPECT_EQ(action(s, "mnuSetup")->menu(), nullptr); // a command on the bar itself
-    EXPECT_EQ(action(s, "mnuExit")->text(), "&Exit");
-    EXPECT_EQ(action(s, "mnuIndex")->text(), "&Index");
-    EXPECT_EQ(action(s, "mnuAbout")->text(), "&About");
-}
-
 TEST(MainWindowGeometry, PositionRoundTripsInTwips) {
     Station s;
     const double tx = s.window.twipsPerPixelX();
@@ -240,18 +228,6 @@ TEST(MainWindowControls, PickingAPortReachesTheCore) {
     EXPECT_EQ(combo->currentText(), "Com 3 ");
 }
 
-TEST(MainWindowControls, TypedPortTextRunsNothing) {
-    Station s;
-    s.start();
-    QComboBox* combo = s.child<QComboBox>("Combo18");
-    const int writesBefore = s.writes("ComPort");
-    combo->lineEdit()->clear();
-    QTest::keyClicks(combo->lineEdit(), "Com 9");
-    EXPECT_EQ(s.form.Combo18.text(), "Com 9");
-    EXPECT_EQ(s.serial.port, 1);
-    EXPECT_EQ(s.writes("ComPort"), writesBefore);
-}
-
 TEST(MainWindowControls, ReadingsShowInTheLabels) {
     Station s;
     s.settings.setStartUp("CheckCommander", "1");
@@ -305,14 +281,6 @@ TEST(MainWindowClosing, ExitSavesTwiceAndAFrameCloseOnce) {
         EXPECT_EQ(s.writes("CheckOnTop"), onTopBefore);
         EXPECT_FALSE(s.window.isVisible());
     }
-}
-
-TEST(MainWindowClosing, HelpIndexReachesTheViewer) {
-    Station s;
-    s.start();
-    action(s, "mnuIndex")->trigger();
-    ASSERT_EQ(s.help.calls.size(), 1u);
-    EXPECT_EQ(s.help.calls[0].first, 3);
 }
 
 } // namespace

@@ -105,14 +105,6 @@ TEST(QtRegistry, RouteOneAnswersWithTheSystemInfoSetting) {
     }
 }
 
-TEST(QtRegistry, UnknownHandleIsRefused) {
-    FakeSettings settings;
-    QtRegistry reg(settings);
-    std::vector<unsigned char> buffer(16);
-    std::uint32_t type = 0, length = 0;
-    EXPECT_EQ(reg.queryValue(42, "PATH", type, buffer, length), 6);
-}
-
 TEST(QtRegistry, RouteTwoFindsTheFirstFolderOfPathWithATool) {
     QTemporaryDir root;
     ASSERT_TRUE(root.isValid());
@@ -150,15 +142,6 @@ TEST(QtRegistry, RouteTwoFindsTheFirstFolderOfPathWithATool) {
             EXPECT_EQ(reg.systemInfoFile(value), r.tool);
         }
     }
-}
-
-TEST(QtRegistry, RouteOneReadsThroughGetKeyValue) {
-    FakeSettings settings;
-    settings.writeSetting("Veltaro", "SystemInfo", "Path", "/usr/bin/hardinfo");
-    QtRegistry reg(settings);
-    std::string value;
-    EXPECT_TRUE(GetKeyValue(reg, HKLM, Route1, "PATH", value));
-    EXPECT_EQ(value, "/usr/bin/hardinfo");
 }
 
 TEST(QtLauncher, RaisesWhenNothingCanBeStarted) {
