@@ -5,7 +5,7 @@ set -euo pipefail
 pkgs=()
 for group in "$@"; do
   case "$group" in
-    build) pkgs+=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
+    build) pkgs+=(cmake make g++ pkg-config dpkg-dev qt6-base-dev qt6-serialport-dev libgl-dev
                   libgtest-dev libgmock-dev googletest libbenchmark-dev) ;;
     test)  pkgs+=(xvfb xauth openbox x11-utils xdotool socat dbus dbus-bin util-linux
                   imagemagick libhamlib-utils clang libclang-rt-14-dev) ;;
