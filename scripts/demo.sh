@@ -59,12 +59,20 @@ pids+=($!)
 
 if command -v rigctld >/dev/null 2>&1 && [ -x "$root/scripts/demo-rig.sh" ]; then
   echo "demo: Hamlib's dummy rig, swept through the bands, published by veltaro-bridge"
-  "$root/scripts/demo-rig.sh" "$build/veltaro-bridge" &
+  "$root/scripts/demo-rig.sh" "$build/veltaro-bridge" --as commander &
 else
   echo "demo: the built-in simulated rig (veltaro-bridge --sweep)"
   "$build/veltaro-bridge" --sweep --as commander &
 fi
 pids+=($!)
+
+# The program links once at start-up and does not retry, so let the bridge take its name first.
+for _ in $(seq 200); do
+  dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
+    org.freedesktop.DBus.NameHasOwner string:org.veltaro.Link.CI_2dV_20Commander 2>/dev/null |
+    grep -q true && break
+  sleep 0.05
+done
 
 XDG_CONFIG_HOME="$tmp/config" "$tmp/app/veltaro" &
 app=$!
