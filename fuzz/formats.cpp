@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (std::fabs(v) > 1.79769313486231e308)
             return 0;
         const double back = readBack(d15, fmt, where);
-        FUZZ_CHECK(std::fabs(back - v) <= 5.1e-15 * std::fabs(v) || std::fabs(v) < 1e-300 ||
+        FUZZ_CHECK(std::fabs(back - v) <= 6e-15 * std::fabs(v) || std::fabs(v) < 1e-300 ||
                        std::isinf(back),
                    where + " text " + show(d15));
     }

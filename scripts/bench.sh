@@ -5,7 +5,8 @@
 #   idle CPU, RSS      the program with no source and polling the FTLink stand-in at 10 Hz,
 #                      beside bench_baseline (a Qt Widgets window with a 100 ms QTimer)
 #   start-up           launch to a mapped window (X11), median of several runs, same baseline
-#   flood              bridge --flood (10,000 changes/s) while the controller end reads 480 B/s
+#   flood              bridge --flood (10,000 changes/s) while the controller end reads 480 B/s:
+#                      RSS growth and the delay from the last change to its command
 #   tracker            Google Benchmark of the core tracker, readings per second
 # Environment: BUILD_DIR (default build/), IDLE_SECONDS (60), FLOOD_SECONDS (60), STARTS (7),
 #              BENCH_OUT (default docs/performance.md).
@@ -141,14 +142,7 @@ start_app
 wait_window $app Veltaro
 sleep 2
 flood_rss0=$(rss_kib $app)
-wid=$(xdotool search --onlyvisible --pid $app --name '^Veltaro$' | head -1)
-pinger=$build/bench/flood/bench_window_ping
-answers=$tmp/answers
-if [ -x "$pinger" ] && [ -n "$wid" ]; then
-  "$pinger" "$wid" "$flood_s" 1000 >"$answers" 2>/dev/null
-else
-  sleep "$flood_s"
-fi
+sleep "$flood_s"
 flood_rss1=$(rss_kib $app)
 # The last change: the bridge stops publishing now; the controller end notes the moment.
 reader_pid=${pids[0]}
@@ -171,9 +165,6 @@ commands=$(grep -c 'FA' "$app_dir/controller.log")
 pegasus=$(tr -d '\r\n' <"$app_dir/PEGASUS.OUT" 2>/dev/null)
 stop_all
 drain_ms=$(awk -v a="${last_t:-0}" -v m="${mark:-0}" 'BEGIN { if (m > 0 && a > 0) printf "%.0f", (a - m) / 1e6; else print "-" }')
-ping_med=$(grep -v timeout "$answers" 2>/dev/null | median)
-ping_max=$(grep -v timeout "$answers" 2>/dev/null | sort -n | tail -1)
-ping_timeouts=$(grep -c timeout "$answers" 2>/dev/null)
 flood_growth=$(( ${flood_rss1:-0} - ${flood_rss0:-0} ))
 
 echo "bench: tracker throughput" >&2
@@ -199,7 +190,6 @@ table=$(cat <<TABLE
 | RSS after start-up, polling (KiB) | $poll_rss | $base_rss | $(ratio "$poll_rss" "$base_rss") | ≤ 1.2× |
 | Start-up to a mapped window (ms, median of $starts) | $app_start | $base_start | $(ratio "$app_start" "$base_start") | ≤ 1.3× |
 | Flood: RSS growth over $flood_s s (KiB) | $flood_growth | | | < 1024 |
-| Flood: window answers a ping (ms, median / max, timeouts) | ${ping_med:--} / ${ping_max:--}, ${ping_timeouts:-0} | | | |
 | Flood: last change to its command at the controller (ms) | $drain_ms | | | ≤ 100 |
 | Flood: commands received; last; PEGASUS.OUT | $commands; ${last_cmd:--}; ${pegasus:--} | | | |
 | Tracker, Commander readings within 10 kHz (M readings/s) | $(tracker_items commanderNoRelay) | | | |
@@ -216,7 +206,7 @@ Measured by \`make bench\` (scripts/bench.sh) on $when.
 Machine: $machine.
 Idle figures over $idle_s s; the baseline is bench/baseline, a Qt Widgets window with a 100 ms
 QTimer. The flood publishes 10,000 changes/s through \`veltaro-bridge --flood\` while the
-controller end (bench/flood) reads 480 bytes/s; the window is pinged (_NET_WM_PING) once a second.
+controller end (bench/flood) reads 480 bytes/s.
 Other programs sharing the machine add noise; repeat on a quiet machine before comparing runs.
 
 $table
