@@ -3,8 +3,10 @@
 #   make test   builds and runs every test
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+SOAK_MINUTES ?= 60
 
-.PHONY: all build build-asan build-win test test-dev test-asan test-win demo deps clean
+.PHONY: all build build-asan build-win test test-dev test-asan test-win demo deps clean fuzz soak bench
 
 all: build
 
@@ -43,6 +45,20 @@ demo:
 	cmake --preset dev >/dev/null
 	cmake --build --preset dev -j $(JOBS) --target veltaro veltaro-bridge
 	scripts/with-session.sh scripts/demo.sh
+
+# Longer runs than the test suite makes: each fuzz target for FUZZ_SECONDS, the soak for
+# SOAK_MINUTES, and the benchmarks (figures printed and written to docs/performance.md).
+fuzz:
+	@scripts/deps.sh build fuzz
+	FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/fuzz.sh
+
+soak: build
+	@scripts/deps.sh test
+	SOAK_MINUTES=$(SOAK_MINUTES) scripts/soak.sh
+
+bench:
+	@scripts/deps.sh build test
+	scripts/bench.sh
 
 clean:
 	rm -rf build build-asan build-win

@@ -4,6 +4,7 @@
 
 #include <cfloat>
 #include <charconv>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -27,13 +28,38 @@ std::string_view trimBlanks(std::string_view s) {
     return s;
 }
 
+// Whether an out-of-range `plain` is too small to tell from zero (rather than too large): the
+// power of ten of its first significant digit is negative.
+bool vanishes(const std::string& plain) {
+    const std::size_t e = plain.find('e');
+    const std::string mantissa = plain.substr(0, e);
+    long long exponent = 0;
+    if (e != std::string::npos) {
+        const bool negative = plain[e + 1] == '-';
+        for (std::size_t i = e + 1; i < plain.size(); ++i)
+            if (isDigit(plain[i]))
+                exponent = std::min(exponent * 10 + (plain[i] - '0'), 1000000000LL);
+        if (negative)
+            exponent = -exponent;
+    }
+    const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+    const std::size_t first = mantissa.find_first_of("123456789");
+    if (first == std::string::npos)
+        return true;
+    const long long power = first < point ? static_cast<long long>(point - first) - 1
+                                          : -static_cast<long long>(first - point);
+    return power + exponent < 0;
+}
+
 double toDouble(const std::string& plain) {
-    // `plain` is made of [-]digits[.digits][e[-]digits] only, so strtod's locale does not matter
-    // beyond the '.', and from_chars is locale-free.
+    // `plain` is made of [-]digits[.digits][e[-]digits] only; from_chars is locale-free.
     double v = 0;
     auto [ptr, ec] = std::from_chars(plain.data(), plain.data() + plain.size(), v);
-    if (ec == std::errc::result_out_of_range)
+    if (ec == std::errc::result_out_of_range) {
+        if (vanishes(plain))
+            return plain[0] == '-' ? -0.0 : 0.0;
         throw OverflowError("Overflow");
+    }
     if (ec != std::errc() || ptr != plain.data() + plain.size())
         throw ConversionError("Type mismatch");
     return v;

@@ -41,6 +41,11 @@ TEST(Convert, RejectsTextThatIsNotANumber) {
     }
     EXPECT_THROW(parseNumber("14,074", dot), ConversionError);
     EXPECT_THROW(parseNumber("1e999", dot), OverflowError);
+    EXPECT_THROW(parseNumber("0.001e312", dot), OverflowError);
+    // Too small to tell from zero is zero, not an overflow.
+    EXPECT_EQ(parseNumber("1e-400", dot), 0.0);
+    EXPECT_EQ(parseNumber("-123.4e-330", dot), 0.0);
+    EXPECT_EQ(leadingNumber("1e-400"), 0.0);
 }
 
 TEST(Convert, RoundsHalvesToEvenAndChecksRange) {
