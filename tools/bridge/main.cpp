@@ -2,8 +2,8 @@
 // Veltaro's Linux links read (Commander, HRD, FTLink stand-ins). See docs/linux-links.md.
 #include "bridge_options.h"
 #include "frequency_source.h"
+#include "platform/qt/signal_watch.h"
 #include "publishers.h"
-#include "signal_watch.h"
 #include "stdin_source.h"
 #include "sweep_source.h"
 
@@ -127,8 +127,9 @@ int main(int argc, char** argv) {
         }
     }
 
-    bridge::SignalWatch stopper;
-    QObject::connect(&stopper, &bridge::SignalWatch::terminate, &app, [&app](int) { app.quit(); });
+    veltaro::qt::SignalWatch stopper;
+    QObject::connect(&stopper, &veltaro::qt::SignalWatch::terminate, &app,
+                     [&app](int) { app.quit(); });
 
     QObject::connect(source.get(), &FrequencySource::status, &app, &say);
     QObject::connect(source.get(), &FrequencySource::frequencyHz, &app,

@@ -11,6 +11,7 @@
 #include "platform/qt/platform_qt.h"
 #include "platform/qt/serial_port_qt.h"
 #include "platform/qt/settings_store_qt.h"
+#include "platform/qt/signal_watch.h"
 #include "shell/frm_main.h"
 
 #include <QApplication>
@@ -54,5 +55,11 @@ int main(int argc, char* argv[]) {
     }
     if (!window.isVisible())
         window.show();
+
+    // A termination request (log-out, kill) closes the windows the usual way, so the settings
+    // are saved as at any close.
+    SignalWatch stopper;
+    QObject::connect(&stopper, &SignalWatch::terminate, &app,
+                     [] { QApplication::closeAllWindows(); });
     return QApplication::exec();
 }

@@ -1,6 +1,6 @@
 // Responsibilities: turns SIGINT and SIGTERM into a Qt signal on the event loop (self-pipe), so
-// the bridge can release its bus names and exit cleanly.
-// Collaborations: main.cpp quits the application on terminate().
+// a program can close its windows or release its bus names and exit cleanly.
+// Collaborations: the main() of veltaro and veltaro-bridge react to terminate().
 #pragma once
 
 #include <QObject>
@@ -8,7 +8,7 @@
 
 #include <memory>
 
-namespace bridge {
+namespace veltaro::qt {
 
 class SignalWatch : public QObject {
     Q_OBJECT
@@ -24,4 +24,4 @@ private:
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 
-} // namespace bridge
+} // namespace veltaro::qt

@@ -1,4 +1,4 @@
-#include "signal_watch.h"
+#include "platform/qt/signal_watch.h"
 
 #include <cerrno>
 #include <csignal>
@@ -6,7 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace bridge {
+namespace veltaro::qt {
 
 namespace {
 
@@ -54,4 +54,4 @@ SignalWatch::~SignalWatch() {
     readEnd = writeEnd = -1;
 }
 
-} // namespace bridge
+} // namespace veltaro::qt
