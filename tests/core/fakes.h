@@ -13,6 +13,7 @@
 #include "platform/system.h"
 #include "platform/window_host.h"
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <map>
@@ -119,6 +120,12 @@ public:
     }
     void set(const std::string& key, const std::string& value) {
         values["Veltaro/StartUp/" + key] = value;
+    }
+    // How often key was written.
+    int writesOf(const std::string& key) const {
+        return static_cast<int>(std::count_if(writes.begin(), writes.end(), [&](const auto& w) {
+            return w.compare(0, key.size() + 1, key + "=") == 0;
+        }));
     }
     std::map<std::string, std::string> values;
     std::vector<std::string> writes;

@@ -1,10 +1,10 @@
 // A station of fakes around the real MainWindow and frmMain, and bounded waits.
 #pragma once
 
+#include "core/fakes.h"
 #include "platform/qt/about_dialog.h"
 #include "platform/qt/main_window.h"
 #include "shell/frm_main.h"
-#include "ui/fakes.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -37,17 +37,28 @@ inline void flushDeletes() {
     QCoreApplication::processEvents();
 }
 
+struct StartUpSettings : fake::SettingsStore {
+    std::string startUp(const std::string& key) const { return get(key); }
+    void setStartUp(const std::string& key, const std::string& v) { set(key, v); }
+};
+
+// Commander and HRD both answer; value is Commander's current reading.
+struct AnsweringLink : fake::LinkClient {
+    AnsweringLink() { servers[HrdLink.topic][HrdLink.item] = "14074000"; }
+    std::string& value = servers[CommanderLink.topic][CommanderLink.item] = "14074";
+};
+
 struct Station {
-    FakeSettings settings;
-    FakeSerial serial;
-    FakeFiles files;
-    FakeLink link;
-    FakeAutomation automation;
-    FakeDialogs dialogs;
-    FakeSystem system;
-    FakeHelp help;
-    FakeLauncher launcher;
-    EmptyRegistry registry;
+    StartUpSettings settings;
+    fake::SerialPort serial;
+    fake::FileSystem files;
+    AnsweringLink link;
+    fake::Automation automation;
+    fake::Dialogs dialogs;
+    fake::System system;
+    fake::Help help;
+    fake::Launcher launcher;
+    fake::Registry registry; // no keys: neither System Info route
     qt::MainWindow window{dialogs};
     frmMain form{MainPlatform{serial, settings, files, link, automation, window, dialogs, system,
                               help, NumberFormat{}}};
@@ -69,7 +80,7 @@ struct Station {
         EXPECT_NE(w, nullptr) << name;
         return w;
     }
-    int writes(const char* key) { return settings.writes[key]; }
+    int writes(const char* key) const { return settings.writesOf(key); }
 };
 
 } // namespace veltaro::test
