@@ -14,6 +14,8 @@
 #include <csignal>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <stdexcept>
 
 namespace testing_support {
 
@@ -31,25 +33,35 @@ inline bool waitUntil(const std::function<bool()>& pred, int ms) {
     return true;
 }
 
-// Runs the event loop for ms.
 inline void spin(int ms) {
     waitUntil([] { return false; }, ms);
+}
+
+// Calls read() until it returns instead of throwing; nothing after ms.
+template <class Read> auto firstValue(Read read, int ms) {
+    std::optional<decltype(read())> value;
+    waitUntil(
+        [&] {
+            try {
+                value = read();
+            } catch (const std::exception&) {
+            }
+            return value.has_value();
+        },
+        ms);
+    return value;
 }
 
 // A dbus-daemon of our own, so that tests never meet other programs' names.
 class PrivateBus {
 public:
     PrivateBus() {
-        daemon_.setProgram(QStringLiteral("dbus-daemon"));
-        daemon_.setArguments({QStringLiteral("--session"), QStringLiteral("--nofork"),
-                              QStringLiteral("--print-address")});
-        daemon_.setProcessChannelMode(QProcess::SeparateChannels);
-        daemon_.start();
-        if (!daemon_.waitForStarted(5000))
-            return;
+        daemon_.start(QStringLiteral("dbus-daemon"),
+                      {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                       QStringLiteral("--print-address")});
         QElapsedTimer t;
         t.start();
-        while (!daemon_.canReadLine() && t.elapsed() < 5000)
+        while (daemon_.waitForStarted(5000) && !daemon_.canReadLine() && t.elapsed() < 5000)
             daemon_.waitForReadyRead(100);
         address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
     }
@@ -76,14 +88,14 @@ private:
     QString address_;
 };
 
+extern PrivateBus* theBus; // the test program's bus, set by test_main.cpp
+
 // A child process that is killed (and continued, if stopped) when the test ends.
 class Child {
 public:
     Child(const QString& program, const QStringList& args, const QProcessEnvironment& env) {
-        p_.setProgram(program);
-        p_.setArguments(args);
         p_.setProcessEnvironment(env);
-        p_.start();
+        p_.start(program, args);
         p_.waitForStarted(5000);
     }
     ~Child() { stop(); }
@@ -98,33 +110,16 @@ public:
     // a process running on another core stops a moment after kill() returns.
     void signal(int signo) {
         ::kill(static_cast<pid_t>(p_.processId()), signo);
-        if (signo != SIGSTOP)
-            return;
-        const QString stat = QStringLiteral("/proc/%1/stat").arg(p_.processId());
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(p_.processId()));
         waitUntil(
             [&] {
-                QFile f(stat);
-                if (!f.open(QIODevice::ReadOnly))
+                if (signo != SIGSTOP || !stat.open(QIODevice::ReadOnly))
                     return true;
-                const QByteArray line = f.readAll();
-                const auto close = line.lastIndexOf(')');
-                return close >= 0 && line.mid(close + 2, 1) == "T";
+                const QByteArray line = stat.readAll();
+                stat.close();
+                return line.mid(line.lastIndexOf(')') + 2, 1) == "T";
             },
             2000);
-    }
-    // Waits (event loop running) for a line on standard output; false after ms.
-    bool waitForLine(const QString& line, int ms) {
-        return waitUntil(
-            [&] {
-                while (p_.canReadLine()) {
-                    const QString l = QString::fromUtf8(p_.readLine()).trimmed();
-                    seen_ << l;
-                    if (l == line)
-                        return true;
-                }
-                return false;
-            },
-            ms);
     }
     // Every stdout line read so far plus whatever is waiting now.
     QStringList lines() {
@@ -132,16 +127,19 @@ public:
             seen_ << QString::fromUtf8(p_.readLine()).trimmed();
         return seen_;
     }
+    // Waits (event loop running) until the line has appeared on standard output.
+    bool waitForLine(const QString& line, int ms) {
+        return waitUntil([&] { return lines().contains(line); }, ms);
+    }
     void send(const QString& line) {
         p_.write((line + QLatin1Char('\n')).toUtf8());
         p_.waitForBytesWritten(1000);
     }
     // Sends a command to a test server and waits for its "done".
     bool command(const QString& line, int ms = 3000) {
-        const auto done = [this] { return lines().count(QStringLiteral("done")); };
-        const auto before = done();
+        const auto before = lines().count(QStringLiteral("done"));
         send(line);
-        return waitUntil([&] { return done() > before; }, ms);
+        return waitUntil([&] { return lines().count(QStringLiteral("done")) > before; }, ms);
     }
     QProcess& process() { return p_; }
 
@@ -149,5 +147,15 @@ private:
     QProcess p_;
     QStringList seen_;
 };
+
+// Starts program on the private bus; with `ready`, waits until it prints that line.
+inline std::unique_ptr<Child> startOnBus(const QString& program, const QStringList& args,
+                                         const QString& ready = {}) {
+    auto c = std::make_unique<Child>(program, args, theBus->environment());
+    if (!ready.isEmpty() && !c->waitForLine(ready, 5000))
+        throw std::runtime_error(
+            (program + QStringLiteral(" did not print ") + ready).toStdString());
+    return c;
+}
 
 } // namespace testing_support

@@ -1,206 +1,121 @@
-// A scriptable server of the link contract for the adapter tests. It serves either one DDE-style
-// topic or the FTLink pair of objects, and can misbehave on request.
-//   --link "SERVICE|TOPIC" ITEM=VALUE   serve one item (more items with set)
-//   --mute                              never answer Request
-//   --advise-on-request VALUE           emit Advise(item, VALUE) just before answering Request
-//   --ftlink [--trx-path P] [--no-trx-interface] [--freq MHZ] [--hold-gets] [--fail-gets]
-// Commands on stdin: "set ITEM VALUE", "burst ITEM N" (Advise 1..N), "freq MHZ".
-// Prints "ready" once the name is owned, "request ITEM" and "get" as calls come in.
+// A scriptable server of the link contract for the adapter tests, serving ITEM=VALUE pairs either
+// on the Commander topic or, with --ftlink, as the FTLink pair of objects ("Frequency" in MHz).
+//   --silent            never answer Request or Get        --fail   answer Get with an error
+//   --advise-first V    emit Advise(item, V) just before answering Request
+//   --no-trx            the object FirstObject returns lacks the Trx interface
+// Commands on stdin: "set ITEM VALUE", "burst ITEM N" (Advise 1..N); each answered by "done".
+// Prints "ready" once the name is owned and "get" for each Get.
 #include "platform/qt/link_names.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
 #include <QElapsedTimer>
 #include <QHash>
-#include <QSocketNotifier>
 #include <QThread>
 
 #include <cstdio>
-#include <unistd.h>
+#include <iostream>
+#include <string>
+#include <thread>
 
 using namespace veltaro::qt;
 
 namespace {
 
-void out(const QString& line) {
-    std::printf("%s\n", qPrintable(line));
+const QString TrxPath = QStringLiteral("/Radio/Main"); // clients must follow FirstObject here
+
+void out(const char* line) {
+    std::printf("%s\n", line);
     std::fflush(stdout);
 }
 
-struct Config {
-    QString service, path, trxPath = QStringLiteral("/Trx");
+class Server : public QDBusVirtualObject {
+public:
+    QStringList args;
     QHash<QString, QString> items;
-    bool mute = false, ftlink = false, trxInterface = true, holdGets = false, failGets = false;
-    QString adviseOnRequest;
-    bool adviseOnRequestSet = false;
-    double mhz = 14.074;
-};
+    QString path = linkObjectPath("DDEServer");
+    bool has(const char* flag) const { return args.contains(QLatin1String(flag)); }
 
-class LinkObject : public QDBusVirtualObject {
-public:
-    explicit LinkObject(Config& c) : c_(c) {}
-    QString introspect(const QString&) const override {
-        return QStringLiteral("<interface name=\"org.veltaro.Link\"/>");
-    }
-    bool handleMessage(const QDBusMessage& m, const QDBusConnection& bus) override {
-        if (m.interface() != QLatin1String(LinkInterface) || m.member() != QLatin1String("Request"))
-            return false;
-        const QString item = m.arguments().value(0).toString();
-        out(QStringLiteral("request ") + item);
-        if (c_.mute)
-            return true;
-        if (c_.adviseOnRequestSet)
-            advise(bus, item, c_.adviseOnRequest);
-        if (!c_.items.contains(item))
-            bus.send(m.createErrorReply(QString::fromLatin1(LinkNoSuchItemError), item));
-        else
-            bus.send(m.createReply(c_.items.value(item)));
-        return true;
-    }
-    void advise(const QDBusConnection& bus, const QString& item, const QString& value) {
-        QDBusMessage s = QDBusMessage::createSignal(c_.path, QString::fromLatin1(LinkInterface),
-                                                    QString::fromLatin1(LinkAdviseSignal));
-        s << item << value;
-        bus.send(s);
-    }
-
-private:
-    Config& c_;
-};
-
-class FtlinkRoot : public QDBusVirtualObject {
-public:
-    explicit FtlinkRoot(Config& c) : c_(c) {}
-    QString introspect(const QString&) const override {
-        return QStringLiteral("<interface name=\"org.veltaro.FTLink.Server\"/>");
-    }
-    bool handleMessage(const QDBusMessage& m, const QDBusConnection& bus) override {
-        if (m.member() != QLatin1String("FirstObject"))
-            return false;
-        bus.send(m.createReply(QVariant::fromValue(QDBusObjectPath(c_.trxPath))));
-        return true;
-    }
-
-private:
-    Config& c_;
-};
-
-class FtlinkTrx : public QDBusVirtualObject {
-public:
-    explicit FtlinkTrx(Config& c) : c_(c) {}
-    QString introspect(const QString&) const override {
-        if (!c_.trxInterface)
-            return QStringLiteral("<interface name=\"org.example.Other\"/>");
+    QString introspect(const QString& at) const override {
+        if (at != TrxPath || has("--no-trx"))
+            return {};
         return QStringLiteral("<interface name=\"org.veltaro.FTLink.Trx\">"
                               "<property name=\"Frequency\" type=\"d\" access=\"read\"/>"
                               "</interface>");
     }
     bool handleMessage(const QDBusMessage& m, const QDBusConnection& bus) override {
-        if (m.member() != QLatin1String("Get"))
+        if (m.member() == QLatin1String("FirstObject")) {
+            bus.send(m.createReply(QVariant::fromValue(QDBusObjectPath(TrxPath))));
+        } else if (m.member() == QLatin1String("Get") && m.path() == TrxPath) {
+            out("get");
+            if (has("--fail"))
+                bus.send(m.createErrorReply(QStringLiteral("org.example.Error.Broken"), "broken"));
+            else if (!has("--silent"))
+                bus.send(m.createReply(
+                    QVariant::fromValue(QDBusVariant(items.value("Frequency").toDouble()))));
+        } else if (m.member() == QLatin1String(LinkRequestMethod) && m.path() == path) {
+            const QString item = m.arguments().value(0).toString();
+            if (has("--silent"))
+                return true;
+            if (const auto i = args.indexOf(QLatin1String("--advise-first")); i >= 0)
+                advise(bus, item, args.value(i + 1));
+            bus.send(items.contains(item)
+                         ? m.createReply(items.value(item))
+                         : m.createErrorReply(QString::fromLatin1(LinkNoSuchItemError), item));
+        } else {
             return false;
-        out(QStringLiteral("get"));
-        if (c_.holdGets)
-            return true;
-        if (c_.failGets)
-            bus.send(m.createErrorReply(QStringLiteral("org.example.Error.Broken"), "broken"));
-        else
-            bus.send(m.createReply(QVariant::fromValue(QDBusVariant(c_.mhz))));
+        }
         return true;
     }
-
-private:
-    Config& c_;
+    void advise(const QDBusConnection& bus, const QString& item, const QString& value) {
+        QDBusMessage s = QDBusMessage::createSignal(path, QString::fromLatin1(LinkInterface),
+                                                    QString::fromLatin1(LinkAdviseSignal));
+        s << item << value;
+        bus.send(s);
+    }
 };
 
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    Config c;
-    const QStringList a = app.arguments();
-    for (qsizetype i = 1; i < a.size(); ++i) {
-        if (a[i] == QLatin1String("--link")) {
-            const QString topic = a.value(++i);
-            const auto bar = topic.indexOf(QLatin1Char('|'));
-            c.service = linkBusName(topic.left(bar).toStdString());
-            c.path = linkObjectPath(topic.mid(bar + 1).toStdString());
-            const QString iv = a.value(++i);
-            const auto eq = iv.indexOf(QLatin1Char('='));
-            c.items.insert(iv.left(eq), iv.mid(eq + 1));
-        } else if (a[i] == QLatin1String("--mute")) {
-            c.mute = true;
-        } else if (a[i] == QLatin1String("--advise-on-request")) {
-            c.adviseOnRequest = a.value(++i);
-            c.adviseOnRequestSet = true;
-        } else if (a[i] == QLatin1String("--ftlink")) {
-            c.ftlink = true;
-            c.service = QString::fromLatin1(FtlinkService);
-        } else if (a[i] == QLatin1String("--trx-path")) {
-            c.trxPath = a.value(++i);
-        } else if (a[i] == QLatin1String("--no-trx-interface")) {
-            c.trxInterface = false;
-        } else if (a[i] == QLatin1String("--freq")) {
-            c.mhz = a.value(++i).toDouble();
-        } else if (a[i] == QLatin1String("--hold-gets")) {
-            c.holdGets = true;
-        } else if (a[i] == QLatin1String("--fail-gets")) {
-            c.failGets = true;
-        } else {
-            std::fprintf(stderr, "test_server: unknown argument %s\n", qPrintable(a[i]));
-            return 2;
-        }
-    }
+    Server server;
+    server.args = app.arguments();
+    for (const QString& a : server.args)
+        if (const auto eq = a.indexOf(QLatin1Char('=')); eq > 0)
+            server.items.insert(a.left(eq), a.mid(eq + 1));
 
     QDBusConnection bus = QDBusConnection::sessionBus();
-    LinkObject link(c);
-    FtlinkRoot root(c);
-    FtlinkTrx trx(c);
-    bool registered = c.ftlink ? bus.registerVirtualObject(QStringLiteral("/"), &root) &&
-                                     bus.registerVirtualObject(c.trxPath, &trx)
-                               : bus.registerVirtualObject(c.path, &link);
-    if (!registered)
+    if (!bus.registerVirtualObject(QStringLiteral("/"), &server, QDBusConnection::SubPath))
         return 3;
+    const QString name =
+        server.has("--ftlink") ? QString::fromLatin1(FtlinkService) : linkBusName("CI-V Commander");
     // A previous server of the same name may still be on its way out.
     QElapsedTimer waited;
     waited.start();
-    while (!bus.registerService(c.service)) {
+    while (!bus.registerService(name)) {
         if (waited.elapsed() > 3000)
             return 4;
         QThread::msleep(20);
     }
-    out(QStringLiteral("ready"));
+    out("ready");
 
-    QSocketNotifier input(0, QSocketNotifier::Read);
-    QByteArray buffer;
-    QObject::connect(&input, &QSocketNotifier::activated, [&] {
-        char b[4096];
-        const ssize_t n = ::read(0, b, sizeof b);
-        if (n <= 0) {
-            input.setEnabled(false);
-            return;
+    const auto command = [&](const QStringList& w) {
+        const bool burst = w.value(0) == QLatin1String("burst");
+        for (int k = 1; k <= (burst ? w.value(2).toInt() : 1); ++k) {
+            const QString value = burst ? QString::number(k) : w.value(2);
+            server.items.insert(w.value(1), value);
+            server.advise(bus, w.value(1), value);
         }
-        buffer.append(b, n);
-        qsizetype end;
-        while ((end = buffer.indexOf('\n')) >= 0) {
-            const QStringList w = QString::fromUtf8(buffer.left(end)).split(QLatin1Char(' '));
-            buffer.remove(0, end + 1);
-            if (w.value(0) == QLatin1String("set")) {
-                c.items.insert(w.value(1), w.value(2));
-                link.advise(bus, w.value(1), w.value(2));
-            } else if (w.value(0) == QLatin1String("burst")) {
-                for (int k = 1; k <= w.value(2).toInt(); ++k) {
-                    c.items.insert(w.value(1), QString::number(k));
-                    link.advise(bus, w.value(1), QString::number(k));
-                }
-            } else if (w.value(0) == QLatin1String("freq")) {
-                c.mhz = w.value(1).toDouble();
-            }
-            out(QStringLiteral("done"));
-        }
-    });
+        out("done");
+    };
+    std::thread([&] {
+        for (std::string line; std::getline(std::cin, line);)
+            QMetaObject::invokeMethod(
+                &app, [=] { command(QString::fromStdString(line).split(QLatin1Char(' '))); });
+    }).detach();
     return app.exec();
 }
