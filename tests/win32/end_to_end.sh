@@ -34,8 +34,7 @@ pids+=($!)
 wait_for 5 test -e "$link" || fail "no pty at $link"
 
 ready="$app/standin.ready"
-wine "$standin_exe" --commander 14074 --ready-file 'C:\veltaro-e2e\standin.ready' \
-  --lifetime-ms 60000 &
+wine "$standin_exe" --commander 14074 --ready-file 'C:\veltaro-e2e\standin.ready' &
 pids+=($!)
 wait_for 20 test -e "$ready" || fail "DDE stand-in did not start"
 

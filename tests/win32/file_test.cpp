@@ -13,18 +13,20 @@ using veltaro::win32::Win32FileSystem;
 namespace {
 
 std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
     std::stringstream ss;
-    ss << in.rdbuf();
+    ss << std::ifstream(path, std::ios::binary).rdbuf();
     return ss.str();
 }
 
-std::string scratch(const char* name) {
+// A fresh path in the test folder, holding text when given.
+std::string scratch(const char* name, const char* text = nullptr) {
     const std::string folder = wintest::binDir() + "\\filetest";
     CreateDirectoryA(folder.c_str(), nullptr);
     const std::string path = folder + "\\" + name;
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(path.c_str());
+    if (text)
+        Win32FileSystem().writeFile(path, text);
     return path;
 }
 
@@ -36,60 +38,53 @@ TEST(Files, ProgramFolderIsTheExeFolderUnlessGiven) {
     EXPECT_EQ(Win32FileSystem("D:\\x").inProgramFolder("PEGASUS.OUT"), "D:\\x\\PEGASUS.OUT");
 }
 
-TEST(Files, WriteReplacesTheWholeContentAndLeavesNoTemporary) {
-    Win32FileSystem fs;
-    const std::string path = scratch("PEGASUS.OUT");
-    fs.writeFile(path, "144.17400\r\n");
-    fs.writeFile(path, "07.074000\r\n");
-    EXPECT_EQ(slurp(path), "07.074000\r\n");
-    EXPECT_EQ(GetFileAttributesA((path + ".new").c_str()), INVALID_FILE_ATTRIBUTES);
-}
-
-TEST(Files, FileHeldOpenByAReaderIsRewrittenInPlace) {
-    Win32FileSystem fs;
-    const std::string path = scratch("HELD.OUT");
-    fs.writeFile(path, "144.17400\r\n");
-    // A reader that allows writers but not deletion or renaming over the file.
-    HANDLE reader = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
-    fs.writeFile(path, "07.074000\r\n");
-    CloseHandle(reader);
-    EXPECT_EQ(slurp(path), "07.074000\r\n");
-}
-
-TEST(Files, FileLockedAgainstWritersRaisesFileError) {
-    Win32FileSystem fs;
-    const std::string path = scratch("LOCKED.OUT");
-    fs.writeFile(path, "14.074000\r\n");
-    HANDLE owner = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(owner, INVALID_HANDLE_VALUE);
-    EXPECT_THROW(fs.writeFile(path, "07.074000\r\n"), veltaro::FileError);
-    CloseHandle(owner);
-    EXPECT_EQ(slurp(path), "14.074000\r\n");
+// A second write replaces the content and leaves no temporary, also while a reader that
+// allows writers (but not renaming over the file) holds it open; a file locked against
+// writers raises and keeps its content.
+TEST(Files, WriteReplacesTheWholeContent) {
+    const struct {
+        const char* name;
+        bool hold;   // a handle is held open during the write,
+        DWORD share; // sharing this
+        bool written;
+    } rows[] = {{"PEGASUS.OUT", false, 0, true},
+                {"HELD.OUT", true, FILE_SHARE_READ | FILE_SHARE_WRITE, true},
+                {"LOCKED.OUT", true, 0, false}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        const std::string path = scratch(r.name, "144.17400\r\n");
+        HANDLE held = r.hold ? CreateFileA(path.c_str(), GENERIC_READ, r.share, nullptr,
+                                           OPEN_EXISTING, 0, nullptr)
+                             : INVALID_HANDLE_VALUE;
+        ASSERT_EQ(held != INVALID_HANDLE_VALUE, r.hold);
+        if (r.written)
+            EXPECT_NO_THROW(Win32FileSystem().writeFile(path, "07.074000\r\n"));
+        else
+            EXPECT_THROW(Win32FileSystem().writeFile(path, "07.074000\r\n"), veltaro::FileError);
+        if (held != INVALID_HANDLE_VALUE)
+            CloseHandle(held);
+        EXPECT_EQ(slurp(path), r.written ? "07.074000\r\n" : "144.17400\r\n");
+        EXPECT_EQ(GetFileAttributesA((path + ".new").c_str()), INVALID_FILE_ATTRIBUTES);
+    }
 }
 
 TEST(Files, OrdinaryFileTest) {
-    Win32FileSystem fs;
-    struct Case {
+    const struct {
         const char* name;
         DWORD attributes; // 0: do not create
         bool ordinary;
-    };
-    for (const Case& c :
-         {Case{"plain.exe", FILE_ATTRIBUTE_NORMAL, true},
-          Case{"readonly.exe", FILE_ATTRIBUTE_READONLY, true},
-          Case{"hidden.exe", FILE_ATTRIBUTE_HIDDEN, false},
-          Case{"system.exe", FILE_ATTRIBUTE_SYSTEM, false}, Case{"missing.exe", 0, false}}) {
-        SCOPED_TRACE(c.name);
-        const std::string path = scratch(c.name);
-        if (c.attributes) {
-            fs.writeFile(path, "x");
-            SetFileAttributesA(path.c_str(), c.attributes);
-        }
-        EXPECT_EQ(fs.isOrdinaryFile(path), c.ordinary);
+    } rows[] = {{"plain.exe", FILE_ATTRIBUTE_NORMAL, true},
+                {"readonly.exe", FILE_ATTRIBUTE_READONLY, true},
+                {"hidden.exe", FILE_ATTRIBUTE_HIDDEN, false},
+                {"system.exe", FILE_ATTRIBUTE_SYSTEM, false},
+                {"missing.exe", 0, false}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        const std::string path = scratch(r.name, r.attributes ? "x" : nullptr);
+        SetFileAttributesA(path.c_str(), r.attributes);
+        EXPECT_EQ(Win32FileSystem().isOrdinaryFile(path), r.ordinary);
     }
-    EXPECT_FALSE(fs.isOrdinaryFile(wintest::binDir()));
+    EXPECT_FALSE(Win32FileSystem().isOrdinaryFile(wintest::binDir()));
 }
 
 TEST(Launcher, NothingToStartRaises) {

@@ -5,7 +5,6 @@
 //   ftlink_standin.exe -Embedding     started by COM: serves until the last object is released
 // The frequency that place 246 reports is read on every call from the REG_SZ value
 // HKCU\Software\VeltaroTest\FTLink\MHz ("." decimal point); a missing value reports 14.074.
-// Every call of place 246 is counted into the REG_DWORD value Reads next to it.
 #include <windows.h>
 
 #include <ocidl.h>
@@ -13,7 +12,9 @@
 #include <olectl.h>
 
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -33,11 +34,6 @@ constexpr const char* ControlKey = "Software\\VeltaroTest\\FTLink";
 LONG objects = 0; // live objects; the server ends when it falls to zero
 DWORD mainThread = 0;
 
-void objectGone() {
-    if (InterlockedDecrement(&objects) == 0)
-        PostThreadMessageA(mainThread, WM_QUIT, 0, 0);
-}
-
 double configuredMHz() {
     char buf[64] = {};
     DWORD size = sizeof buf - 1;
@@ -47,22 +43,42 @@ double configuredMHz() {
     return std::strtod(buf, nullptr);
 }
 
-void countRead() {
-    HKEY h = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, ControlKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h,
-                        nullptr) != ERROR_SUCCESS)
-        return;
-    DWORD n = 0;
-    DWORD size = sizeof n;
-    RegQueryValueExA(h, "Reads", nullptr, nullptr, reinterpret_cast<BYTE*>(&n), &size);
-    ++n;
-    RegSetValueExA(h, "Reads", 0, REG_DWORD, reinterpret_cast<BYTE*>(&n), sizeof n);
-    RegCloseKey(h);
-}
+// The frequency interface: places 7 to 245 are unused entries, 246 the frequency.
+// clang-format off
+#define VELTARO_R(n) virtual HRESULT STDMETHODCALLTYPE Reserved##n() { return E_NOTIMPL; }
+#define VELTARO_R10(n) VELTARO_R(n##0) VELTARO_R(n##1) VELTARO_R(n##2) VELTARO_R(n##3) \
+    VELTARO_R(n##4) VELTARO_R(n##5) VELTARO_R(n##6) VELTARO_R(n##7) VELTARO_R(n##8) VELTARO_R(n##9)
+#define VELTARO_R100(n) VELTARO_R10(n##0) VELTARO_R10(n##1) VELTARO_R10(n##2) VELTARO_R10(n##3) \
+    VELTARO_R10(n##4) VELTARO_R10(n##5) VELTARO_R10(n##6) VELTARO_R10(n##7) VELTARO_R10(n##8) \
+    VELTARO_R10(n##9)
+struct IFTRig : IDispatch {
+    VELTARO_R(7) VELTARO_R(8) VELTARO_R(9) VELTARO_R10(1) VELTARO_R10(2) VELTARO_R10(3)
+    VELTARO_R10(4) VELTARO_R10(5) VELTARO_R10(6) VELTARO_R10(7) VELTARO_R10(8) VELTARO_R10(9)
+    VELTARO_R100(1) VELTARO_R10(20) VELTARO_R10(21) VELTARO_R10(22) VELTARO_R10(23)
+    VELTARO_R(240) VELTARO_R(241) VELTARO_R(242) VELTARO_R(243) VELTARO_R(244) VELTARO_R(245)
+    virtual HRESULT STDMETHODCALLTYPE get_Frequency(double* mhz) = 0;
+};
+// clang-format on
 
-// IDispatch with no names: the client calls the entries by place.
-template <typename Base> class DispatchBase : public Base {
+struct IFTLink : IDispatch {
+    virtual HRESULT STDMETHODCALLTYPE Rig(IDispatch** rig) = 0;
+};
+
+// Reference counting and an IDispatch without names (the client calls the entries by place),
+// shared by the objects; the server ends when the last object goes.
+template <class... Interfaces> class Object : public Interfaces... {
 public:
+    Object() { InterlockedIncrement(&objects); }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG n = InterlockedDecrement(&refs_);
+        if (n == 0) {
+            delete this;
+            if (InterlockedDecrement(&objects) == 0)
+                PostThreadMessageA(mainThread, WM_QUIT, 0, 0);
+        }
+        return n;
+    }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
         *n = 0;
         return S_OK;
@@ -75,69 +91,57 @@ public:
                                      UINT*) override {
         return E_NOTIMPL;
     }
-};
 
-// The frequency interface: places 7 to 245 are unused entries, 246 the frequency.
-#define VELTARO_R(n)                                                                               \
-    virtual HRESULT STDMETHODCALLTYPE Reserved##n() {                                              \
-        return E_NOTIMPL;                                                                          \
-    }
-#define VELTARO_R10(n)                                                                             \
-    VELTARO_R(n##0)                                                                                \
-    VELTARO_R(n##1)                                                                                \
-    VELTARO_R(n##2)                                                                                \
-    VELTARO_R(n##3)                                                                                \
-    VELTARO_R(n##4)                                                                                \
-    VELTARO_R(n##5)                                                                                \
-    VELTARO_R(n##6)                                                                                \
-    VELTARO_R(n##7)                                                                                \
-    VELTARO_R(n##8)                                                                                \
-    VELTARO_R(n##9)
-
-struct IFTRig : IDispatch {
-    VELTARO_R(7)
-    VELTARO_R(8)
-    VELTARO_R(9)
-    VELTARO_R10(1)
-    VELTARO_R10(2)
-    VELTARO_R10(3) VELTARO_R10(4) VELTARO_R10(5) VELTARO_R10(6) VELTARO_R10(7) VELTARO_R10(8)
-        VELTARO_R10(9) VELTARO_R10(10) VELTARO_R10(11) VELTARO_R10(12) VELTARO_R10(13)
-            VELTARO_R10(14) VELTARO_R10(15) VELTARO_R10(16) VELTARO_R10(17) VELTARO_R10(18)
-                VELTARO_R10(19) VELTARO_R10(20) VELTARO_R10(21) VELTARO_R10(22) VELTARO_R10(23)
-                    VELTARO_R(240) VELTARO_R(241) VELTARO_R(242) VELTARO_R(243) VELTARO_R(244)
-                        VELTARO_R(245) virtual HRESULT STDMETHODCALLTYPE
-        get_Frequency(double* mhz) = 0;
-};
-
-struct IFTLink : IDispatch {
-    virtual HRESULT STDMETHODCALLTYPE Rig(IDispatch** rig) = 0;
-};
-
-class Rig;
-
-// The notification connection point of a Rig: keeps the sinks, never calls them.
-class RigEvents : public IConnectionPoint {
-public:
-    explicit RigEvents(Rig& rig) : rig_(rig) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IConnectionPoint)) {
-            *out = this;
-            AddRef();
-            return S_OK;
-        }
+protected:
+    virtual ~Object() = default;
+    // Answers a query with the first interface whose id matches.
+    HRESULT answer(void** out, std::initializer_list<std::pair<bool, IUnknown*>> matches) {
         *out = nullptr;
+        for (const auto& [match, itf] : matches)
+            if (match) {
+                *out = itf;
+                itf->AddRef();
+                return S_OK;
+            }
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+
+private:
+    LONG refs_ = 1;
+};
+
+// A frequency object, and its notification connection point that keeps a sink and never
+// calls it.
+class Rig : public Object<IFTRig, IConnectionPointContainer, IConnectionPoint> {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        return answer(out, {{iid == IID_IUnknown || iid == IID_IDispatch || iid == IidTrx,
+                             static_cast<IFTRig*>(this)},
+                            {iid == IID_IConnectionPointContainer,
+                             static_cast<IConnectionPointContainer*>(this)},
+                            {iid == IID_IConnectionPoint, static_cast<IConnectionPoint*>(this)}});
+    }
+    HRESULT STDMETHODCALLTYPE get_Frequency(double* mhz) override {
+        *mhz = configuredMHz();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** cp) override {
+        *cp = nullptr;
+        if (iid != IidTrxEvents)
+            return CONNECT_E_NOCONNECTION;
+        return QueryInterface(IID_IConnectionPoint, reinterpret_cast<void**>(cp));
+    }
     HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override {
         *iid = IidTrxEvents;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer**) override;
+    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** c) override {
+        return QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(c));
+    }
     HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override {
-        if (!sink || !cookie)
-            return E_POINTER;
         if (sink_)
             return CONNECT_E_ADVISELIMIT;
         sink_ = sink;
@@ -153,113 +157,25 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
-    void drop() {
-        if (sink_)
-            sink_->Release();
-        sink_ = nullptr;
-    }
 
 private:
-    Rig& rig_;
+    ~Rig() override {
+        if (sink_)
+            sink_->Release();
+    }
     IUnknown* sink_ = nullptr;
 };
 
-class Rig : public DispatchBase<IFTRig>, public IConnectionPointContainer {
+class Link : public Object<IFTLink> {
 public:
-    Rig() : events_(*this) { InterlockedIncrement(&objects); }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-            IsEqualIID(iid, IidTrx))
-            *out = static_cast<IFTRig*>(this);
-        else if (IsEqualIID(iid, IID_IConnectionPointContainer))
-            *out = static_cast<IConnectionPointContainer*>(this);
-        else {
-            *out = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG n = InterlockedDecrement(&refs_);
-        if (n == 0) {
-            events_.drop();
-            delete this;
-            objectGone();
-        }
-        return n;
-    }
-    HRESULT STDMETHODCALLTYPE get_Frequency(double* mhz) override {
-        if (!mhz)
-            return E_POINTER;
-        countRead();
-        *mhz = configuredMHz();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** cp) override {
-        if (!IsEqualIID(iid, IidTrxEvents)) {
-            *cp = nullptr;
-            return CONNECT_E_NOCONNECTION;
-        }
-        *cp = &events_;
-        AddRef();
-        return S_OK;
-    }
-
-private:
-    virtual ~Rig() = default;
-    LONG refs_ = 1;
-    RigEvents events_;
-};
-
-ULONG RigEvents::AddRef() {
-    return static_cast<IConnectionPointContainer&>(rig_).AddRef();
-}
-ULONG RigEvents::Release() {
-    return static_cast<IConnectionPointContainer&>(rig_).Release();
-}
-HRESULT RigEvents::GetConnectionPointContainer(IConnectionPointContainer** c) {
-    *c = &rig_;
-    (*c)->AddRef();
-    return S_OK;
-}
-
-class Link : public DispatchBase<IFTLink> {
-public:
-    Link() { InterlockedIncrement(&objects); }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-            IsEqualIID(iid, IidServer)) {
-            *out = static_cast<IFTLink*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG n = InterlockedDecrement(&refs_);
-        if (n == 0) {
-            delete this;
-            objectGone();
-        }
-        return n;
+        return answer(out,
+                      {{iid == IID_IUnknown || iid == IID_IDispatch || iid == IidServer, this}});
     }
     HRESULT STDMETHODCALLTYPE Rig(IDispatch** rig) override {
-        if (!rig)
-            return E_POINTER;
         *rig = static_cast<IFTRig*>(new class Rig);
         return S_OK;
     }
-
-private:
-    virtual ~Link() = default;
-    LONG refs_ = 1;
 };
 
 class Factory : public IClassFactory {

@@ -1,6 +1,6 @@
 #include "support.h"
 
-#include <memory>
+#include <algorithm>
 
 namespace wintest {
 
@@ -40,8 +40,7 @@ long Process::wait(unsigned long ms) {
 }
 
 long run(const std::string& commandLine, unsigned long ms) {
-    Process p(commandLine);
-    return p.wait(ms);
+    return Process(commandLine).wait(ms);
 }
 
 bool pumpUntil(const std::function<bool()>& cond, unsigned long ms) {
@@ -50,7 +49,9 @@ bool pumpUntil(const std::function<bool()>& cond, unsigned long ms) {
         const ULONGLONG now = GetTickCount64();
         if (now >= end)
             return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+        // Wakes at least every 20 ms, for conditions that no message announces.
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min(end - now, 20ull)),
+                                  QS_ALLINPUT);
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
@@ -61,28 +62,13 @@ bool pumpUntil(const std::function<bool()>& cond, unsigned long ms) {
 }
 
 DdeStandIn::DdeStandIn(const std::string& args) {
-    const std::string event = "VeltaroDdeStandInReady" + std::to_string(GetCurrentProcessId());
-    HANDLE ev = CreateEventA(nullptr, TRUE, FALSE, event.c_str());
+    char file[MAX_PATH];
+    GetTempFileNameA(binDir().c_str(), "dde", 0, file); // creates it
+    DeleteFileA(file);
     proc_ = std::make_unique<Process>("\"" + binDir() + "\\dde_standin.exe\" " + args +
-                                      " --ready " + event);
-    ready_ = WaitForSingleObject(ev, 15000) == WAIT_OBJECT_0;
-    CloseHandle(ev);
-}
-
-RawValue readRaw(HKEY root, const std::string& key, const std::string& name) {
-    RawValue v;
-    HKEY h = nullptr;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &h) != ERROR_SUCCESS)
-        return v;
-    char buf[1024];
-    DWORD size = sizeof buf;
-    if (RegQueryValueExA(h, name.c_str(), nullptr, &v.type, reinterpret_cast<BYTE*>(buf), &size) ==
-        ERROR_SUCCESS) {
-        v.found = true;
-        v.bytes.assign(buf, size);
-    }
-    RegCloseKey(h);
-    return v;
+                                      " --ready-file \"" + file + "\"");
+    ready_ = pumpUntil([&] { return GetFileAttributesA(file) != INVALID_FILE_ATTRIBUTES; }, 15000);
+    DeleteFileA(file);
 }
 
 } // namespace wintest

@@ -10,6 +10,7 @@
 
 namespace {
 
+// The real window bound to a form of fakes, loaded.
 struct FrontEnd {
     veltaro::win32::Win32Registry registry;
     veltaro::win32::Win32FileSystem files;
@@ -17,67 +18,57 @@ struct FrontEnd {
     wintest::Form parts;
     veltaro::win32::MainWindow window{GetModuleHandleA(nullptr),
                                       {registry, files, launcher, parts.dialogs}};
-    std::unique_ptr<veltaro::frmMain> form;
+    veltaro::frmMain& form = parts.build(nullptr, nullptr, nullptr, &window);
     FrontEnd() {
-        form = std::make_unique<veltaro::frmMain>(veltaro::MainPlatform{
-            parts.closedPort, parts.settings, parts.files, parts.noLink, parts.noAutomation, window,
-            parts.dialogs, parts.system, parts.help, veltaro::NumberFormat{'.'}});
-        window.bind(*form);
+        window.bind(form);
+        form.Form_Load();
     }
-    LONG_PTR exStyle() const { return GetWindowLongPtrA(window.hwnd(), GWL_EXSTYLE); }
-    HWND control(const char* text) const {
-        return FindWindowExA(window.hwnd(), nullptr, nullptr, text);
-    }
+    ~FrontEnd() { parts.main.reset(); } // the form goes before its window
+    bool topmost() const { return GetWindowLongPtrA(window.hwnd(), GWL_EXSTYLE) & WS_EX_TOPMOST; }
 };
 
 } // namespace
 
 TEST(Window, TwipsBecomePixelsAtTheScreenDpi) {
-    struct Case {
-        double twips;
-        int dpi;
-        int pixels;
-    };
-    for (const Case& c : {Case{1455, 96, 97}, Case{1440, 96, 96}, Case{1455, 120, 121},
-                          Case{15, 96, 1}, Case{0, 144, 0}, Case{-60, 96, -4}}) {
-        SCOPED_TRACE(c.twips);
-        EXPECT_EQ(veltaro::win32::twipsToPixels(c.twips, c.dpi), c.pixels);
-    }
+    for (const auto& [twips, dpi, pixels] : {std::tuple{1455.0, 96, 97},
+                                             {1440.0, 96, 96},
+                                             {1455.0, 120, 121},
+                                             {15.0, 96, 1},
+                                             {0.0, 144, 0},
+                                             {-60.0, 96, -4}})
+        EXPECT_EQ(veltaro::win32::twipsToPixels(twips, dpi), pixels) << twips << " " << dpi;
 }
 
 TEST(Window, OnTopSetsAndClearsTopmostAndStoresTheBox) {
     FrontEnd fe;
-    fe.form->Form_Load();
-    EXPECT_FALSE(fe.exStyle() & WS_EX_TOPMOST);
-    fe.form->CheckOnTop.click();
-    EXPECT_TRUE(fe.exStyle() & WS_EX_TOPMOST);
+    EXPECT_FALSE(fe.topmost());
+    fe.form.CheckOnTop.click();
+    EXPECT_TRUE(fe.topmost());
     EXPECT_TRUE(IsWindowVisible(fe.window.hwnd()));
-    EXPECT_EQ(fe.parts.settings.values["CheckOnTop"], "1");
-    EXPECT_EQ(SendMessageA(fe.control("On Top"), BM_GETCHECK, 0, 0), BST_CHECKED);
-    fe.form->CheckOnTop.click();
-    EXPECT_FALSE(fe.exStyle() & WS_EX_TOPMOST);
-    EXPECT_EQ(fe.parts.settings.values["CheckOnTop"], "0");
+    EXPECT_EQ(fe.parts.settings.get("CheckOnTop"), "1");
+    HWND box = FindWindowExA(fe.window.hwnd(), nullptr, nullptr, "On Top");
+    EXPECT_EQ(SendMessageA(box, BM_GETCHECK, 0, 0), BST_CHECKED);
+    fe.form.CheckOnTop.click();
+    EXPECT_FALSE(fe.topmost());
+    EXPECT_EQ(fe.parts.settings.get("CheckOnTop"), "0");
 }
 
 TEST(Window, SetupAndHideSetupChangeOnlyTheHeight) {
     FrontEnd fe;
-    fe.form->Form_Load();
-    const double left = fe.window.left();
-    const double top = fe.window.top();
-    fe.form->mnuSetup_Click();
+    const double left = fe.window.left(), top = fe.window.top();
+    fe.form.mnuSetup_Click();
     EXPECT_NEAR(fe.window.height(), 3105, fe.window.twipsPerPixelY());
-    fe.form->CmdReturn_Click();
+    fe.form.CmdReturn_Click();
     EXPECT_NEAR(fe.window.height(), 1455, fe.window.twipsPerPixelY());
     EXPECT_EQ(fe.window.left(), left);
     EXPECT_EQ(fe.window.top(), top);
 }
 
-TEST(Window, ClosingThroughTheFrameRunsFormUnload) {
+TEST(Window, ClosingThroughTheFrameRunsFormUnloadOnce) {
     FrontEnd fe;
-    fe.form->Form_Load();
-    const int before = fe.parts.settings.writes;
+    const int before = fe.parts.settings.writesOf("Position-Left");
     SendMessageA(fe.window.hwnd(), WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(fe.window.hwnd()));
-    EXPECT_EQ(fe.parts.settings.writes - before, 6); // SaveAllSettings once
+    EXPECT_EQ(fe.parts.settings.writesOf("Position-Left") - before, 1);
     EXPECT_TRUE(fe.window.finished());
 }
