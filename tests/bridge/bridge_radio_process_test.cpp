@@ -2,6 +2,7 @@
 // publishing side that keeps answering while the radio does not.
 #include "bus_fixture.h"
 #include "fake_radios.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -14,27 +15,20 @@ extern PrivateBus* theBus;
 
 namespace {
 
-using namespace testing_support;
+using testing_support::FakeRigctld;
+using testing_support::theBus;
+using namespace veltaro::support;
 
+// The address rules themselves are in the HostPort table; here the program's answer to them.
 TEST(BridgeRadioProcess, BadAddressesExitTwoWithOneLine) {
-    const QStringList cases[] = {
-        {"--rigctld", "rig:0"},    {"--rigctld", "65536"}, {"--rigctld", "rig"},
-        {"--flrig", "::1:12345"},  {"--flrig", ":12345"},  {"--flrig", "[::1]"},
-        {"--rigctld", "rig:45x2"},
-    };
-    for (const QStringList& args : cases) {
+    for (const QStringList& args : {QStringList{"--rigctld", "rig:0"}, {"--flrig", "::1:12345"}}) {
         SCOPED_TRACE(args.join(' ').toStdString());
-        QProcess p;
-        p.setProcessEnvironment(theBus->environment());
-        p.start(QStringLiteral(BRIDGE), args);
-        ASSERT_TRUE(p.waitForFinished(5000));
-        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(p.exitCode(), 2);
-        const QString err = QString::fromUtf8(p.readAllStandardError());
-        EXPECT_TRUE(err.startsWith(QStringLiteral("veltaro-bridge: bad address \"") + args[1]))
-            << err.toStdString();
-        EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
-        EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+        const auto r = run(BRIDGE, args, theBus->environment(), 5000);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_TRUE(r.err.startsWith("veltaro-bridge: bad address \"" + args[1]))
+            << r.err.toStdString();
+        EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
     }
 }
 
@@ -43,27 +37,23 @@ TEST(BridgeRadioProcess, KeepsServingTheLastValueWhileRigctldIsSilent) {
     ASSERT_TRUE(rig.listen());
     rig.script = {QByteArray("14074000\n")};
     rig.otherwise = std::nullopt;
-    Child bridge(QStringLiteral(BRIDGE),
-                 {QStringLiteral("--rigctld"), QStringLiteral("127.0.0.1:%1").arg(rig.port()),
-                  QStringLiteral("--as"), QStringLiteral("hrd"), QStringLiteral("--verbose")},
-                 theBus->environment());
-    ASSERT_TRUE(bridge.waitForLine(QStringLiteral("14074000"), 5000));
+    const QString address = QString("127.0.0.1:%1").arg(rig.port());
+    Child bridge(BRIDGE, {"--rigctld", address, "--as", "hrd", "--verbose"}, theBus->environment());
+    ASSERT_TRUE(bridge.waitForLine("14074000", 5000));
     ASSERT_TRUE(waitUntil([&] { return rig.requests == 2; }, 3000)); // the unanswered one
 
-    QDBusInterface hrd(QStringLiteral("org.veltaro.Link.HRD_5fRADIO_5f000"),
-                       QStringLiteral("/HRD_5fCAT"), QStringLiteral("org.veltaro.Link"),
+    QDBusInterface hrd("org.veltaro.Link.HRD_5fRADIO_5f000", "/HRD_5fCAT", "org.veltaro.Link",
                        theBus->connection());
     hrd.setTimeout(1000);
     for (int i = 0; i < 5; ++i) {
-        QDBusReply<QString> r = hrd.call(QStringLiteral("Request"), QStringLiteral("HRD_HERTZ"));
+        QDBusReply<QString> r = hrd.call("Request", QString("HRD_HERTZ"));
         ASSERT_TRUE(r.isValid()) << r.error().message().toStdString();
-        EXPECT_EQ(r.value(), QStringLiteral("14074000"));
+        EXPECT_EQ(r.value(), "14074000");
     }
     EXPECT_EQ(rig.requests, 2);
-    EXPECT_EQ(bridge.process().state(), QProcess::Running);
+    EXPECT_TRUE(bridge.running());
     const QString err = QString::fromUtf8(bridge.process().readAllStandardError());
-    EXPECT_TRUE(err.contains(
-        QStringLiteral("veltaro-bridge: rigctld at 127.0.0.1:%1: connected\n").arg(rig.port())))
+    EXPECT_TRUE(err.contains("veltaro-bridge: rigctld at " + address + ": connected\n"))
         << err.toStdString();
 }
 

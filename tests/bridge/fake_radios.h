@@ -13,6 +13,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
 #include <deque>
 #include <optional>
 
@@ -27,10 +28,8 @@ struct Recorder {
                          [this](const QString& line) { lines << line; });
     }
     int linesContaining(const QString& word) const {
-        int n = 0;
-        for (const QString& l : lines)
-            n += l.contains(word) ? 1 : 0;
-        return n;
+        return int(
+            std::count_if(lines.begin(), lines.end(), [&](auto& l) { return l.contains(word); }));
     }
     QList<qint64> values;
     QStringList lines;
@@ -142,29 +141,23 @@ protected:
     void received(QTcpSocket* client) override {
         QByteArray buf = client->property("pending").toByteArray() + client->readAll();
         const auto keep = qScopeGuard([&] { client->setProperty("pending", buf); });
-        for (;;) {
-            const qsizetype headerEnd = buf.indexOf("\r\n\r\n");
-            if (headerEnd < 0)
+        for (qsizetype end; (end = buf.indexOf("\r\n\r\n")) >= 0;) {
+            const QByteArray head = buf.left(end).toLower();
+            const qsizetype at = head.indexOf("content-length:");
+            const qsizetype length =
+                at < 0 ? 0 : head.mid(at + 15).split('\n').first().trimmed().toLongLong();
+            if (buf.size() < end + 4 + length)
                 return;
-            const QByteArray head = buf.left(headerEnd).toLower();
-            qsizetype length = 0;
-            if (const qsizetype at = head.indexOf("content-length:"); at >= 0)
-                length = head.mid(at + 15, head.indexOf('\n', at) - at - 15).trimmed().toLongLong();
-            if (buf.size() < headerEnd + 4 + length)
-                return;
-            const QByteArray body = buf.mid(headerEnd + 4, length);
-            buf.remove(0, headerEnd + 4 + length);
-            const qsizetype m = body.indexOf("<methodName>");
-            const QByteArray method =
-                m < 0 ? QByteArray() : body.mid(m + 12, body.indexOf("</methodName>") - m - 12);
+            QByteArray method = buf.mid(end + 4, length);
+            buf.remove(0, end + 4 + length);
+            method = method.mid(method.indexOf("<methodName>") + 12);
+            method.truncate(method.indexOf('<'));
             calls << QString::fromLatin1(method);
             if (silent)
                 continue;
-            const QByteArray answer = method == "rig.get_xcvr" ? xcvr
-                                      : method == "rig.get_vfo"
-                                          ? vfo
-                                          : QByteArray("<methodResponse><fault><value>no such "
-                                                       "method</value></fault></methodResponse>");
+            const QByteArray answer = method == "rig.get_xcvr"  ? xcvr
+                                      : method == "rig.get_vfo" ? vfo
+                                                                : "<methodResponse><fault/>";
             client->write("HTTP/1.1 " + QByteArray::number(status) +
                           " OK\r\nContent-Type: text/xml\r\nContent-Length: " +
                           QByteArray::number(answer.size()) + "\r\n\r\n" + answer);

@@ -1,5 +1,5 @@
 // The file adapter against real files in a temporary folder.
-#include "support.h"
+#include "child.h"
 
 #include "platform/errors.h"
 #include "platform/qt/file_system_qt.h"
@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <thread>
@@ -18,138 +17,92 @@
 namespace veltaro::qt::test {
 namespace {
 
-QByteArray contents(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
+using support::readFile;
 
-TEST(QtFileSystem, WritesExactlyTheBytesGiven) {
+struct Folder {
     QTemporaryDir dir;
-    auto path = dir.path() + "/PEGASUS.OUT";
+    QString out = dir.path() + "/PEGASUS.OUT";
     QtFileSystem fs;
-    fs.writeFile(path.toStdString(), "07.074000\r\n");
-    EXPECT_EQ(QFileInfo(path).size(), 11);
-    EXPECT_EQ(contents(path), QByteArray("07.074000\r\n"));
-}
+    void write(const QByteArray& text) { fs.writeFile(out.toStdString(), text.toStdString()); }
+};
 
-TEST(QtFileSystem, EachWriteReplacesTheWholeFile) {
-    QTemporaryDir dir;
-    auto path = dir.path() + "/PEGASUS.OUT";
-    QtFileSystem fs;
-    fs.writeFile(path.toStdString(), "144.17400\r\n");
-    fs.writeFile(path.toStdString(), "07.074000\r\n");
-    EXPECT_EQ(contents(path), QByteArray("07.074000\r\n"));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"PEGASUS.OUT"})
+TEST(QtFileSystem, EachWriteReplacesTheWholeFileWithExactlyItsBytes) {
+    Folder f;
+    f.write("144.17400\r\n");
+    f.write("07.074000\r\n");
+    EXPECT_EQ(QFileInfo(f.out).size(), 11);
+    EXPECT_EQ(readFile(f.out), QByteArray("07.074000\r\n"));
+    EXPECT_EQ(QDir(f.dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"PEGASUS.OUT"})
         << "a temporary file was left behind";
 }
 
 TEST(QtFileSystem, ReadersNeverSeeAPartialFile) {
-    QTemporaryDir dir;
-    auto path = dir.path() + "/PEGASUS.OUT";
+    Folder f;
     const QByteArray a("14.074000\r\n"), b("144.17400\r\n");
-    QtFileSystem fs;
-    fs.writeFile(path.toStdString(), a.toStdString());
-
+    f.write(a);
     std::atomic<bool> done{false};
     std::atomic<int> reads{0}, torn{0};
     std::thread reader([&] {
-        while (!done) {
-            auto seen = contents(path);
-            if (seen != a && seen != b)
+        for (; !done; ++reads)
+            if (auto seen = readFile(f.out); seen != a && seen != b)
                 ++torn;
-            ++reads;
-        }
     });
     for (int i = 0; i < 600; ++i)
-        fs.writeFile(path.toStdString(), (i % 2 ? a : b).toStdString());
+        f.write(i % 2 ? a : b);
     done = true;
     reader.join();
     EXPECT_GT(reads.load(), 0);
     EXPECT_EQ(torn.load(), 0) << "of " << reads.load() << " reads";
 }
 
-TEST(QtFileSystem, UnwritablePlacesRaiseFileError) {
-    QTemporaryDir dir;
-    QDir(dir.path()).mkdir("PEGASUS.OUT.d");
-    struct Case {
-        const char* name;
-        QString path;
-    };
-    const Case cases[] = {
-        {"missing folder", dir.path() + "/no-such-folder/PEGASUS.OUT"},
-        {"a folder in the way", dir.path() + "/PEGASUS.OUT.d"},
-    };
-    QtFileSystem fs;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+TEST(QtFileSystem, UnwritablePlacesRaiseFileErrorNamingTheFile) {
+    Folder f;
+    QDir(f.dir.path()).mkdir("PEGASUS.OUT.d");
+    for (const QString& path : {f.dir.path() + "/no-such-folder/PEGASUS.OUT", // missing folder
+                                f.dir.path() + "/PEGASUS.OUT.d"}) {           // a folder in the way
+        SCOPED_TRACE(path.toStdString());
         try {
-            fs.writeFile(c.path.toStdString(), "07.074000\r\n");
-            ADD_FAILURE() << "wrote " << c.path.toStdString();
-        } catch (const veltaro::FileError& e) {
-            auto name = QFileInfo(c.path).fileName().toStdString();
-            EXPECT_EQ(std::string(e.what()).rfind(name + ": ", 0), 0u) << e.what();
+            f.fs.writeFile(path.toStdString(), "07.074000\r\n");
+            ADD_FAILURE() << "wrote it";
+        } catch (const FileError& e) {
+            EXPECT_EQ(
+                std::string(e.what()).rfind(QFileInfo(path).fileName().toStdString() + ": ", 0), 0u)
+                << e.what();
         }
     }
 }
 
 TEST(QtFileSystem, ReadOnlyFolderRaisesAndKeepsTheOldContent) {
-    REQUIRE_ROOT();
-    QTemporaryDir dir;
-    auto path = dir.path() + "/PEGASUS.OUT";
-    QtFileSystem fs;
-    fs.writeFile(path.toStdString(), "14.074000\r\n");
-    giveToNobody(dir.path());
-    giveToNobody(path); // the file itself stays writable; only the folder is closed
-    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0555), 0);
-
-    auto child = runChild("write-file", {path, "07.074000\r\n"}, true);
-    EXPECT_TRUE(child.finished);
-    EXPECT_EQ(child.exitCode, ChildOk) << child.output.toStdString();
-    EXPECT_TRUE(child.output.startsWith("PEGASUS.OUT: ")) << child.output.toStdString();
-    EXPECT_EQ(contents(path), QByteArray("14.074000\r\n"));
-    ::chmod(QFile::encodeName(dir.path()).constData(), 0700);
+    SKIP_UNLESS_ROOT();
+    Folder f;
+    f.write("14.074000\r\n");
+    support::giveToNobody(f.dir.path());
+    support::giveToNobody(f.out); // the file itself stays writable; only the folder is closed
+    ASSERT_EQ(::chmod(QFile::encodeName(f.dir.path()), 0555), 0);
+    auto child = inChild("write-file", {f.out, "07.074000\r\n"}, true);
+    EXPECT_EQ(child.exitCode, RaisedFileError) << child.err.toStdString();
+    EXPECT_TRUE(child.out.startsWith("PEGASUS.OUT: ")) << child.out.toStdString();
+    EXPECT_EQ(readFile(f.out), QByteArray("14.074000\r\n"));
 }
 
 TEST(QtFileSystem, OrdinaryFiles) {
     QTemporaryDir dir;
-    auto make = [&](const QString& name) {
-        QFile f(dir.path() + "/" + name);
-        f.open(QIODevice::WriteOnly);
-        f.write("x");
-    };
-    make("msinfo32.exe");
-    make(".hidden");
-    make("empty");
-    QDir(dir.path()).mkdir("folder");
-    QFile::link(dir.path() + "/msinfo32.exe", dir.path() + "/link");
-    QFile::link(dir.path() + "/gone", dir.path() + "/dangling");
-
-    struct Case {
-        QString path;
-        bool ordinary;
-    };
-    const Case cases[] = {
-        {dir.path() + "/msinfo32.exe", true},
-        {dir.path() + "/empty", true},
-        {dir.path() + "/link", true},
-        {dir.path() + "/.hidden", false},
-        {dir.path() + "/folder", false},
-        {dir.path() + "/missing", false},
-        {dir.path() + "/dangling", false},
-        {"/dev/null", false},
-        {"", false},
+    const QString d = dir.path() + "/";
+    for (const char* name : {"msinfo32.exe", ".hidden", "empty"}) {
+        QFile file(d + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    QDir(d).mkdir("folder");
+    QFile::link(d + "msinfo32.exe", d + "link");
+    QFile::link(d + "gone", d + "dangling");
+    const std::pair<QString, bool> cases[] = {
+        {d + "msinfo32.exe", true}, {d + "empty", true},   {d + "link", true},
+        {d + ".hidden", false},     {d + "folder", false}, {d + "missing", false},
+        {d + "dangling", false},    {"/dev/null", false},  {"", false},
     };
     QtFileSystem fs;
-    for (const auto& c : cases)
-        EXPECT_EQ(fs.isOrdinaryFile(c.path.toStdString()), c.ordinary) << c.path.toStdString();
-}
-
-TEST(QtFileSystem, ProgramFolderIsTheFolderOfTheRunningBinary) {
-    char exe[4096] = {};
-    ASSERT_GT(::readlink("/proc/self/exe", exe, sizeof exe - 1), 0);
-    QtFileSystem fs;
-    EXPECT_EQ(fs.inProgramFolder("PEGASUS.OUT"),
-              QFileInfo(QString::fromLocal8Bit(exe)).absolutePath().toStdString() + "/PEGASUS.OUT");
+    for (const auto& [path, ordinary] : cases)
+        EXPECT_EQ(fs.isOrdinaryFile(path.toStdString()), ordinary) << path.toStdString();
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // The settings store against a real file in a temporary XDG_CONFIG_HOME. Values are read back by
-// a separate process, because within one process QSettings answers from its cache.
-#include "support.h"
+// a fresh process, because within one process QSettings answers from its cache.
+#include "child.h"
 
 #include "platform/errors.h"
 #include "platform/qt/settings_store_qt.h"
@@ -13,42 +13,39 @@
 namespace veltaro::qt::test {
 namespace {
 
-// What a fresh process reads for the keys of a section.
-std::vector<std::string> readInChild(const QString& section, const QStringList& keys) {
-    auto child = runChild("read-settings", QStringList{"Veltaro", section} + keys, false);
-    EXPECT_EQ(child.exitCode, ChildOk) << child.output.toStdString();
+using support::ConfigHome;
+
+// What a fresh process reads for these StartUp keys.
+std::vector<std::string> readInChild(const QStringList& keys) {
+    auto child = inChild("read-settings", keys);
+    EXPECT_EQ(child.exitCode, Done) << child.out.toStdString();
     std::vector<std::string> values;
-    auto lines = child.output.split('\n');
-    for (int i = 0; i < keys.size() && i < lines.size(); ++i)
-        values.push_back(QByteArray::fromPercentEncoding(lines[i].toLatin1()).toStdString());
+    for (const auto& line : child.out.split('\n').mid(0, keys.size()))
+        values.push_back(QByteArray::fromPercentEncoding(line.toLatin1()).toStdString());
     values.resize(keys.size());
     return values;
 }
 
-TEST(QtSettingsStore, LivesInTheConfigHome) {
+TEST(QtSettingsStore, TextComesBackFromDiskAsWritten) {
+    std::vector<std::string> values = {
+        "-60",        "1200",
+        "0",          "",
+        "007",        "1.5",
+        "4800,n,8,1", "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A600-if00-port0",
+        "  padded  ", "@Invalid()",
+        "a=b;c#d",    "true",
+        "Grüße"};
     ConfigHome home;
     EXPECT_EQ(QtSettingsStore::filePath("Veltaro"), home.settingsFile());
-}
-
-TEST(QtSettingsStore, TextComesBackFromDiskAsWritten) {
-    const char* values[] = {
-        "-60",        "1200",       "0",
-        "",           "12",         "007",
-        "1.5",        "4800,n,8,1", "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A600-if00-port0",
-        "  padded  ", "@Invalid()", "a=b;c#d",
-        "true",       "Grüße"};
-    ConfigHome home;
     QtSettingsStore store;
     QStringList keys;
-    for (std::size_t i = 0; i < std::size(values); ++i) {
+    for (std::size_t i = 0; i < values.size(); ++i) {
         keys << QString("Key%1").arg(i);
+        store.writeSetting("Veltaro", "StartUp", keys.back().toStdString(), "overwritten");
         store.writeSetting("Veltaro", "StartUp", keys.back().toStdString(), values[i]);
     }
-    auto back = readInChild("StartUp", keys);
-    for (std::size_t i = 0; i < std::size(values); ++i)
-        EXPECT_EQ(back[i], values[i]) << "key " << i;
-    // The writing process agrees with the disk.
-    for (std::size_t i = 0; i < std::size(values); ++i)
+    EXPECT_EQ(readInChild(keys), values);
+    for (std::size_t i = 0; i < values.size(); ++i) // the writer agrees with the disk
         EXPECT_EQ(store.readSetting("Veltaro", "StartUp", keys[int(i)].toStdString()), values[i]);
 }
 
@@ -63,80 +60,46 @@ TEST(QtSettingsStore, MissingReadsAsEmpty) {
     EXPECT_FALSE(QFile::exists(QtSettingsStore::filePath("Other")));
 }
 
-TEST(QtSettingsStore, EachWriteIsOnDiskAtOnce) {
-    ConfigHome home;
-    QtSettingsStore store;
-    store.writeSetting("Veltaro", "StartUp", "ComPort", "12");
-    auto text = home.settingsFileBytes();
-    EXPECT_TRUE(text.contains("[StartUp]")) << text.toStdString();
-    EXPECT_TRUE(text.contains("ComPort=12")) << text.toStdString();
-
-    store.writeSetting("Veltaro", "StartUp", "ComPort", "4");
-    text = home.settingsFileBytes();
-    EXPECT_TRUE(text.contains("ComPort=4")) << text.toStdString();
-    EXPECT_FALSE(text.contains("ComPort=12")) << text.toStdString();
-}
-
-TEST(QtSettingsStore, HandEditedFileIsRead) {
-    ConfigHome home;
-    home.writeSettingsFile("[StartUp]\nComPort = 5\nPosition-Left=-60\n"
-                           "[Ports]\nCom5=/dev/ttyUSB0\nCom6=4800,n,8,1\n");
-    QtSettingsStore store;
-    EXPECT_EQ(store.readSetting("Veltaro", "StartUp", "ComPort"), "5");
-    EXPECT_EQ(store.readSetting("Veltaro", "StartUp", "Position-Left"), "-60");
-    EXPECT_EQ(store.readSetting("Veltaro", "Ports", "Com5"), "/dev/ttyUSB0");
-    EXPECT_EQ(store.readSetting("Veltaro", "Ports", "Com6"), "4800,n,8,1");
-}
-
-TEST(QtSettingsStore, DamagedFileKeepsItsReadableKeys) {
-    struct Case {
-        const char* name;
-        QByteArray file;
-    };
+TEST(QtSettingsStore, HandEditedOrDamagedFileKeepsItsReadableKeys) {
     QByteArray junk("\x00\x01\xff\xfe\x80[\x02=\x03\n\x7f\xc3\x28\n", 15);
-    const Case cases[] = {
+    const std::pair<const char*, QByteArray> cases[] = {
+        {"spaces around =", "[StartUp]\nComPort = 7\nCheckOnTop=1\n"},
         {"junk around a section", junk + "\n[StartUp]\nComPort=7\nCheckOnTop=1\n" + junk},
         {"junk inside a section", "[StartUp]\nComPort=7\n" + junk + "\nCheckOnTop=1\n"},
         {"truncated mid-line", "[StartUp]\nComPort=7\nCheckOnTop=1\nCheckTR"},
         {"truncated header", "[StartUp]\nComPort=7\nCheckOnTop=1\n[Sta"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, file] : cases) {
+        SCOPED_TRACE(name);
         ConfigHome home;
-        home.writeSettingsFile(c.file);
+        home.write(file);
         QtSettingsStore store;
         EXPECT_EQ(store.readSetting("Veltaro", "StartUp", "ComPort"), "7");
         EXPECT_NO_THROW(store.writeSetting("Veltaro", "StartUp", "CheckHRD", "1"));
-        auto back = readInChild("StartUp", {"ComPort", "CheckOnTop", "CheckHRD"});
-        EXPECT_EQ(back, (std::vector<std::string>{"7", "1", "1"}))
-            << home.settingsFileBytes().toStdString();
+        EXPECT_EQ(readInChild({"ComPort", "CheckOnTop", "CheckHRD"}),
+                  (std::vector<std::string>{"7", "1", "1"}))
+            << home.contents().toStdString();
     }
 }
 
-TEST(QtSettingsStore, ReadOnlyFileRaisesAndIsLeftAlone) {
-    REQUIRE_ROOT();
-    ConfigHome home;
-    home.writeSettingsFile("[StartUp]\nComPort=7\n");
-    // The user's own file, made read-only, in the user's own folders.
-    for (auto path : {home.path(), home.path() + "/Veltaro", home.settingsFile()})
-        giveToNobody(path);
-    ASSERT_EQ(::chmod(QFile::encodeName(home.settingsFile()).constData(), 0444), 0);
-    ASSERT_EQ(::chmod(QFile::encodeName(home.path()).constData(), 0755), 0);
-
-    auto child = runChild("write-setting", {"Veltaro", "StartUp", "ComPort", "9"}, true);
-    EXPECT_TRUE(child.finished);
-    EXPECT_EQ(child.exitCode, ChildOk) << child.output.toStdString();
-    EXPECT_EQ(home.settingsFileBytes(), QByteArray("[StartUp]\nComPort=7\n"));
-}
-
-TEST(QtSettingsStore, UnwritableFolderRaises) {
-    REQUIRE_ROOT();
-    ConfigHome home;
-    ASSERT_EQ(::chmod(QFile::encodeName(home.path()).constData(), 0755), 0); // root's, not nobody's
-    auto child = runChild("write-setting", {"Veltaro", "StartUp", "ComPort", "9"}, true);
-    EXPECT_TRUE(child.finished);
-    EXPECT_EQ(child.exitCode, ChildOk) << child.output.toStdString();
-    EXPECT_FALSE(QFile::exists(home.settingsFile()));
+// As nobody: the user's own read-only file, and a settings folder that is not the user's.
+TEST(QtSettingsStore, UnwritableFileOrFolderRaisesAndLeavesTheFileAlone) {
+    SKIP_UNLESS_ROOT();
+    for (bool fileExists : {true, false}) {
+        SCOPED_TRACE(fileExists ? "read-only file" : "folder of another user");
+        ConfigHome home;
+        ASSERT_EQ(::chmod(QFile::encodeName(home.path()), 0755), 0);
+        if (fileExists) {
+            home.write("[StartUp]\nComPort=7\n");
+            for (auto path : {home.path(), home.path() + "/Veltaro", home.settingsFile()})
+                support::giveToNobody(path);
+            ASSERT_EQ(::chmod(QFile::encodeName(home.settingsFile()), 0444), 0);
+        }
+        auto child = inChild("write-setting", {"ComPort", "9"}, true);
+        EXPECT_EQ(child.exitCode, RaisedError) << child.out.toStdString();
+        EXPECT_EQ(home.contents(), fileExists ? QByteArray("[StartUp]\nComPort=7\n") : "");
+        EXPECT_EQ(QFile::exists(home.settingsFile()), fileExists);
+    }
 }
 
 } // namespace

@@ -1,10 +1,10 @@
 // The window manager's view of a window, read with the X utilities, and bounded waits.
 #pragma once
 
+#include "test_support.h"
 #include "ui/support.h"
 
 #include <QGuiApplication>
-#include <QProcess>
 #include <QRect>
 #include <QRegularExpression>
 
@@ -19,14 +19,8 @@
 namespace veltaro::test {
 
 // Runs a tool and returns its standard output; a tool that hangs is killed.
-inline QString tool(const QString& program, const QStringList& args, int ms = 5000) {
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(ms)) {
-        p.kill();
-        p.waitForFinished(1000);
-    }
-    return QString::fromLocal8Bit(p.readAllStandardOutput());
+inline QString tool(const QString& program, const QStringList& args) {
+    return support::run(program, args, QProcessEnvironment::systemEnvironment(), 5000).out;
 }
 
 inline QString windowProperty(WId wid, const char* property) {
