@@ -3,18 +3,14 @@
 
 #include <gtest/gtest.h>
 
-namespace testing_support {
-PrivateBus* theBus = nullptr;
-}
+testing_support::PrivateBus* testing_support::theBus = nullptr;
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     testing_support::PrivateBus bus;
-    if (bus.address().isEmpty()) {
-        std::fprintf(stderr, "cannot start dbus-daemon\n");
-        return 1;
-    }
     testing_support::theBus = &bus;
-    return RUN_ALL_TESTS();
+    if (bus.address().isEmpty())
+        std::fprintf(stderr, "cannot start dbus-daemon\n");
+    return bus.address().isEmpty() ? 1 : RUN_ALL_TESTS();
 }

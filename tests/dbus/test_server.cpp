@@ -12,7 +12,6 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QThread>
 
@@ -40,11 +39,11 @@ public:
     bool has(const char* flag) const { return args.contains(QLatin1String(flag)); }
 
     QString introspect(const QString& at) const override {
-        if (at != TrxPath || has("--no-trx"))
-            return {};
-        return QStringLiteral("<interface name=\"org.veltaro.FTLink.Trx\">"
-                              "<property name=\"Frequency\" type=\"d\" access=\"read\"/>"
-                              "</interface>");
+        return at != TrxPath || has("--no-trx")
+                   ? QString()
+                   : QStringLiteral("<interface name=\"org.veltaro.FTLink.Trx\">"
+                                    "<property name=\"Frequency\" type=\"d\" access=\"read\"/>"
+                                    "</interface>");
     }
     bool handleMessage(const QDBusMessage& m, const QDBusConnection& bus) override {
         if (m.member() == QLatin1String("FirstObject")) {
@@ -94,10 +93,8 @@ int main(int argc, char** argv) {
     const QString name =
         server.has("--ftlink") ? QString::fromLatin1(FtlinkService) : linkBusName("CI-V Commander");
     // A previous server of the same name may still be on its way out.
-    QElapsedTimer waited;
-    waited.start();
-    while (!bus.registerService(name)) {
-        if (waited.elapsed() > 3000)
+    for (int tries = 0; !bus.registerService(name); ++tries) {
+        if (tries == 150) // 3 s
             return 4;
         QThread::msleep(20);
     }
