@@ -115,6 +115,12 @@ int main(int argc, char** argv) {
     if (options.ftlink)
         publishers.push_back(std::make_unique<bridge::FtlinkPublisher>(bus));
 
+    // Watch for signals before any name is taken, so a signal never finds the names held by a
+    // process that would die without releasing them.
+    veltaro::qt::SignalWatch stopper;
+    QObject::connect(&stopper, &veltaro::qt::SignalWatch::terminate, &app,
+                     [&app](int) { app.quit(); });
+
     auto releaseAll = [&publishers] {
         for (auto& p : publishers)
             p->release();
@@ -126,10 +132,6 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-
-    veltaro::qt::SignalWatch stopper;
-    QObject::connect(&stopper, &veltaro::qt::SignalWatch::terminate, &app,
-                     [&app](int) { app.quit(); });
 
     QObject::connect(source.get(), &FrequencySource::status, &app, &say);
     QObject::connect(source.get(), &FrequencySource::frequencyHz, &app,
