@@ -2,9 +2,9 @@
 
 #include "platform/errors.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <charconv>
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>

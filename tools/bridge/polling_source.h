@@ -25,8 +25,8 @@ inline constexpr qint64 MinPublishedHz = 1000;
 inline constexpr qint64 MaxPublishedHz = 99'999'999'999;
 
 // A frequency in Hz written as decimal digits with an optional fraction ("14074000",
-// "14074000.000000"), blanks around it allowed; rounded to whole Hz. Anything else, or a value outside
-// MinPublishedHz..MaxPublishedHz, gives nothing.
+// "14074000.000000"), blanks around it allowed; rounded to whole Hz. Anything else, or a value
+// outside MinPublishedHz..MaxPublishedHz, gives nothing.
 std::optional<qint64> parseHertz(QByteArrayView text);
 
 // Delays between connection attempts: doubling from the first delay up to the cap.

@@ -99,6 +99,7 @@ LineSettings LineSettings::parse(const std::string& text) {
 QtSerialPort::QtSerialPort(veltaro::ISettingsStore& settings, QueuedBytesProbe probe)
     : settings_(settings), probe_(std::move(probe)) {
     drainTimer_.setSingleShot(true);
+    clock_.start();
     QObject::connect(&drainTimer_, &QTimer::timeout, &drainTimer_, [this] { drain(); });
     QObject::connect(&serial_, &QSerialPort::errorOccurred, &serial_,
                      [this](QSerialPort::SerialPortError e) { onError(e); });
@@ -183,10 +184,9 @@ void QtSerialPort::output(const std::string& text) {
         waiting_ = bytes;
         return;
     }
-    auto queued = queuedBytes();
-    if (queued > 0) {
+    if (auto ms = busyMs(); ms > 0) {
         waiting_ = bytes;
-        armDrainTimer(queued);
+        armDrainTimer(ms);
         return;
     }
     write(bytes);
@@ -213,19 +213,26 @@ void QtSerialPort::write(const QByteArray& bytes) {
     auto written = serial_.write(bytes);
     if (serial_.isOpen())
         serial_.flush();
+    lineFreeAtMs_ = std::max(lineFreeAtMs_, clock_.elapsed()) + wireMs(written > 0 ? written : 0);
     if (written != bytes.size() || !failure_.empty() || !serial_.isOpen()) {
         auto reason = !failure_.empty() ? failure_ : serial_.errorString().toStdString();
         throw veltaro::PortError(serial_.portName().toStdString() + ": " + reason);
     }
 }
 
-void QtSerialPort::armDrainTimer(qint64 queued) {
-    // Wait about as long as the queued bytes take on the wire, so the check runs a few times per
-    // command at most; nothing runs while no command waits.
+qint64 QtSerialPort::wireMs(qint64 bytes) const {
     int bitsPerChar = 1 + static_cast<int>(line_.dataBits) +
                       (line_.parity == QSerialPort::NoParity ? 0 : 1) +
                       (line_.stopBits == QSerialPort::OneStop ? 1 : 2);
-    qint64 ms = (queued * bitsPerChar * 1000 + line_.baud - 1) / line_.baud;
+    return (bytes * bitsPerChar * 1000 + line_.baud - 1) / line_.baud;
+}
+
+qint64 QtSerialPort::busyMs() const {
+    return std::max(wireMs(queuedBytes()), lineFreeAtMs_ - clock_.elapsed());
+}
+
+void QtSerialPort::armDrainTimer(qint64 ms) {
+    // The check runs when the line should be free again; nothing runs while no command waits.
     drainTimer_.start(static_cast<int>(std::clamp<qint64>(ms, 1, 1000)));
 }
 
@@ -236,8 +243,8 @@ void QtSerialPort::drain() {
         waiting_.reset();
         return;
     }
-    if (auto queued = queuedBytes(); queued > 0) {
-        armDrainTimer(queued);
+    if (auto ms = busyMs(); ms > 0) {
+        armDrainTimer(ms);
         return;
     }
     auto bytes = *waiting_;

@@ -11,6 +11,7 @@
 #include "platform/settings_store.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QSerialPort>
 #include <QTimer>
 
@@ -60,9 +61,14 @@ public:
 
 private:
     qint64 queuedBytes() const;
+    // Milliseconds the bytes take on the wire at the current line settings.
+    qint64 wireMs(qint64 bytes) const;
+    // Milliseconds until the line is free: the driver's queue, or the wire time of what was
+    // written last when the driver does not tell (a pty, or an adapter that buffers on its own).
+    qint64 busyMs() const;
     void write(const QByteArray& bytes);
     void apply(const LineSettings& line);
-    void armDrainTimer(qint64 queued);
+    void armDrainTimer(qint64 ms);
     void drain();
     void onError(QSerialPort::SerialPortError error);
     void closePort();
@@ -71,6 +77,8 @@ private:
     QueuedBytesProbe probe_;
     QSerialPort serial_;
     QTimer drainTimer_;
+    QElapsedTimer clock_;
+    qint64 lineFreeAtMs_ = 0; // on clock_, when the last bytes written have left
     std::int16_t port_ = 1;
     LineSettings line_;
     std::optional<QByteArray> waiting_;
