@@ -26,9 +26,6 @@ TEST(About, TextsAfterLoad) {
     EXPECT_EQ(rig.about.Caption.text(), "About Veltaro");
     EXPECT_EQ(rig.about.lblTitle.caption(), "Veltaro");
     EXPECT_EQ(rig.about.lblVersion.caption(), "Version 1.2.2");
-    EXPECT_EQ(rig.about.lblDescription.caption(),
-              "Veltaro is a freeware program designed to link between TRX-Manager or Commander "
-              "and the SteppIR beam antenna by Fluidmotion.");
     rig.about.cmdOK_Click();
     EXPECT_EQ(rig.unloads, 1);
 }

@@ -172,48 +172,49 @@ public:
     Journal* journal;
 };
 
+// One automation server; every object made from it sees its state, as COM objects of one
+// server process would.
+struct ServerState {
+    double frequency = 14.074;
+    bool gone = false;
+    bool hasTrx = true;
+};
+
 class Trx : public ITrxObject {
 public:
-    explicit Trx(std::shared_ptr<double> f, std::shared_ptr<bool> gone) : f_(f), gone_(gone) {}
+    explicit Trx(std::shared_ptr<ServerState> s) : s_(std::move(s)) {}
     double frequency() override {
-        if (*gone_)
+        if (s_->gone)
             throw LinkError("server gone");
-        return *f_;
+        return s_->frequency;
     }
 
 private:
-    std::shared_ptr<double> f_;
-    std::shared_ptr<bool> gone_;
+    std::shared_ptr<ServerState> s_;
 };
 
 class AutomationObject : public IAutomationObject {
 public:
-    AutomationObject(std::shared_ptr<double> f, std::shared_ptr<bool> gone, bool hasTrx)
-        : f_(f), gone_(gone), hasTrx_(hasTrx) {}
+    explicit AutomationObject(std::shared_ptr<ServerState> s) : s_(std::move(s)) {}
     std::unique_ptr<ITrxObject> queryTrx() override {
-        if (!hasTrx_)
+        if (!s_->hasTrx)
             throw LinkError("No such interface supported");
-        return std::make_unique<Trx>(f_, gone_);
+        return std::make_unique<Trx>(s_);
     }
 
 private:
-    std::shared_ptr<double> f_;
-    std::shared_ptr<bool> gone_;
-    bool hasTrx_;
+    std::shared_ptr<ServerState> s_;
 };
 
 class TrxServer : public ITrxServer {
 public:
-    TrxServer(std::shared_ptr<double> f, std::shared_ptr<bool> gone, bool hasTrx)
-        : f_(f), gone_(gone), hasTrx_(hasTrx) {}
+    explicit TrxServer(std::shared_ptr<ServerState> s) : s_(std::move(s)) {}
     std::unique_ptr<IAutomationObject> firstObject() override {
-        return std::make_unique<AutomationObject>(f_, gone_, hasTrx_);
+        return std::make_unique<AutomationObject>(s_);
     }
 
 private:
-    std::shared_ptr<double> f_;
-    std::shared_ptr<bool> gone_;
-    bool hasTrx_;
+    std::shared_ptr<ServerState> s_;
 };
 
 class Automation : public IAutomationClient {
@@ -222,12 +223,10 @@ public:
         ++creates;
         if (!installed)
             throw LinkError("Class not registered");
-        return std::make_unique<TrxServer>(frequency, gone, hasTrx);
+        return std::make_unique<TrxServer>(server);
     }
     bool installed = true;
-    bool hasTrx = true;
-    std::shared_ptr<double> frequency = std::make_shared<double>(14.074);
-    std::shared_ptr<bool> gone = std::make_shared<bool>(false);
+    std::shared_ptr<ServerState> server = std::make_shared<ServerState>();
     int creates = 0;
 };
 

@@ -134,12 +134,12 @@ TEST(TrxSource, PollsWhileTickedAndYieldsAfterEachReading) {
     EXPECT_TRUE(rig.system.sleeps.empty());
     f.CheckTRX.click();
     EXPECT_TRUE(f.tickNeeded());
-    *rig.automation.frequency = 7.0;
+    rig.automation.server->frequency = 7.0;
     f.Timer1_Timer();
     EXPECT_EQ(f.tracker().TrxFreq, "7");
     EXPECT_EQ(rig.serial.sent.back(), "FA00007000000;");
     EXPECT_EQ(rig.system.sleeps, (std::vector<std::uint32_t>{0}));
-    *rig.automation.gone = true;
+    rig.automation.server->gone = true;
     f.Timer1_Timer();
     EXPECT_EQ(rig.system.sleeps.size(), 1u);
     EXPECT_TRUE(rig.dialogs.messages.empty());
@@ -171,7 +171,7 @@ TEST(TrxSource, ServerMissingTellsTheUserOnceAndKeepsTheBox) {
     for (const auto& c : cases) {
         MainRig rig;
         rig.automation.installed = c.installed;
-        rig.automation.hasTrx = c.hasTrx;
+        rig.automation.server->hasTrx = c.hasTrx;
         rig.settings.set("CheckTRX", "1");
         auto& f = rig.load();
         ASSERT_EQ(rig.dialogs.messages.size(), 1u);
@@ -189,10 +189,10 @@ TEST(TrxSource, RestartedServerIsUsedAfterTickingAgain) {
     MainRig rig;
     auto& f = rig.load();
     f.CheckTRX.click();
-    *rig.automation.gone = true;
+    rig.automation.server->gone = true;
     f.Timer1_Timer();
-    rig.automation.gone = std::make_shared<bool>(false);
-    *rig.automation.frequency = 21.074;
+    rig.automation.server = std::make_shared<fake::ServerState>(); // a restarted server
+    rig.automation.server->frequency = 21.074;
     f.Timer1_Timer();
     EXPECT_TRUE(rig.serial.sent.empty()) << "the old object is still the dead one";
     f.CheckTRX.click();

@@ -191,17 +191,6 @@ TEST(Shell, ExitSavesTwiceFrameCloseOnceNeverOnTop) {
     EXPECT_EQ(rig.settings.writes.size(), 6u);
 }
 
-TEST(Shell, SetupPanelHeights) {
-    MainRig rig;
-    auto& f = rig.load();
-    f.mnuSetup_Click();
-    f.mnuSetup_Click();
-    EXPECT_EQ(rig.window.h, 3105);
-    f.CmdReturn_Click();
-    f.CmdReturn_Click();
-    EXPECT_EQ(rig.window.h, 1455);
-}
-
 TEST(Shell, FailedPortSelectionIsStoredByTheNextSave) {
     MainRig rig;
     auto& f = rig.load();

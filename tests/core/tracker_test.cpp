@@ -67,17 +67,6 @@ TEST(Tracker, RelaysOnlyChangesOfTenKHzOrMoreFromTheLastRelay) {
     EXPECT_EQ(rig.text3.text(), "14.064000");
 }
 
-TEST(Tracker, CommanderRelayProducesCommandFileAndText) {
-    TrackerRig rig;
-    rig.commander("14074");
-    EXPECT_EQ(rig.tracker.FreqMHzText, "14.074000");
-    EXPECT_EQ(rig.tracker.FreqKHzDigits, "00014074");
-    ASSERT_EQ(rig.serial.sent.size(), 1u);
-    EXPECT_EQ(rig.serial.sent[0], "FA00014074000;");
-    EXPECT_EQ(rig.pegasus(), "14.074000\r\n");
-    EXPECT_EQ(rig.text3.text(), "14.074000");
-}
-
 TEST(Tracker, UnitsRoundingAndFormatsPerSource) {
     struct Case {
         char source; // C commander (kHz), T TRX (MHz), H HRD (MHz)
@@ -114,6 +103,8 @@ TEST(Tracker, UnitsRoundingAndFormatsPerSource) {
         EXPECT_EQ(rig.tracker.FreqMHzText, c.mhzText) << c.reading;
         ASSERT_EQ(rig.serial.sent.size(), 1u) << c.reading;
         EXPECT_EQ(rig.serial.sent[0], c.command) << c.reading;
+        EXPECT_EQ(rig.text3.text(), c.mhzText) << c.reading;
+        EXPECT_EQ(rig.pegasus(), std::string(c.mhzText) + "\r\n") << c.reading;
     }
 }
 

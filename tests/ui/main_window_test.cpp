@@ -155,7 +155,7 @@ TEST(MainWindowControls, PickingAPortReachesTheCore) {
 
 TEST(MainWindowTimer, RunsOnlyWhileThereIsSomethingToPoll) {
     Station s;
-    *s.automation.frequency = 7.074;
+    s.automation.server->frequency = 7.074;
     s.start();
     auto* timer = s.window.findChild<QTimer*>("Timer1");
     ASSERT_NE(timer, nullptr);
