@@ -50,7 +50,8 @@ TEST(DdeLink, AdvisedChangesArriveInOrderAndStopAfterLinkModeZero) {
     ASSERT_TRUE(server.ready());
     Link link;
     link.open(veltaro::CommanderLink.topic, veltaro::CommanderLink.item);
-    ASSERT_TRUE(wintest::pumpUntil([&] { return link.values.size() >= 5; }, 10000));
+    ASSERT_TRUE(wintest::pumpUntil([&] { return link.values.size() >= 5; }, 10000))
+        << ::testing::PrintToString(link.values);
     EXPECT_EQ(link.values, (std::vector<std::string>{"7074", "14074", "14084", "21074", "28074"}));
     link.client.setLinkMode(0);
     EXPECT_FALSE(link.client.linked());

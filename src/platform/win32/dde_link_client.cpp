@@ -118,6 +118,7 @@ void DdeLinkClient::setLinkMode(std::int16_t mode) {
     };
     conv_ = conv;
     settingUp_ = true;
+    pending_.clear();
     DWORD result = 0;
     HDDEDATA data =
         DdeClientTransaction(nullptr, 0, conv, item, CF_TEXT, XTYP_REQUEST, TimeoutMs, &result);
@@ -125,7 +126,7 @@ void DdeLinkClient::setLinkMode(std::int16_t mode) {
         fail("The DDE server refused the request");
     DWORD size = 0;
     if (const LPBYTE p = DdeAccessData(data, &size)) {
-        pending_ = ddeText(p, size);
+        pending_.push_back(ddeText(p, size));
         DdeUnaccessData(data);
     }
     DdeFreeDataHandle(data);
@@ -133,8 +134,12 @@ void DdeLinkClient::setLinkMode(std::int16_t mode) {
         fail("The DDE server refused the hot link");
     hszItem_ = item;
     settingUp_ = false;
-    // A change advised while the hot link was being started is newer than the requested value.
-    deliver(std::move(pending_));
+    // The requested value first, then the changes advised while the hot link was being started,
+    // in the order they came.
+    auto values = std::move(pending_);
+    pending_.clear();
+    for (auto& v : values)
+        deliver(std::move(v));
 }
 
 void DdeLinkClient::deliver(std::string value) {
@@ -153,7 +158,7 @@ void DdeLinkClient::onAdvData(void* conv, void* data) {
         DdeUnaccessData(h);
     }
     if (settingUp_) {
-        pending_ = std::move(value);
+        pending_.push_back(std::move(value));
         return;
     }
     // Failures of the handlers end here: they must not unwind through DDEML.

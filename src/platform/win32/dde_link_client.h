@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace veltaro::win32 {
 
@@ -43,7 +44,8 @@ private:
     void* conv_ = nullptr;
     void* hszItem_ = nullptr;
     bool settingUp_ = false;
-    std::string pending_;
+    // The requested value, then any change advised while the hot link was being started.
+    std::vector<std::string> pending_;
     std::string topic_;
     std::string item_;
     Delivery deliver_;
