@@ -24,7 +24,8 @@ for b in "$veltaro" "$bridge"; do
 done
 if [ "$tool" = auto ]; then
   tool=none
-  if nm -an "$veltaro" 2>/dev/null | grep -q __lsan_do_leak_check; then tool=lsan; fi
+  # grep reads to the end: with pipefail, an early exit would fail nm with SIGPIPE.
+  if nm -an "$veltaro" 2>/dev/null | grep -E '__lsan_do_leak_check|__asan_init' >/dev/null; then tool=lsan; fi
 fi
 
 dir=$(mktemp -d)
