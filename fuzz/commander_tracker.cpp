@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             // Out of the 32-bit range, or so far from the last relay that the difference is.
             if (oracle)
                 FUZZ_CHECK(std::fabs(*oracle) >= 2147483647.5 ||
-                               std::fabs(std::round(*oracle) - before) > 2147483647.0,
+                               std::fabs(std::nearbyint(*oracle) - before) > 2147483647.0,
                            where);
             continue;
         }
