@@ -2,10 +2,7 @@
 // independent strtod-based reading of plain decimal text, and a tracker wired to fakes.
 #pragma once
 
-#include "core/fakes.h"
-#include "relay/controller_link.h"
-#include "relay/frequency_file.h"
-#include "relay/tracker.h"
+#include "core/tracker_rig.h"
 
 #include <cerrno>
 #include <clocale>
@@ -119,29 +116,7 @@ inline bool near(double a, double b, double step) {
     return std::fabs(a - b) <= step + 4e-16 * std::fmax(std::fabs(a), std::fabs(b));
 }
 
-// A tracker with an open fake serial port and a fake file system.
-struct TrackerRig {
-    explicit TrackerRig(NumberFormat f)
-        : fmt(f), link(serial, combo, dialogs, f, [] {}), file(fs),
-          tracker(label7, label3, text3, link, file, f) {
-        serial.open = true;
-    }
-    std::string pegasus() const {
-        auto it = fs.files.find("/prog/PEGASUS.OUT");
-        return it == fs.files.end() ? std::string() : it->second;
-    }
-
-    NumberFormat fmt;
-    fake::SerialPort serial;
-    fake::FileSystem fs;
-    fake::Dialogs dialogs;
-    ComboBox combo;
-    Label label7, label3;
-    TextBox text3;
-    ControllerLink link;
-    FrequencyFile file;
-    Tracker tracker;
-};
+using test::TrackerRig;
 
 // What one reading must have done to the rig, whichever source it came from: the change rule,
 // the outputs of a relay and the labels. `before` is the last relayed kHz before the reading.
