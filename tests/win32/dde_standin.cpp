@@ -2,8 +2,8 @@
 // HRD's "HRD_RADIO_000|HRD_CAT!HRD_HERTZ".
 // Usage: dde_standin.exe [--commander V] [--hrd V] [--then V1,V2,...] [--ready-file PATH]
 // After the first hot link starts, each value of --then becomes the current value of the linked
-// item in turn, 30 ms apart after a 200 ms pause, and is advised. --ready-file names a file created
-// once the services are registered. The program ends by itself after a minute.
+// item in turn, 30 ms apart, and is advised. --ready-file names a file created once the services
+// are registered. The program ends by itself after a minute.
 #include <windows.h>
 
 #include <ddeml.h>
@@ -98,17 +98,12 @@ int main(int argc, char** argv) {
             CreateFileA(readyFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     const UINT_PTR lifeTimer = SetTimer(nullptr, 0, 60000, nullptr);
     MSG msg;
-    int ticks = 0;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
         if (msg.message != WM_TIMER || msg.hwnd != nullptr)
             DispatchMessageA(&msg);
         else if (msg.wParam == lifeTimer)
             break;
         else if (linked && next < then.size()) {
-            // Let the client finish starting the hot link first: under load, Wine's DDEML
-            // loses data advised while the client is still inside that transaction.
-            if (++ticks <= 6)
-                continue;
             linked->value = then[next++];
             DdePostAdvise(inst, linked->hszTopic, linked->hszItem);
         } else

@@ -93,6 +93,13 @@ void DdeLinkClient::closeLink() {
         hszItem_ = nullptr;
     }
     DdeDisconnect(conv);
+    releaseItemAtom();
+}
+
+void DdeLinkClient::releaseItemAtom() {
+    if (itemAtom_)
+        GlobalDeleteAtom(itemAtom_);
+    itemAtom_ = 0;
 }
 
 void DdeLinkClient::setLinkMode(std::int16_t mode) {
@@ -108,12 +115,19 @@ void DdeLinkClient::setLinkMode(std::int16_t mode) {
     if (!conv)
         throw LinkError("No foreign application responded to a DDE initiate");
     HSZ item = DdeCreateStringHandleA(inst_, item_.c_str(), CP_WINANSI);
+    // Our own reference to the item's global atom, held while the link lives. Some servers
+    // (Wine's DDEML among them) answer a request with the data and an acknowledgement as well;
+    // that stray acknowledgement completes the hot-link start below at once, and the atom it
+    // releases would be gone before the server reads the advise message, so the server would
+    // refuse the hot link while we believe it running.
+    itemAtom_ = GlobalAddAtomA(item_.c_str());
     auto fail = [&](const char* what) {
         const UINT err = DdeGetLastError(inst_);
         conv_ = nullptr;
         settingUp_ = false;
         DdeFreeStringHandle(inst_, item);
         DdeDisconnect(conv);
+        releaseItemAtom();
         throw LinkError(std::string(what) + " (DDE error " + std::to_string(err) + ")");
     };
     conv_ = conv;
@@ -175,6 +189,7 @@ void DdeLinkClient::onDisconnect(void* conv) {
             DdeFreeStringHandle(inst_, static_cast<HSZ>(hszItem_));
             hszItem_ = nullptr;
         }
+        releaseItemAtom();
     }
 }
 

@@ -38,11 +38,13 @@ public:
 
 private:
     void closeLink();
+    void releaseItemAtom();
     void deliver(std::string value);
 
     unsigned long inst_ = 0;
     void* conv_ = nullptr;
     void* hszItem_ = nullptr;
+    unsigned short itemAtom_ = 0;
     bool settingUp_ = false;
     // The requested value, then any change advised while the hot link was being started.
     std::vector<std::string> pending_;
