@@ -48,7 +48,7 @@ watch_wm() {
 
 if [ -z "${DISPLAY:-}" ]; then
   work=$(mktemp -d)
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp \
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp -noreset \
     3>"$work/display" >"$work/xvfb.log" 2>&1 &
   xvfb=$!
   started+=($xvfb)

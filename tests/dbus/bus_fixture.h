@@ -67,9 +67,14 @@ inline std::unique_ptr<Child> startOnBus(const QString& program, const QStringLi
 
 // Sends signo; for SIGSTOP also waits (bounded) until the process is really stopped, since a
 // process running on another core stops a moment after kill() returns.
+// A child that has already ended is left alone: its pid reads 0, and kill(0) would signal the
+// whole process group, the test runner and the window manager included.
 inline void sendSignal(Child& c, int signo) {
-    ::kill(static_cast<pid_t>(c.process().processId()), signo);
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(c.process().processId()));
+    const auto pid = static_cast<pid_t>(c.process().processId());
+    if (pid <= 0)
+        return;
+    ::kill(pid, signo);
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
     waitUntil(
         [&] {
             if (signo != SIGSTOP || !stat.open(QIODevice::ReadOnly))
