@@ -18,7 +18,12 @@ public:
     virtual double height() const = 0;
     virtual void setLeft(double twips) = 0;
     virtual void setTop(double twips) = 0;
-    virtual void setHeight(double twips) = 0;
+    // Height of the area below the menu bar, in twips; the outer height follows from the frame
+    // and the menu bar that the platform draws.
+    virtual void setClientHeight(double twips) = 0;
+    // False while the window has not been placed on the screen yet (a window manager places a
+    // new window only when it is first shown), so that left() and top() mean nothing yet.
+    virtual bool placed() const = 0;
 
     virtual double twipsPerPixelX() const = 0;
     virtual double twipsPerPixelY() const = 0;

@@ -34,10 +34,11 @@ void ControllerLink::notAvailable(const std::string& portText) {
 }
 
 void ControllerLink::OpenAtStartup(const std::string& ComPortSetting) {
-    port_.setCommPort(textToInt16(ComPortSetting, fmt_));
-    // From here on a failing step is skipped.
+    // A number that the port layer refuses cannot be opened either; the line settings are
+    // still applied, so that a later pick opens the port at 4800 baud.
     bool opened = true;
     try {
+        port_.setCommPort(textToInt16(ComPortSetting, fmt_));
         port_.setPortOpen(true);
     } catch (const Error&) {
         opened = false;
@@ -45,7 +46,7 @@ void ControllerLink::OpenAtStartup(const std::string& ComPortSetting) {
     if (!opened)
         notAvailable(ComPortSetting);
     try {
-        port_.setSettings("4800,n,8,1");
+        port_.setSettings(LineSettings);
     } catch (const Error&) {
     }
 }

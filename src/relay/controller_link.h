@@ -15,6 +15,8 @@ namespace veltaro {
 
 class ControllerLink {
 public:
+    static constexpr const char* LineSettings = "4800,n,8,1";
+
     ControllerLink(ISerialPort& MSComm1, ComboBox& Combo18, IDialogs& dialogs, NumberFormat fmt,
                    std::function<void()> saveAllSettings);
 
@@ -25,8 +27,8 @@ public:
     // Sends "FA" + digits + "000;" when the port is open; nothing otherwise.
     void SendFrequencyCommand(const std::string& FreqKHzDigits);
 
-    // The start-up opening. Setting the port number may raise; every later step is skipped on
-    // failure, a failed open shows the "not available" message.
+    // The start-up opening: a port number that is refused or a port that does not open shows
+    // the "not available" message; the line settings are set either way.
     void OpenAtStartup(const std::string& ComPortSetting);
 
     // Selection handling of Combo18.

@@ -31,6 +31,8 @@ frmMain::frmMain(MainPlatform p)
     CheckCommander.setClickHandler([this] { CheckCommander_Click(); });
     CheckHRD.setClickHandler([this] { CheckHRD_Click(); });
     p_.link.setDeliveryHandler([this](const std::string& value) {
+        if (unloaded_)
+            return; // a late value after the window has gone
         Text1.setText(value);
         Text1_Change();
     });
@@ -90,24 +92,26 @@ void frmMain::SaveAll() {
     }
 }
 
+void frmMain::writeMissingPositions() {
+    for (const auto& [key, twips] :
+         {std::pair{"Position-Left", p_.window.left()}, std::pair{"Position-Top", p_.window.top()}})
+        if (readKey(key).empty())
+            writeKey(key, formatSingle(static_cast<float>(twips), p_.format));
+}
+
 void frmMain::Form_Load() {
     startingUp_ = true;
-    p_.window.setHeight(CollapsedHeight);
+    p_.window.setClientHeight(CollapsedClientHeight);
 
-    // Defaults for keys that are missing or empty; the positions default to where the window
-    // was created.
-    const std::pair<const char*, std::string> defaults[] = {
-        {"ComPort", "1"},
-        {"Position-Left", formatSingle(static_cast<float>(p_.window.left()), p_.format)},
-        {"Position-Top", formatSingle(static_cast<float>(p_.window.top()), p_.format)},
-        {"CheckCommander", "0"},
-        {"CheckTRX", "0"},
-        {"CheckHRD", "0"},
-        {"CheckOnTop", "0"},
-    };
-    for (const auto& [key, value] : defaults)
-        if (readKey(key).empty())
-            writeKey(key, value);
+    // Defaults for keys that are missing or empty. The positions default to where the platform
+    // placed the window; one that is not placed yet gets them once it is (Form_Placed).
+    if (readKey("ComPort").empty())
+        writeKey("ComPort", "1");
+    if (p_.window.placed())
+        writeMissingPositions();
+    for (const char* box : {"CheckCommander", "CheckTRX", "CheckHRD", "CheckOnTop"})
+        if (readKey(box).empty())
+            writeKey(box, "0");
 
     if (auto left = readPosition("Position-Left"))
         p_.window.setLeft(*left);
@@ -127,27 +131,48 @@ void frmMain::Form_Load() {
     CheckTRX.setValue(readBoxState("CheckTRX"));
     CheckHRD.setValue(readBoxState("CheckHRD"));
 
-    try {
-        link_.OpenAtStartup(comPortSetting_);
-    } catch (const Error&) {
-        // The port layer refused the number itself; the port stays closed.
-        link_.notAvailable(comPortSetting_);
-    }
+    link_.OpenAtStartup(comPortSetting_);
     startingUp_ = false;
     tracker_.LastSentKHz = 0;
     dde_.Relink();
 }
 
+void frmMain::Form_Placed() {
+    if (!unloaded_)
+        writeMissingPositions();
+}
+
 void frmMain::Form_Unload() {
+    if (unloaded_)
+        return;
     SaveAll();
+    release();
+}
+
+// The serial port, the link, the automation objects and the poll go with the window, even while
+// the About dialog keeps the program running.
+void frmMain::release() {
+    unloaded_ = true;
+    Timer1.setEnabled(false);
+    PollStateChanged.notify();
+    trx_.release();
+    try {
+        p_.link.setLinkMode(0);
+    } catch (const Error&) {
+    }
+    try {
+        if (p_.serial.portOpen())
+            p_.serial.setPortOpen(false);
+    } catch (const Error&) {
+    }
 }
 
 void frmMain::mnuSetup_Click() {
-    p_.window.setHeight(ExpandedHeight);
+    p_.window.setClientHeight(ExpandedClientHeight);
 }
 
 void frmMain::CmdReturn_Click() {
-    p_.window.setHeight(CollapsedHeight);
+    p_.window.setClientHeight(CollapsedClientHeight);
 }
 
 void frmMain::mnuAbout_Click() {
@@ -173,6 +198,8 @@ void frmMain::CheckOnTop_Click() {
 }
 
 void frmMain::CheckTRX_Click() {
+    if (unloaded_)
+        return;
     trx_.CheckTRX_Click();
     PollStateChanged.notify();
 }

@@ -42,6 +42,13 @@ class frmMain {
 public:
     static constexpr double CollapsedHeight = 1455;
     static constexpr double ExpandedHeight = 3105;
+    // The designed outer heights less the designed frame, title bar and menu bar (690 twips):
+    // the area below the menu bar, whatever the window manager draws around it. Collapsed, the
+    // cut falls between the captions (down to 735) and the port row (from 840); expanded,
+    // between the HRD box (down to 2295) and the hidden text boxes (from 2640).
+    static constexpr double DesignedFrameHeight = 690;
+    static constexpr double CollapsedClientHeight = CollapsedHeight - DesignedFrameHeight;
+    static constexpr double ExpandedClientHeight = ExpandedHeight - DesignedFrameHeight;
     static constexpr int TimerIntervalMs = 100;
 
     explicit frmMain(MainPlatform p);
@@ -66,6 +73,9 @@ public:
 
     // Handlers.
     void Form_Load();
+    // The platform has placed a window that was not placed during Form_Load: stores where it
+    // landed when the store has no position yet.
+    void Form_Placed();
     void Form_Unload();
     void mnuSetup_Click();
     void CmdReturn_Click();
@@ -85,7 +95,9 @@ public:
     const std::string& ComPortSetting() const { return comPortSetting_; }
     TrxSource& trxSource() { return trx_; }
     // False while a tick would find nothing to poll; a front end may then leave its timer idle.
-    bool tickNeeded() const { return trx_.polling(); }
+    bool tickNeeded() const { return !unloaded_ && trx_.polling(); }
+    // True once Form_Unload has run: the window's link, port, poll and file writes are gone.
+    bool unloaded() const { return unloaded_; }
 
     void SaveAll();
 
@@ -94,6 +106,8 @@ private:
     void writeKey(const char* key, const std::string& value);
     std::int16_t readBoxState(const char* key);
     std::optional<float> readPosition(const char* key);
+    void writeMissingPositions();
+    void release();
 
     MainPlatform p_;
     FailureNotice fileNotice_;
@@ -105,6 +119,7 @@ private:
     TrxSource trx_;
     std::string comPortSetting_;
     bool startingUp_ = false;
+    bool unloaded_ = false;
 };
 
 } // namespace veltaro

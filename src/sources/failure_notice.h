@@ -1,5 +1,6 @@
 // Tells the user about a failure that keeps happening, once per distinct cause: the same cause
-// again stays quiet until a success clears it.
+// again stays quiet until a success clears it. The box is posted, not waited for, so that the
+// step that failed (a relay during start-up, say) and the readings after it go on meanwhile.
 #pragma once
 
 #include "platform/dialogs.h"
@@ -16,8 +17,8 @@ public:
     void report(const std::string& text) {
         if (text == shown_)
             return;
-        shown_ = text; // set first: the message box may let other handlers run meanwhile
-        dialogs_.messageBox(text, caption_);
+        shown_ = text;
+        dialogs_.postMessage(text, caption_);
     }
     void clear() { shown_.clear(); }
 

@@ -21,6 +21,11 @@ public:
 
     void CheckTRX_Click();
     void Timer1_Timer();
+    // Lets go of the automation objects; the next tick finds nothing to poll.
+    void release() {
+        TRX.reset();
+        TrxServer.reset();
+    }
 
     // Whether a tick has anything to do: the timer runs, the box is ticked, an object is held.
     bool polling() const { return timer1_.enabled() && TRX != nullptr && trx_.value() == 1; }

@@ -238,7 +238,11 @@ public:
     double height() const override { return h; }
     void setLeft(double v) override { l = v; }
     void setTop(double v) override { t = v; }
-    void setHeight(double v) override { h = v; }
+    void setClientHeight(double v) override {
+        clientHeight = v;
+        h = v + frame;
+    }
+    bool placed() const override { return isPlaced; }
     double twipsPerPixelX() const override { return fx; }
     double twipsPerPixelY() const override { return fy; }
     void setWindowPos(bool top, int x, int y, int cx, int cy) override {
@@ -254,7 +258,9 @@ public:
         int x, y, cx, cy;
     };
     double l = 1200, t = 900, w = 2235, h = 3000, fx = 15, fy = 15;
-    bool topmost = false, visible = false;
+    double clientHeight = 0;
+    double frame = 690; // what the platform draws above and around the client area
+    bool topmost = false, visible = false, isPlaced = true;
     std::vector<Pos> positions;
     int closes = 0, aboutShown = 0;
 };
@@ -264,8 +270,24 @@ public:
     void messageBox(const std::string& text, const std::string& caption) override {
         messages.push_back(text);
         captions.push_back(caption);
+        if (whileShowing)
+            whileShowing();
+    }
+    // Posted boxes wait until showPosted(), as they wait for the event loop.
+    void postMessage(const std::string& text, const std::string& caption) override {
+        posted.push_back({text, caption});
+    }
+    void showPosted() {
+        while (!posted.empty()) {
+            auto [text, caption] = posted.front();
+            posted.erase(posted.begin());
+            messageBox(text, caption);
+        }
     }
     std::vector<std::string> messages, captions;
+    std::vector<std::pair<std::string, std::string>> posted;
+    // Runs while a box is open: handlers that the event loop serves meanwhile.
+    std::function<void()> whileShowing;
 };
 
 class System : public ISystem {

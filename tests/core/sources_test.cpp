@@ -114,6 +114,7 @@ TEST(DdeSources, CommanderFailuresNeitherCrashNorRepeatMessages) {
     rig.files.failure = "PEGASUS.OUT: Permission denied";
     rig.link.advise("21074");
     rig.link.advise("28074");
+    rig.dialogs.showPosted();
     ASSERT_EQ(rig.dialogs.messages.size(), 1u);
     EXPECT_EQ(rig.dialogs.messages[0], "PEGASUS.OUT: Permission denied");
     EXPECT_EQ(f.Label3.caption(), "28074");
@@ -124,6 +125,7 @@ TEST(DdeSources, CommanderFailuresNeitherCrashNorRepeatMessages) {
     EXPECT_EQ(rig.pegasus(), "50.074000\r\n");
     rig.files.failure = "PEGASUS.OUT: Permission denied";
     rig.link.advise("14074");
+    rig.dialogs.showPosted();
     EXPECT_EQ(rig.dialogs.messages.size(), 2u) << "a new fault after recovery is told again";
 }
 

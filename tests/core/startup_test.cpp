@@ -146,6 +146,8 @@ TEST(Startup, PortRefusedOrMissingIsReportedOnceAndStartupCompletes) {
         const char* message;
     } cases[] = {{"5", "COM 5: not available. Check Com Port setting."},
                  {"300", "COM 300: not available. Check Com Port setting."},
+                 {"0", "COM 0: not available. Check Com Port setting."},
+                 {"-3", "COM -3: not available. Check Com Port setting."},
                  {" 12 ", "COM  12 : not available. Check Com Port setting."}};
     for (const auto& c : cases) {
         MainRig rig;
@@ -158,6 +160,7 @@ TEST(Startup, PortRefusedOrMissingIsReportedOnceAndStartupCompletes) {
         EXPECT_EQ(f.tracker().LastSentKHz, 7074) << "the re-link delivery is relayed";
         EXPECT_EQ(rig.pegasus(), "07.074000\r\n");
         EXPECT_TRUE(rig.serial.sent.empty());
+        EXPECT_EQ(rig.serial.settings, "4800,n,8,1") << "a later pick opens at 4800 baud";
     }
 }
 
@@ -186,9 +189,66 @@ TEST(Shell, ExitSavesTwiceFrameCloseOnceNeverOnTop) {
                                         "CheckCommander=0", "CheckTRX=0", "CheckHRD=0", "ComPort=1",
                                         "Position-Left=1200", "Position-Top=900",
                                         "CheckCommander=0", "CheckTRX=0", "CheckHRD=0"}));
-    rig.settings.writes.clear();
-    f.Form_Unload();
-    EXPECT_EQ(rig.settings.writes.size(), 6u);
+}
+
+// The About dialog may keep the program running after the main window has closed; nothing of
+// the window may go on relaying then.
+TEST(Shell, ClosedWindowReleasesPortLinkAndPoll) {
+    for (const char* source : {"CheckCommander", "CheckTRX"}) {
+        SCOPED_TRACE(source);
+        MainRig rig;
+        rig.settings.set(source, "1");
+        auto& f = rig.load();
+        ASSERT_TRUE(rig.serial.open);
+        const auto sent = rig.serial.sent.size();
+        const int fileWrites = rig.files.writes;
+        f.Form_Unload();
+        EXPECT_FALSE(rig.serial.open);
+        EXPECT_TRUE(rig.link.linked.empty());
+        EXPECT_EQ(rig.automation.server.use_count(), 1) << "the automation objects are let go";
+        EXPECT_FALSE(f.tickNeeded());
+        rig.automation.server->frequency = 21.074;
+        f.Timer1_Timer();
+        rig.link.deliver("21074");
+        EXPECT_EQ(rig.serial.sent.size(), sent);
+        EXPECT_EQ(rig.files.writes, fileWrites);
+        const auto writes = rig.settings.writes.size();
+        f.Form_Unload(); // a second close request (say, at log-off) changes nothing
+        EXPECT_EQ(rig.settings.writes.size(), writes);
+    }
+}
+
+// A failure told while start-up is under way must not hold up the serial port's opening: the
+// controller follows the radio while the box is open.
+TEST(Shell, StartupNoticeDoesNotHoldUpTheController) {
+    MainRig rig;
+    rig.settings.set("CheckCommander", "1");
+    rig.files.failure = "PEGASUS.OUT: Permission denied";
+    rig.dialogs.whileShowing = [&] { rig.link.advise("21074"); };
+    rig.load();
+    rig.dialogs.showPosted();
+    EXPECT_EQ(rig.dialogs.messages, std::vector<std::string>{"PEGASUS.OUT: Permission denied"});
+    EXPECT_EQ(rig.serial.sent, (std::vector<std::string>{"FA00014074000;", "FA00021074000;"}));
+}
+
+// A window manager places a new window only when it is shown: the default position is stored
+// where it landed, not where the unplaced window seemed to be.
+TEST(Shell, FirstStartStoresThePositionOnceThePlatformHasPlacedTheWindow) {
+    MainRig rig;
+    rig.window.isPlaced = false;
+    rig.window.l = rig.window.t = 0;
+    auto& f = rig.load();
+    EXPECT_EQ(rig.settings.get("Position-Left"), "<missing>");
+    EXPECT_EQ(rig.window.l, 0) << "not moved";
+    rig.window.isPlaced = true;
+    rig.window.l = 3000;
+    rig.window.t = 1500;
+    f.Form_Placed();
+    EXPECT_EQ(rig.settings.get("Position-Left"), "3000");
+    EXPECT_EQ(rig.settings.get("Position-Top"), "1500");
+    rig.window.l = 45;
+    f.Form_Placed(); // a stored position is kept
+    EXPECT_EQ(rig.settings.get("Position-Left"), "3000");
 }
 
 TEST(Shell, FailedPortSelectionIsStoredByTheNextSave) {
@@ -207,6 +267,7 @@ TEST(Shell, SettingsThatCannotBeWrittenAreReportedOnce) {
     rig.settings.readOnly = true;
     f.mnuExit_Click();
     f.Form_Unload();
+    rig.dialogs.showPosted();
     ASSERT_EQ(rig.dialogs.messages.size(), 1u);
     EXPECT_NE(rig.dialogs.messages[0].find("settings could not be saved"), std::string::npos);
 }
