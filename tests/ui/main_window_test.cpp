@@ -4,8 +4,10 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
 
@@ -34,18 +36,31 @@ TEST(MainWindowGeometry, PositionRoundTripsInTwips) {
     }
 }
 
-TEST(MainWindowGeometry, SetupAndHideSetupSetTheOuterHeight) {
+TEST(MainWindowGeometry, SetupAndHideSetupSetTheHeightBelowTheMenuBar) {
     Station s;
     s.start();
     const double ty = s.window.twipsPerPixelY(), width = s.window.width(), top = s.window.top();
-    EXPECT_DOUBLE_EQ(s.window.height(), std::round(1455 / ty) * ty); // Form_Load collapses
-    for (const auto& [setup, height] :
-         {std::pair{true, 3105}, {true, 3105}, {false, 1455}, {false, 1455}, {true, 3105}}) {
+    auto below = [&] { return s.window.geometry().height() - s.window.menuBar()->height(); };
+    // Without a frame (the offscreen platform draws none) the cut must still fall between rows:
+    // collapsed below the captions and above the port row, expanded below the HRD box and above
+    // the hidden text boxes.
+    auto between = [&](const char* lastShown, const char* firstHidden) {
+        return s.child<QWidget>(lastShown)->geometry().bottom() < below() &&
+               s.child<QWidget>(firstHidden)->geometry().top() >= below();
+    };
+    EXPECT_EQ(below(), qRound(frmMain::CollapsedClientHeight / ty)); // Form_Load collapses
+    EXPECT_TRUE(between("Label8", "Combo18"));
+    for (const auto& [setup, height] : {std::pair{true, frmMain::ExpandedClientHeight},
+                                        {true, frmMain::ExpandedClientHeight},
+                                        {false, frmMain::CollapsedClientHeight},
+                                        {false, frmMain::CollapsedClientHeight},
+                                        {true, frmMain::ExpandedClientHeight}}) {
         if (setup)
             s.child<QAction>("mnuSetup")->trigger();
         else
             click(s.child<QPushButton>("CmdReturn"));
-        EXPECT_DOUBLE_EQ(s.window.height(), std::round(height / ty) * ty) << setup;
+        EXPECT_EQ(below(), qRound(height / ty)) << setup;
+        EXPECT_TRUE(setup ? between("CheckHRD", "Text3") : between("Label8", "Combo18"));
         EXPECT_DOUBLE_EQ(s.window.width(), width);
         EXPECT_DOUBLE_EQ(s.window.top(), top);
     }
@@ -151,6 +166,27 @@ TEST(MainWindowControls, PickingAPortReachesTheCore) {
     EXPECT_EQ(s.writes("ComPort"), writesBefore + 1);
     EXPECT_EQ(s.form.Combo18.text(), "Com 3 ");
     EXPECT_EQ(combo->currentText(), "Com 3 ");
+}
+
+// Leaving the port list's edit field, or Enter in it, picks nothing, even when the edit text
+// names an item other than the current one (a stored port of 4 to 16 does).
+TEST(MainWindowControls, LeavingThePortListPicksNothing) {
+    Station s;
+    s.settings.setStartUp("ComPort", "5");
+    s.start();
+    auto* combo = s.child<QComboBox>("Combo18");
+    ASSERT_EQ(combo->currentText(), "Com 5");
+    ASSERT_NE(combo->currentIndex(), 4);
+    const auto messages = s.dialogs.messages.size(); // port 5 is missing: told once at start
+    for (int round = 0; round < 2; ++round) {
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(combo->lineEdit(), &out);
+        QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
+    }
+    EXPECT_EQ(s.dialogs.messages.size(), messages);
+    EXPECT_EQ(s.writes("ComPort"), 0) << "nothing saved";
+    QTest::keyClick(combo, Qt::Key_Down); // the arrow keys do pick
+    EXPECT_EQ(s.dialogs.messages.size(), messages + 1);
 }
 
 TEST(MainWindowTimer, RunsOnlyWhileThereIsSomethingToPoll) {

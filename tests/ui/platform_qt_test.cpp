@@ -2,6 +2,7 @@
 #include "core/fakes.h"
 #include "platform/errors.h"
 #include "platform/qt/platform_qt.h"
+#include "ui/support.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -185,6 +186,22 @@ TEST(QtDialogs, ShowsAModalOkOnlyBoxWithTheCaption) {
     EXPECT_EQ(text, "COM 3: not available. Check Com Port setting.");
     EXPECT_TRUE(modal);
     EXPECT_EQ(buttons, QStringList{"OK"});
+}
+
+// A posted box shows once the caller has returned, and timers go on while it is open.
+TEST(QtDialogs, PostedBoxWaitsForTheEventLoopAndBlocksNothing) {
+    qt::QtDialogs dialogs;
+    dialogs.postMessage("PEGASUS.OUT: Permission denied", "Veltaro");
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    int ticks = 0;
+    QTimer ticker;
+    ticker.callOnTimeout([&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box && ++ticks == 3)
+            box->button(QMessageBox::Ok)->click();
+    });
+    ticker.start(10);
+    EXPECT_TRUE(waitUntil([&] { return ticks >= 3 && !QApplication::activeModalWidget(); }));
 }
 
 } // namespace

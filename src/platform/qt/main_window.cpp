@@ -7,7 +7,9 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QFont>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -27,6 +29,30 @@ namespace {
 QString qs(const std::string& s) {
     return QString::fromStdString(s);
 }
+
+// The port list's edit field. When it loses the focus or takes Enter, QComboBox treats an edit
+// text that matches another item as a pick and emits activated; the user picked nothing, so such
+// an echo is told apart from a pick in the list or with the arrow keys.
+class PortEdit : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+    bool finishingEdit() const { return finishing_; }
+
+protected:
+    void focusOutEvent(QFocusEvent* e) override {
+        finishing_ = true;
+        QLineEdit::focusOutEvent(e);
+        finishing_ = false;
+    }
+    void keyPressEvent(QKeyEvent* e) override {
+        finishing_ = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+        QLineEdit::keyPressEvent(e);
+        finishing_ = false;
+    }
+
+private:
+    bool finishing_ = false;
+};
 
 Qt::CheckState checkState(std::int16_t value) {
     switch (value) {
@@ -73,13 +99,9 @@ MainWindow::MainWindow(IDialogs& dialogs, QWidget* parent)
         updatePolling();
     });
 
-    frameWatch_ = new QTimer(this);
-    frameWatch_->setInterval(50);
-    connect(frameWatch_, &QTimer::timeout, this, [this] {
-        keepOuterHeight();
-        if (--frameChecks_ <= 0)
-            frameWatch_->stop();
-    });
+    placementWatch_ = new QTimer(this);
+    placementWatch_->setInterval(50);
+    connect(placementWatch_, &QTimer::timeout, this, [this] { watchPlacement(); });
 
     const QRect client = twipsRect(0, 0, DesignWidth, DesignHeight);
     resize(client.width(), client.height() + menuBar()->sizeHint().height());
@@ -160,6 +182,7 @@ void MainWindow::buildControls() {
     combo18_ = new QComboBox(client);
     place(combo18_, Combo18Place);
     combo18_->setEditable(true);
+    combo18_->setLineEdit(new PortEdit(combo18_));
     combo18_->setInsertPolicy(QComboBox::NoInsert);
     combo18_->setMaxVisibleItems(16);
 
@@ -231,7 +254,8 @@ void MainWindow::attach(frmMain& form) {
     form.Combo18.subscribe([this] { syncCombo(); });
     syncCombo();
     connect(combo18_, &QComboBox::activated, this, [this](int index) {
-        if (index >= 0)
+        const auto* edit = static_cast<const PortEdit*>(combo18_->lineEdit());
+        if (index >= 0 && !edit->finishingEdit())
             run([this, index] { form_->Combo18.pick(static_cast<std::size_t>(index)); });
         syncCombo();
     });
@@ -335,47 +359,24 @@ void MainWindow::setLeft(double twips) {
 void MainWindow::setTop(double twips) {
     move(outerRect().x(), qRound(twips / twipsPerPixelY()));
 }
-void MainWindow::setHeight(double twips) {
-    setOuterHeight(qRound(twips / twipsPerPixelY()));
+void MainWindow::setClientHeight(double twips) {
+    const int menu = menuBar()->isVisible() ? menuBar()->height() : menuBar()->sizeHint().height();
+    resize(geometry().width(), std::max(qRound(twips / twipsPerPixelY()), 1) + menu);
 }
 
-void MainWindow::setOuterHeight(int pixels) {
-    const int extra = outerRect().height() - geometry().height();
-    wantedOuterHeight_ = pixels;
-    appliedFrameExtra_ = extra;
-    resize(geometry().width(), std::max(pixels - extra, 1));
-    frameChecks_ = FrameChecks;
-    if (!frameWatch_->isActive())
-        frameWatch_->start();
-}
-
-// The frame is known only once the window manager has decorated the window, and no event need
-// follow when it becomes known: for a while after each change of height the window looks again
-// and applies the height asked for with the real frame.
-void MainWindow::keepOuterHeight() {
-    if (wantedOuterHeight_ < 0)
+void MainWindow::watchPlacement() {
+    const QWindow* w = windowHandle();
+    if (placed_ || !w || !w->isExposed())
         return;
-    const int extra = outerRect().height() - geometry().height();
-    if (extra != appliedFrameExtra_)
-        setOuterHeight(wantedOuterHeight_);
+    placed_ = true;
+    placementWatch_->stop();
+    run([this] { form_->Form_Placed(); });
 }
 
 bool MainWindow::event(QEvent* e) {
     const bool done = QMainWindow::event(e);
-    switch (e->type()) {
-    case QEvent::Show:
-        frameChecks_ = FrameChecks;
-        if (!frameWatch_->isActive())
-            frameWatch_->start();
-        keepOuterHeight();
-        break;
-    case QEvent::Move:
-    case QEvent::Resize:
-        keepOuterHeight();
-        break;
-    default:
-        break;
-    }
+    if (e->type() == QEvent::Show && !placed_ && !placementWatch_->isActive())
+        placementWatch_->start();
     return done;
 }
 
@@ -390,10 +391,8 @@ void MainWindow::setWindowPos(bool topmost, int x, int y, int cx, int cy) {
     const QRect outer = outerRect();
     if (outer.topLeft() != QPoint(x, y))
         move(x, y);
-    if (outer.width() != cx)
-        resize(geometry().width() + cx - outer.width(), geometry().height());
-    if (outer.height() != cy)
-        setOuterHeight(cy);
+    if (outer.width() != cx || outer.height() != cy)
+        resize(geometry().width() + cx - outer.width(), geometry().height() + cy - outer.height());
 
     if (!isVisible()) {
         setAttribute(Qt::WA_ShowWithoutActivating, true);

@@ -65,7 +65,8 @@ public:
     double height() const override;
     void setLeft(double twips) override;
     void setTop(double twips) override;
-    void setHeight(double twips) override;
+    void setClientHeight(double twips) override;
+    bool placed() const override { return placed_; }
     double twipsPerPixelX() const override;
     double twipsPerPixelY() const override;
     void setWindowPos(bool topmost, int x, int y, int cx, int cy) override;
@@ -83,8 +84,7 @@ private:
     void syncCombo();
     void updatePolling();
     QRect outerRect() const;
-    void setOuterHeight(int pixels);
-    void keepOuterHeight();
+    void watchPlacement();
     // Runs a handler of the form; an error that escapes it is told in a message box.
     void run(const std::function<void()>& handler);
 
@@ -107,12 +107,10 @@ private:
     QLineEdit* text1_ = nullptr;
     QTimer* timer1_ = nullptr;
 
-    // The outer height asked for, kept when the window manager adds or changes the frame.
-    int wantedOuterHeight_ = -1;
-    int appliedFrameExtra_ = -1;
-    static constexpr int FrameChecks = 40; // 2 s of looking for the frame
-    int frameChecks_ = 0;
-    QTimer* frameWatch_ = nullptr;
+    // A new window is placed by the window manager once it is mapped; until then its position
+    // is not known. Looked for every 50 ms after the first show.
+    bool placed_ = false;
+    QTimer* placementWatch_ = nullptr;
 };
 
 } // namespace veltaro::qt

@@ -2,6 +2,7 @@
 
 #include "platform/errors.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -40,6 +41,12 @@ void QtDialogs::messageBox(const std::string& text, const std::string& caption) 
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Ok);
     box.exec();
+}
+
+void QtDialogs::postMessage(const std::string& text, const std::string& caption) {
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [this, text, caption] { messageBox(text, caption); },
+        Qt::QueuedConnection);
 }
 
 void QtLauncher::startProgram(const std::string& path) {

@@ -29,6 +29,8 @@ class QtDialogs : public IDialogs {
 public:
     explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
     void messageBox(const std::string& text, const std::string& caption) override;
+    // Queued to the event loop; the box then runs its own loop, which serves everything else.
+    void postMessage(const std::string& text, const std::string& caption) override;
 
 private:
     QWidget* parent_;
