@@ -19,8 +19,8 @@ enum Id {
     IdCmdSysInfo,
 };
 
-constexpr double DialogWidth = 5730;
-constexpr double DialogHeight = 3555;
+constexpr double ClientWidth = 5730;
+constexpr double ClientHeight = 3555;
 constexpr double ScreenLeft = 2340;
 constexpr double ScreenTop = 1935;
 
@@ -44,12 +44,13 @@ AboutWindow::AboutWindow(HINSTANCE instance, AboutPlatform platform, std::functi
 
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
     const DWORD exStyle = WS_EX_DLGMODALFRAME;
-    // Outer size as designed; the client area's corner at the designed screen place.
-    RECT frame{0, 0, 0, 0};
-    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    hwnd_ = CreateWindowExA(exStyle, ClassName, "About MyApp", style,
-                            px(ScreenLeft, false) + frame.left, px(ScreenTop, true) + frame.top,
-                            px(DialogWidth, false), px(DialogHeight, true), nullptr, nullptr,
+    // The client area as designed, its corner at the designed screen place; the frame and the
+    // title bar around it.
+    const int left = px(ScreenLeft, false), top = px(ScreenTop, true);
+    RECT outer{left, top, left + px(ClientWidth, false), top + px(ClientHeight, true)};
+    AdjustWindowRectEx(&outer, style, FALSE, exStyle);
+    hwnd_ = CreateWindowExA(exStyle, ClassName, "About MyApp", style, outer.left, outer.top,
+                            outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
                             instance, this);
     NONCLIENTMETRICSA ncm{};
     ncm.cbSize = sizeof ncm;

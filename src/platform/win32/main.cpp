@@ -44,13 +44,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
 
         MSG msg{};
         while (!window.finished() && GetMessageA(&msg, nullptr, 0, 0) > 0) {
-            HWND about = window.aboutHwnd();
-            if (about && IsDialogMessageA(about, &msg))
+            if (window.preTranslate(msg))
                 continue;
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
-        rc = static_cast<int>(msg.wParam);
+        // The loop may end on the message that closed the last window rather than on WM_QUIT.
+        rc = msg.message == WM_QUIT ? static_cast<int>(msg.wParam) : 0;
+        // Done already, unless a WM_QUIT from elsewhere ended the loop.
+        form.Form_Unload();
+        // Boxes posted as the window closed (the settings not saved, say).
+        dialogs.showPosted();
     }
     CoUninitialize();
     return rc;

@@ -93,6 +93,7 @@ MainWindow::MainWindow(HINSTANCE instance, AboutPlatform about)
 }
 
 MainWindow::~MainWindow() {
+    form_ = nullptr; // gone already: the notifications of the controls' destruction reach no form
     about_.reset();
     if (hwnd_ && IsWindow(hwnd_))
         DestroyWindow(hwnd_);
@@ -255,6 +256,13 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
             mainClosed_ = true;
             DestroyWindow(hwnd_);
             return 0;
+        case WM_QUERYENDSESSION:
+            return TRUE;
+        case WM_ENDSESSION:
+            // The session ends without WM_CLOSE: the process may be ended once this returns.
+            if (wp && form_)
+                form_->Form_Unload();
+            return 0;
         case WM_DESTROY:
             mainClosed_ = true;
             if (finished())
@@ -299,9 +307,13 @@ void MainWindow::setTop(double twips) {
     SetWindowPos(hwnd_, nullptr, rect().left, twipsToPixels(twips, dpiY_), 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
-void MainWindow::setHeight(double twips) {
+void MainWindow::setClientHeight(double twips) {
+    // The frame, title bar and menu bar as drawn now (the menu bar may wrap onto two lines).
     const RECT r = rect();
-    SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, twipsToPixels(twips, dpiY_),
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    const int nonClient = (r.bottom - r.top) - (client.bottom - client.top);
+    SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, twipsToPixels(twips, dpiY_) + nonClient,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -325,6 +337,14 @@ void MainWindow::aboutClosed() {
     // The object stays until the next Help > About replaces it.
     if (mainClosed_)
         PostQuitMessage(0);
+}
+
+bool MainWindow::preTranslate(MSG& msg) {
+    // Enter and Esc reach the main window as WM_COMMAND IDOK and IDCANCEL, which it ignores.
+    for (HWND w : {aboutHwnd(), mainClosed_ ? nullptr : hwnd_})
+        if (w && IsDialogMessageA(w, &msg))
+            return true;
+    return false;
 }
 
 HWND MainWindow::aboutHwnd() const {

@@ -1,8 +1,8 @@
 // Responsibilities: the thin Win32 front end: the main window with its menus and controls laid
 // out in twips at the system DPI, mirroring frmMain's control models and forwarding the user's
 // actions to its handlers; WM_TIMER at 100 ms driving Timer1_Timer while a tick has work to do;
-// closing through the frame runs Form_Unload. It is the IWindowHost of frmMain and shows the one
-// modeless About dialog.
+// closing through the frame, and the end of the Windows session, run Form_Unload. It is the
+// IWindowHost of frmMain and shows the one modeless About dialog.
 // Collaborations: main.cpp creates it before frmMain and binds the two; AboutWindow hosts frmAbout.
 #pragma once
 
@@ -33,8 +33,11 @@ public:
     // Connects the window to the form's controls and handlers.
     void bind(frmMain& form);
     HWND hwnd() const { return hwnd_; }
-    // The About dialog's window while it is open (for the message loop's keyboard handling).
+    // The About dialog's window while it is open.
     HWND aboutHwnd() const;
+    // The message loop's keyboard handling of the main window and the About dialog (Tab between
+    // the controls, Enter and Esc): true when the message has been dispatched here.
+    bool preTranslate(MSG& msg);
     // True once the main window and the About dialog have both closed.
     bool finished() const;
 
@@ -44,7 +47,9 @@ public:
     double height() const override;
     void setLeft(double twips) override;
     void setTop(double twips) override;
-    void setHeight(double twips) override;
+    void setClientHeight(double twips) override;
+    // CW_USEDEFAULT places the window as it is created.
+    bool placed() const override { return hwnd_ != nullptr; }
     double twipsPerPixelX() const override { return 1440.0 / dpiX_; }
     double twipsPerPixelY() const override { return 1440.0 / dpiY_; }
     void setWindowPos(bool topmost, int x, int y, int cx, int cy) override;
