@@ -1,44 +1,22 @@
-// Responsibilities: the automation calls made on TRX-Manager's server FTLink: create the server
-// object, call its first operation, ask the result for the frequency interface (subscribing to
-// its notifications), and read the frequency in MHz.
-// Collaborations: sources/trx_source drives it; implemented by platform/qt (D-Bus stand-in,
-// docs/linux-links.md), platform/win32 (COM) and by fakes. Objects returned keep whatever they
-// need alive themselves, so each may outlive the object that produced it.
+// Responsibilities: the link to TRX-Manager's automation server: make the server's objects,
+// read the radio's frequency in MHz, let the objects go.
+// Collaborations: sources/trx_manager_source polls through it; platform/qt implements it over
+// the D-Bus stand-in (docs/linux-links.md), platform/win32 over COM (the class, its interfaces
+// and the notification subscription stay inside that adapter); tests use a fake.
 #pragma once
 
-#include <memory>
-
 namespace veltaro {
-
-// The object behind interface {9FC1B9EC-0558-11D2-9FFC-98D048BDA37B}.
-class ITrxObject {
-public:
-    virtual ~ITrxObject() = default;
-    // Entry at place 246: the radio's frequency in MHz. Raises LinkError on any failure.
-    virtual double frequency() = 0;
-};
-
-// The object returned by the server's first operation.
-class IAutomationObject {
-public:
-    virtual ~IAutomationObject() = default;
-    // QueryInterface for the frequency interface, plus the notification subscription.
-    virtual std::unique_ptr<ITrxObject> queryTrx() = 0;
-};
-
-// The server object of class {AD389A93-FD1A-11D1-9FFC-8703DD3BB166}.
-class ITrxServer {
-public:
-    virtual ~ITrxServer() = default;
-    // Entry at place 7.
-    virtual std::unique_ptr<IAutomationObject> firstObject() = 0;
-};
 
 class IAutomationClient {
 public:
     virtual ~IAutomationClient() = default;
-    // Creates an instance of the FTLink class. Raises LinkError when that fails.
-    virtual std::unique_ptr<ITrxServer> createTrxServer() = 0;
+
+    // Makes the server's objects afresh, letting go of any held before. Raises LinkError when
+    // the server cannot be reached; nothing is held then.
+    virtual void connect() = 0;
+    // The radio's frequency in MHz. Raises LinkError when nothing is held or the call fails.
+    virtual double frequencyMHz() = 0;
+    virtual void disconnect() = 0;
 };
 
 } // namespace veltaro

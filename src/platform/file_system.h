@@ -1,6 +1,7 @@
-// Responsibilities: the few file operations the program needs: the program's own folder, writing
-// a small text file there, and the ordinary-file test used to find the system-information tool.
-// Collaborations: relay/frequency_file writes PEGASUS.OUT through it; about/ tests tool paths.
+// Responsibilities: the frequency file's place and its writing: the folder that holds the
+// program, and replacing a small text file there as a whole.
+// Collaborations: relay/frequency_file writes PEGASUS.OUT through it; platform/qt and
+// platform/win32 implement it; tests use a fake.
 #pragma once
 
 #include <string>
@@ -17,9 +18,6 @@ public:
     // Replaces the whole content of the file with the bytes given, so that a reader sees either
     // the old or the new content. Raises FileError when it cannot be written.
     virtual void writeFile(const std::string& path, const std::string& bytes) = 0;
-
-    // True when an ordinary file (not hidden, not a system file) is at the path.
-    virtual bool isOrdinaryFile(const std::string& path) const = 0;
 };
 
 } // namespace veltaro

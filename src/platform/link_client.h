@@ -1,10 +1,9 @@
-// Responsibilities: the DDE client link bound to the text box Text1: LinkTopic ("service|topic"),
-// LinkItem, LinkMode (0 none, 1 automatic hot link) and the delivery of each value.
-// Collaborations: sources/dde_sources sets it up and receives deliveries; implemented by
-// platform/qt (the D-Bus link contract in docs/linux-links.md), platform/win32 (DDEML) and fakes.
+// Responsibilities: a hot link to an item that another program publishes: connecting to a
+// service, topic and item, every value delivered, and the loss of the link.
+// Collaborations: sources/hot_link_source connects through it; platform/qt implements it over
+// the D-Bus link contract (docs/linux-links.md), platform/win32 over DDEML; tests use a fake.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -12,17 +11,23 @@ namespace veltaro {
 
 class ILinkClient {
 public:
+    struct Address {
+        std::string service;
+        std::string topic;
+        std::string item;
+    };
     using Delivery = std::function<void(const std::string& value)>;
+    using Loss = std::function<void()>;
+
     virtual ~ILinkClient() = default;
 
-    virtual void setLinkTopic(const std::string& topic) = 0;
-    virtual void setLinkItem(const std::string& item) = 0;
-    // 0 closes any open link and delivers nothing. 1 opens a conversation with the service on
-    // the topic, asks to be advised of the item and delivers the item's current value before it
-    // returns. Raises LinkError when no server answers.
-    virtual void setLinkMode(std::int16_t mode) = 0;
-    // Called with every value the server sends, on the user-interface thread.
-    virtual void setDeliveryHandler(Delivery d) = 0;
+    // Replaces any link with one to the item. Its current value is delivered before this
+    // returns, and every later change after, on the user-interface thread. onLost runs when the
+    // server ends the link (where the platform tells). Raises LinkError when no server answers;
+    // there is then no link.
+    virtual void connect(const Address& address, Delivery onValue, Loss onLost) = 0;
+    // Ends the link, if any; nothing is delivered afterwards.
+    virtual void disconnect() = 0;
 };
 
 } // namespace veltaro

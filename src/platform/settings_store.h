@@ -1,6 +1,6 @@
 // Responsibilities: the per-user settings store, text values addressed by application, section
 // and key.
-// Collaborations: shell/save_settings and shell/frm_main read and write it; implemented by
+// Collaborations: shell/settings reads and writes it for the main window; implemented by
 // platform/qt (QSettings file), platform/win32 (the registry) and by test fakes.
 #pragma once
 

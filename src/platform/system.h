@@ -1,6 +1,6 @@
 // Responsibilities: small system services: giving up the time slice (Sleep) and the user's
 // regional decimal separator.
-// Collaborations: sources/trx_source yields after each reading; relay/convert formats and
+// Collaborations: sources/trx_manager_source yields after each reading; relay/convert formats and
 // parses with the separator that the front end reads from the platform.
 #pragma once
 

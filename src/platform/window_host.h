@@ -1,7 +1,7 @@
 // Responsibilities: what the main window's logic needs of the window itself: its geometry in
 // twips, the screen's twips-per-pixel factors, the keep-above placement, closing, and showing
 // the About dialog.
-// Collaborations: shell/frm_main and shell/on_top call it; each front end (platform/qt,
+// Collaborations: shell/main_window and shell/on_top call it; each front end (platform/qt,
 // platform/win32) implements it for its real window, tests use a fake.
 #pragma once
 
@@ -32,7 +32,7 @@ public:
     // always-above band, without activating it, and shows it if it is still hidden.
     virtual void setWindowPos(bool topmost, int x, int y, int cx, int cy) = 0;
 
-    // Closes the main window; the front end runs Form_Unload as the window closes.
+    // Closes the main window; the front end runs MainWindow::unload as the window closes.
     virtual void close() = 0;
 
     // Shows the one About dialog modeless and without owner, loading it first when it is not

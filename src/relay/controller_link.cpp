@@ -4,14 +4,10 @@
 #include "platform/errors.h"
 #include "relay/convert.h"
 
-#include <utility>
-
 namespace veltaro {
 
-ControllerLink::ControllerLink(ISerialPort& MSComm1, ComboBox& Combo18, IDialogs& dialogs,
-                               NumberFormat fmt, std::function<void()> saveAllSettings)
-    : port_(MSComm1), combo_(Combo18), dialogs_(dialogs), fmt_(fmt),
-      save_(std::move(saveAllSettings)) {}
+ControllerLink::ControllerLink(ISerialLine& line, IDialogs& dialogs, NumberFormat fmt)
+    : line_(line), dialogs_(dialogs), fmt_(fmt) {}
 
 std::vector<std::string> ControllerLink::portItems() {
     std::vector<std::string> items;
@@ -20,59 +16,46 @@ std::vector<std::string> ControllerLink::portItems() {
     return items;
 }
 
-std::string ControllerLink::frequencyCommand(const std::string& FreqKHzDigits) {
-    return "FA" + FreqKHzDigits + "000;";
+std::string ControllerLink::frequencyCommand(std::int32_t khz) {
+    return "FA" + formatKHzDigits(khz) + "000;";
 }
 
-void ControllerLink::SendFrequencyCommand(const std::string& FreqKHzDigits) {
-    if (port_.portOpen())
-        port_.output(frequencyCommand(FreqKHzDigits));
+void ControllerLink::sendFrequency(std::int32_t khz) {
+    if (line_.isOpen())
+        line_.send(frequencyCommand(khz));
 }
 
-void ControllerLink::notAvailable(const std::string& portText) {
-    dialogs_.messageBox("COM " + portText + ": not available. Check Com Port setting.", app::Title);
+void ControllerLink::notAvailable(const std::string& shownAs) {
+    dialogs_.messageBox("COM " + shownAs + ": not available. Check Com Port setting.", app::Title);
 }
 
-void ControllerLink::OpenAtStartup(const std::string& ComPortSetting) {
-    // A number that the port layer refuses cannot be opened either; the line settings are
-    // still applied, so that a later pick opens the port at 4800 baud.
-    bool opened = true;
+bool ControllerLink::tryOpen(int n, const std::string& shownAs) {
     try {
-        port_.setCommPort(textToInt16(ComPortSetting, fmt_));
-        port_.setPortOpen(true);
+        line_.open("COM" + std::to_string(n));
+        return true;
     } catch (const Error&) {
-        opened = false;
-    }
-    if (!opened)
-        notAvailable(ComPortSetting);
-    try {
-        port_.setSettings(LineSettings);
-    } catch (const Error&) {
+        notAvailable(shownAs);
+        return false;
     }
 }
 
-void ControllerLink::Combo18_Click() {
-    if (port_.portOpen())
-        port_.setPortOpen(false);
-    SelectedPort = combo_.text();
+void ControllerLink::openAtStartup(const std::string& storedPort) {
+    tryOpen(port_, storedPort);
+}
+
+bool ControllerLink::onPortPicked(const std::string& listText) {
+    line_.close();
+    std::string selected = listText;
     static const std::string prefix = "Com ";
-    for (auto at = SelectedPort.find(prefix); at != std::string::npos;
-         at = SelectedPort.find(prefix, at))
-        SelectedPort.erase(at, prefix.size());
+    for (auto at = selected.find(prefix); at != std::string::npos; at = selected.find(prefix, at))
+        selected.erase(at, prefix.size());
     try {
-        port_.setCommPort(textToInt16(SelectedPort, fmt_));
+        port_ = textToInt16(selected, fmt_);
     } catch (const Error&) {
-        // A text that names no usable port cannot be opened either.
-        notAvailable(SelectedPort);
-        return;
+        notAvailable(selected); // a text that names no port cannot be opened either
+        return false;
     }
-    try {
-        port_.setPortOpen(true);
-    } catch (const Error&) {
-        notAvailable(SelectedPort);
-        return;
-    }
-    save_();
+    return tryOpen(port_, selected);
 }
 
 } // namespace veltaro

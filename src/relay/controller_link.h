@@ -1,13 +1,12 @@
-// The serial link to the antenna controller: the frequency command, the port opening at
-// start-up and the port selection in Combo18.
+// The link to the antenna controller: the frequency command, the port list's items, opening the
+// stored port at start-up and changing the port on a pick from the list.
 #pragma once
 
-#include "platform/controls.h"
 #include "platform/dialogs.h"
-#include "platform/serial_port.h"
+#include "platform/serial_line.h"
 #include "platform/system.h"
 
-#include <functional>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,36 +14,38 @@ namespace veltaro {
 
 class ControllerLink {
 public:
-    static constexpr const char* LineSettings = "4800,n,8,1";
+    ControllerLink(ISerialLine& line, IDialogs& dialogs, NumberFormat fmt);
 
-    ControllerLink(ISerialPort& MSComm1, ComboBox& Combo18, IDialogs& dialogs, NumberFormat fmt,
-                   std::function<void()> saveAllSettings);
-
-    // The 16 items of the port list, the first three with a trailing blank.
+    // "Com 1 " to "Com 16"; the first three end with a blank, which the message keeps.
     static std::vector<std::string> portItems();
-    static std::string frequencyCommand(const std::string& FreqKHzDigits);
+    // "FA", the kHz as at least eight digits, "000;": the frequency in Hz as eleven digits.
+    static std::string frequencyCommand(std::int32_t khz);
 
-    // Sends "FA" + digits + "000;" when the port is open; nothing otherwise.
-    void SendFrequencyCommand(const std::string& FreqKHzDigits);
+    // Sends the command while the line is open; nothing otherwise. Raises PortError.
+    void sendFrequency(std::int32_t khz);
 
-    // The start-up opening: a port number that is refused or a port that does not open shows
-    // the "not available" message; the line settings are set either way.
-    void OpenAtStartup(const std::string& ComPortSetting);
+    // The port number that the settings store: the one last tried, even when it did not open.
+    int portNumber() const { return port_; }
+    // Takes the stored port number before the port is opened, so that saves made meanwhile
+    // keep it.
+    void setPortNumber(int n) { port_ = n; }
 
-    // Selection handling of Combo18.
-    void Combo18_Click();
+    // Opens the stored port; when it cannot be opened, tells the user and goes on closed.
+    void openAtStartup(const std::string& storedPort);
+    // The user picked an item of the list: closes the line and opens the port the text names.
+    // False, after telling the user, when it did not open.
+    bool onPortPicked(const std::string& listText);
 
-    // The message for a port that cannot be opened.
-    void notAvailable(const std::string& portText);
-
-    std::string SelectedPort;
+    void close() { line_.close(); }
 
 private:
-    ISerialPort& port_;
-    ComboBox& combo_;
+    bool tryOpen(int n, const std::string& shownAs);
+    void notAvailable(const std::string& shownAs);
+
+    ISerialLine& line_;
     IDialogs& dialogs_;
     NumberFormat fmt_;
-    std::function<void()> save_;
+    int port_ = 1;
 };
 
 } // namespace veltaro

@@ -206,6 +206,13 @@ std::string formatDecimal15(double v, NumberFormat fmt) {
     return withSeparator(std::move(s), fmt);
 }
 
+double roundTo15Digits(double v) {
+    const std::string text = formatDecimal15(v, NumberFormat{'.'});
+    double r = 0;
+    std::from_chars(text.data(), text.data() + text.size(), r);
+    return r == 0 ? 0.0 : r;
+}
+
 std::string formatSingle(float v, NumberFormat fmt) {
     if (!std::isfinite(v))
         throw OverflowError("Overflow");

@@ -40,6 +40,9 @@ std::string formatKHzDigits(std::int32_t khz);
 
 // Rounded to 15 significant digits, no trailing zeros, no trailing separator.
 std::string formatDecimal15(double v, NumberFormat fmt);
+// The value that formatDecimal15's text reads back as: readings pass through this rounding.
+// Raises OverflowError for a value that is not finite.
+double roundTo15Digits(double v);
 
 // A 32-bit float with at most 7 significant digits, trailing zeros dropped, no separator when
 // whole ("-60", "1200").

@@ -2,8 +2,8 @@
 
 namespace veltaro {
 
-void FrequencyFile::UpdatePegasus(const std::string& FreqMHzText) {
-    fs_.writeFile(fs_.inProgramFolder("PEGASUS.OUT"), FreqMHzText + "\r\n");
+void FrequencyFile::write(const std::string& mhzText) {
+    fs_.writeFile(fs_.inProgramFolder(FileName), mhzText + "\r\n");
 }
 
 } // namespace veltaro

@@ -1,4 +1,5 @@
-// The frequency file PEGASUS.OUT in the program's folder: one line, the MHz text and CR LF.
+// The frequency file PEGASUS.OUT in the program's folder: one line, the MHz text and CR LF,
+// rewritten on every relay and never read.
 #pragma once
 
 #include "platform/file_system.h"
@@ -9,9 +10,11 @@ namespace veltaro {
 
 class FrequencyFile {
 public:
+    static constexpr const char* FileName = "PEGASUS.OUT";
+
     explicit FrequencyFile(IFileSystem& fs) : fs_(fs) {}
     // Replaces the file's content with the text and CR LF. Raises FileError.
-    void UpdatePegasus(const std::string& FreqMHzText);
+    void write(const std::string& mhzText);
 
 private:
     IFileSystem& fs_;

@@ -7,65 +7,56 @@
 
 namespace veltaro {
 
-Tracker::Tracker(Label& Label7, Label& Label3, TextBox& Text3, ControllerLink& link,
-                 FrequencyFile& file, NumberFormat fmt)
-    : label7_(Label7), label3_(Label3), text3_(Text3), link_(link), file_(file), fmt_(fmt) {}
+FrequencyTracker::FrequencyTracker(Display display, ControllerLink& controller, FrequencyFile& file,
+                                   NumberFormat fmt)
+    : display_(display), controller_(controller), file_(file), fmt_(fmt) {}
 
-void Tracker::UpdateFromCommander() {
-    if (CommanderFreq.empty())
-        CommanderFreq = "0";
-    const double khz = parseNumber(CommanderFreq, fmt_);
-    NewKHz = roundToInt32(khz);
-    apply(NewKHz, khz / 1000.0);
+void FrequencyTracker::update(const Reading& reading) {
+    if (reading.unit == Reading::Unit::KilohertzText) {
+        // The Commander's text: kHz rounded half to even; an empty text counts as 0.
+        const double khz = parseNumber(reading.text.empty() ? "0" : reading.text, fmt_);
+        receivedKHz_ = roundToInt32(khz);
+        apply(receivedKHz_, khz / 1000.0);
+    } else {
+        receivedKHz_ = floorKHzFromMHz(reading.mhz);
+        apply(receivedKHz_, reading.mhz);
+    }
 }
 
-void Tracker::UpdateFromTRX() {
-    const double mhz = parseNumber(TrxFreq, fmt_);
-    NewKHz = floorKHzFromMHz(mhz);
-    apply(NewKHz, mhz);
+void FrequencyTracker::refreshDisplays() {
+    display_.received.setText(std::to_string(receivedKHz_));
+    display_.relayed.setText(std::to_string(relayedKHz_));
 }
 
-void Tracker::UpdateFromHRD() {
-    const double mhz = parseNumber(HrdFreq, fmt_);
-    NewKHz = floorKHzFromMHz(mhz);
-    apply(NewKHz, mhz);
-}
-
-void Tracker::refreshLabels() {
-    label7_.setCaption(std::to_string(NewKHz));
-    label3_.setCaption(std::to_string(LastSentKHz));
-}
-
-void Tracker::apply(std::int32_t newKHz, double mhz) {
-    const std::int64_t d = checkedSub(newKHz, LastSentKHz);
-    if (d > 9 || d < -9) {
+void FrequencyTracker::apply(std::int32_t newKHz, double mhz) {
+    const std::int32_t distance = checkedSub(newKHz, relayedKHz_);
+    if (distance >= RelayStepKHz || distance <= -RelayStepKHz) {
         // The MHz text is made (and may fail) before anything is changed.
         std::string text = formatMHzText(mhz, fmt_);
-        LastSentKHz = newKHz;
-        FreqMHzText = std::move(text);
-        text3_.setText(FreqMHzText);
-        FreqKHzDigits = formatKHzDigits(LastSentKHz);
+        relayedKHz_ = newKHz;
+        mhzText_ = std::move(text);
+        display_.mhzText.setText(mhzText_);
         // A failing output must neither leave the display stale nor keep the file behind: both
-        // outputs are tried, the labels refreshed, and then the first failure is passed on.
+        // outputs are tried, the displays refreshed, and then the first failure is passed on.
         std::exception_ptr failure;
         try {
-            link_.SendFrequencyCommand(FreqKHzDigits);
+            controller_.sendFrequency(relayedKHz_);
         } catch (const Error&) {
             failure = std::current_exception();
         }
         try {
-            file_.UpdatePegasus(FreqMHzText);
+            file_.write(mhzText_);
         } catch (const Error&) {
             if (!failure)
                 failure = std::current_exception();
         }
         if (failure) {
-            refreshLabels();
+            refreshDisplays();
             std::rethrow_exception(failure);
         }
-        ++Relays;
+        ++relays_;
     }
-    refreshLabels();
+    refreshDisplays();
 }
 
 } // namespace veltaro

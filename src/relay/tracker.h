@@ -1,48 +1,58 @@
-// The frequency tracker: turns each reading into whole kHz, applies the 10 kHz change rule,
-// makes the MHz text and drives the controller command and the frequency file.
+// The frequency tracker: turns each reading into whole kHz, applies the change rule (a relay
+// when the reading is 10 kHz or more from the frequency last relayed), makes the MHz text and
+// drives the controller command and the frequency file. The two kHz displays are refreshed on
+// every reading.
 #pragma once
 
-#include "platform/controls.h"
 #include "platform/system.h"
 #include "relay/controller_link.h"
 #include "relay/frequency_file.h"
+#include "relay/reading.h"
+#include "shell/control.h"
 
 #include <cstdint>
 #include <string>
 
 namespace veltaro {
 
-class Tracker {
+class FrequencyTracker {
 public:
-    Tracker(Label& Label7, Label& Label3, TextBox& Text3, ControllerLink& link, FrequencyFile& file,
-            NumberFormat fmt);
+    static constexpr std::int32_t RelayStepKHz = 10;
 
-    // Each reads its member (set by the caller just before), and raises ConversionError,
-    // OverflowError or the file's error. When the file fails, the labels are still refreshed.
-    void UpdateFromCommander();
-    void UpdateFromTRX();
-    void UpdateFromHRD();
+    struct Display {
+        Control& received; // kHz of the latest reading
+        Control& relayed;  // kHz last relayed
+        Control& mhzText;  // MHz text last relayed
+    };
 
-    std::string CommanderFreq;
-    std::string TrxFreq;
-    std::string HrdFreq;
-    std::int32_t NewKHz = 0;
-    std::int32_t LastSentKHz = 0;
-    std::string FreqMHzText;
-    std::string FreqKHzDigits;
+    FrequencyTracker(Display display, ControllerLink& controller, FrequencyFile& file,
+                     NumberFormat fmt);
+
+    // Raises ConversionError or OverflowError for a reading it cannot use, and the error of a
+    // failed output after both outputs were tried and the displays refreshed.
+    void update(const Reading& reading);
+
+    // Start-up: the next reading of 10 kHz or more is relayed.
+    void forgetRelayed() { relayedKHz_ = 0; }
+
+    std::int32_t receivedKHz() const { return receivedKHz_; }
+    std::int32_t relayedKHz() const { return relayedKHz_; }
+    const std::string& relayedMhzText() const { return mhzText_; }
     // Relays completed without a failing output.
-    std::uint64_t Relays = 0;
+    std::uint64_t relays() const { return relays_; }
 
 private:
     void apply(std::int32_t newKHz, double mhz);
-    void refreshLabels();
+    void refreshDisplays();
 
-    Label& label7_;
-    Label& label3_;
-    TextBox& text3_;
-    ControllerLink& link_;
+    Display display_;
+    ControllerLink& controller_;
     FrequencyFile& file_;
     NumberFormat fmt_;
+    std::int32_t receivedKHz_ = 0;
+    std::int32_t relayedKHz_ = 0;
+    std::string mhzText_;
+    std::uint64_t relays_ = 0;
 };
 
 } // namespace veltaro

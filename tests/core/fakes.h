@@ -7,17 +7,19 @@
 #include "platform/file_system.h"
 #include "platform/launcher.h"
 #include "platform/link_client.h"
-#include "platform/registry.h"
-#include "platform/serial_port.h"
+#include "platform/serial_line.h"
 #include "platform/settings_store.h"
 #include "platform/system.h"
+#include "platform/system_info.h"
 #include "platform/window_host.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -30,45 +32,39 @@ struct Journal {
     void add(std::string e) { entries.push_back(std::move(e)); }
 };
 
-class SerialPort : public ISerialPort {
+// Ports "COM<n>" for n in existing open; others fail as missing.
+class SerialLine : public ISerialLine {
 public:
-    explicit SerialPort(Journal* j = nullptr) : journal(j) {}
-    std::int16_t commPort() const override { return port; }
-    void setCommPort(std::int16_t n) override {
-        if (open)
-            throw PortError("Operation valid only when the port is closed");
-        if (n < 1 || n > 255)
-            throw PortError("Invalid port number");
-        port = n;
-        log("CommPort=" + std::to_string(n));
-    }
-    bool portOpen() const override { return open; }
-    void setPortOpen(bool o) override {
-        if (o && !existing.count(port)) {
-            log("open failed " + std::to_string(port));
+    explicit SerialLine(Journal* j = nullptr) : journal(j) {}
+    void open(const std::string& port) override {
+        close();
+        const int n = port.rfind("COM", 0) == 0 ? std::atoi(port.c_str() + 3) : 0;
+        if (!existing.count(n)) {
+            log("open failed " + port);
             throw PortError("Port not available");
         }
-        open = o;
-        log(o ? "open " + std::to_string(port) : "close");
+        opened = n;
+        log("open " + port);
     }
-    void setSettings(const std::string& s) override {
-        settings = s;
-        log("Settings=" + s);
+    void close() override {
+        if (opened) {
+            opened = 0;
+            log("close");
+        }
     }
-    void output(const std::string& text) override {
-        if (!open)
+    bool isOpen() const override { return opened != 0; }
+    void send(const std::string& bytes) override {
+        if (!opened)
             throw PortError("Port is closed");
         if (failWrites)
             throw PortError("Write failed");
-        sent.push_back(text);
-        log("Output=" + text);
+        sent.push_back(bytes);
+        log("send " + bytes);
     }
 
     std::set<int> existing{1};
-    std::int16_t port = 1;
-    bool open = false;
+    int opened = 0; // the port number open, 0 while closed
     bool failWrites = false;
-    std::string settings = "9600,n,8,1";
     std::vector<std::string> sent;
     Journal* journal;
 
@@ -88,9 +84,7 @@ public:
         files[path] = bytes;
         ++writes;
     }
-    bool isOrdinaryFile(const std::string& path) const override { return ordinary.count(path) > 0; }
     std::map<std::string, std::string> files;
-    std::set<std::string> ordinary;
     std::string failure;
     int writes = 0;
 };
@@ -133,27 +127,30 @@ public:
     Journal* journal;
 };
 
-// A DDE client: servers are topic -> item -> value; a set-up to a topic without a server fails.
+// A hot-link client: servers are "service|topic" -> item -> value; a link to a topic without a
+// server fails.
 class LinkClient : public ILinkClient {
 public:
     explicit LinkClient(Journal* j = nullptr) : journal(j) {}
-    void setLinkTopic(const std::string& t) override { topic = t; }
-    void setLinkItem(const std::string& i) override { item = i; }
-    void setLinkMode(std::int16_t m) override {
+    void connect(const Address& a, Delivery onValue, Loss onLost) override {
+        disconnect();
+        const std::string topic = a.service + "|" + a.topic;
         if (journal)
-            journal->add("link mode " + std::to_string(m) + " " + topic);
-        if (m == 0) {
-            linked.clear();
-            return;
-        }
+            journal->add("link " + topic);
         ++setups;
         auto it = servers.find(topic);
         if (it == servers.end())
             throw LinkError("No server answers");
-        linked = topic + "!" + item;
-        deliver(it->second[item]);
+        linked = topic + "!" + a.item;
+        handler = std::move(onValue);
+        lost = std::move(onLost);
+        deliver(it->second[a.item]);
     }
-    void setDeliveryHandler(Delivery d) override { handler = std::move(d); }
+    void disconnect() override {
+        linked.clear();
+        handler = nullptr;
+        lost = nullptr;
+    }
 
     // The server's item changes; an open link delivers it.
     void advise(const std::string& value) {
@@ -166,68 +163,33 @@ public:
     }
 
     std::map<std::string, std::map<std::string, std::string>> servers;
-    std::string topic, item, linked;
+    std::string linked;
     int setups = 0;
     Delivery handler;
+    Loss lost;
     Journal* journal;
 };
 
-// One automation server; every object made from it sees its state, as COM objects of one
-// server process would.
-struct ServerState {
-    double frequency = 14.074;
-    bool gone = false;
-    bool hasTrx = true;
-};
-
-class Trx : public ITrxObject {
-public:
-    explicit Trx(std::shared_ptr<ServerState> s) : s_(std::move(s)) {}
-    double frequency() override {
-        if (s_->gone)
-            throw LinkError("server gone");
-        return s_->frequency;
-    }
-
-private:
-    std::shared_ptr<ServerState> s_;
-};
-
-class AutomationObject : public IAutomationObject {
-public:
-    explicit AutomationObject(std::shared_ptr<ServerState> s) : s_(std::move(s)) {}
-    std::unique_ptr<ITrxObject> queryTrx() override {
-        if (!s_->hasTrx)
-            throw LinkError("No such interface supported");
-        return std::make_unique<Trx>(s_);
-    }
-
-private:
-    std::shared_ptr<ServerState> s_;
-};
-
-class TrxServer : public ITrxServer {
-public:
-    explicit TrxServer(std::shared_ptr<ServerState> s) : s_(std::move(s)) {}
-    std::unique_ptr<IAutomationObject> firstObject() override {
-        return std::make_unique<AutomationObject>(s_);
-    }
-
-private:
-    std::shared_ptr<ServerState> s_;
-};
-
+// TRX-Manager's automation server.
 class Automation : public IAutomationClient {
 public:
-    std::unique_ptr<ITrxServer> createTrxServer() override {
-        ++creates;
-        if (!installed)
+    void connect() override {
+        held = false;
+        ++connects;
+        if (!installed || gone)
             throw LinkError("Class not registered");
-        return std::make_unique<TrxServer>(server);
+        held = true;
     }
-    bool installed = true;
-    std::shared_ptr<ServerState> server = std::make_shared<ServerState>();
-    int creates = 0;
+    double frequencyMHz() override {
+        if (!held || gone)
+            throw LinkError("server gone");
+        return frequency;
+    }
+    void disconnect() override { held = false; }
+
+    double frequency = 14.074;
+    bool installed = true, gone = false, held = false;
+    int connects = 0;
 };
 
 class WindowHost : public IWindowHost {
@@ -315,50 +277,15 @@ public:
     std::vector<std::string> started;
 };
 
-class Registry : public IRegistry {
+class SystemInfoLocator : public ISystemInfoLocator {
 public:
-    struct Value {
-        std::uint32_t type;
-        std::vector<unsigned char> data;
-    };
-    long openKey(std::uint32_t root, const std::string& path, std::uint32_t access,
-                 Key& key) override {
-        accesses.push_back(access);
-        if (root != HKEY_LOCAL_MACHINE_ROOT || !keys.count(path) || (access & ~allowedAccess))
-            return 2;
-        key = ++lastHandle;
-        openHandles[key] = path;
-        return 0;
+    std::optional<std::string> find() override {
+        if (failure)
+            throw Error("cannot read");
+        return path;
     }
-    long queryValue(Key key, const std::string& name, std::uint32_t& type,
-                    std::vector<unsigned char>& buffer, std::uint32_t& length) override {
-        auto& values = keys[openHandles.at(key)];
-        auto it = values.find(name);
-        if (it == values.end())
-            return 2;
-        if (it->second.data.size() > buffer.size())
-            return 234; // more data
-        type = it->second.type;
-        std::copy(it->second.data.begin(), it->second.data.end(), buffer.begin());
-        length = static_cast<std::uint32_t>(it->second.data.size());
-        return 0;
-    }
-    void closeKey(Key key) override { openHandles.erase(key); }
-    std::string systemInfoFile(const std::string&) const override { return "\\MSINFO32.EXE"; }
-
-    void setString(const std::string& key, const std::string& name, const std::string& s,
-                   bool terminated = true) {
-        Value v{REG_SZ_TYPE, std::vector<unsigned char>(s.begin(), s.end())};
-        if (terminated)
-            v.data.push_back(0);
-        keys[key][name] = v;
-    }
-
-    std::map<std::string, std::map<std::string, Value>> keys;
-    std::map<Key, std::string> openHandles;
-    std::vector<std::uint32_t> accesses;
-    std::uint32_t allowedAccess = 0x20019; // a standard user may only read
-    Key lastHandle = 0;
+    std::optional<std::string> path;
+    bool failure = false;
 };
 
 } // namespace veltaro::fake

@@ -1,10 +1,12 @@
-// A tracker wired to an open fake serial port and a fake file system.
+// A tracker wired to an open fake serial line and a fake file system, with the main window's
+// display controls.
 #pragma once
 
 #include "fakes.h"
 #include "relay/controller_link.h"
 #include "relay/frequency_file.h"
 #include "relay/tracker.h"
+#include "shell/control.h"
 
 #include <string>
 
@@ -12,29 +14,28 @@ namespace veltaro::test {
 
 struct TrackerRig {
     explicit TrackerRig(NumberFormat fmt = {'.'})
-        : link(serial, combo, dialogs, fmt, [this] { ++saves; }), file(fs),
-          tracker(label7, label3, text3, link, file, fmt) {
-        serial.open = true;
+        : link(serial, dialogs, fmt), file(fs),
+          tracker({controls["receivedLabel"], controls["relayedLabel"], controls["relayedMhzText"]},
+                  link, file, fmt) {
+        serial.open("COM1");
     }
     std::string pegasus() const {
         auto it = fs.files.find("/prog/PEGASUS.OUT");
         return it == fs.files.end() ? "<none>" : it->second;
     }
-    void commander(const std::string& text) {
-        tracker.CommanderFreq = text;
-        tracker.UpdateFromCommander();
-    }
+    void commander(const std::string& text) { tracker.update(Reading::kilohertzText(text)); }
+    void megahertz(double mhz) { tracker.update(Reading::megahertz(mhz)); }
+    std::string received() { return controls["receivedLabel"].text(); }
+    std::string relayed() { return controls["relayedLabel"].text(); }
+    std::string mhzText() { return controls["relayedMhzText"].text(); }
 
-    fake::SerialPort serial;
+    fake::SerialLine serial;
     fake::FileSystem fs;
     fake::Dialogs dialogs;
-    ComboBox combo;
-    Label label7, label3;
-    TextBox text3;
-    int saves = 0;
+    ControlSet controls{layout::mainWindow()};
     ControllerLink link;
     FrequencyFile file;
-    Tracker tracker;
+    FrequencyTracker tracker;
 };
 
 } // namespace veltaro::test

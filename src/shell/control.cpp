@@ -1,0 +1,60 @@
+#include "shell/control.h"
+
+#include <stdexcept>
+
+namespace veltaro {
+
+void Control::setText(std::string t) {
+    if (t == text_)
+        return;
+    text_ = std::move(t);
+    changed_.notify();
+}
+
+void Control::setValue(std::int16_t v) {
+    if (v == value_)
+        return;
+    value_ = v;
+    changed_.notify();
+    if (spec_->kind == layout::Kind::CheckBox)
+        handle();
+}
+
+void Control::setItems(std::vector<std::string> items) {
+    items_ = std::move(items);
+    changed_.notify();
+}
+
+void Control::click() {
+    if (spec_->kind == layout::Kind::CheckBox)
+        setValue(value_ == 1 ? 0 : 1);
+    else
+        handle();
+}
+
+void Control::pick(std::size_t index) {
+    if (index >= items_.size())
+        return;
+    setText(items_[index]);
+    handle();
+}
+
+void Control::edit(std::string text) {
+    setText(std::move(text));
+    handle();
+}
+
+ControlSet::ControlSet(const layout::WindowSpec& window) {
+    controls_.reserve(window.controls.size());
+    for (const auto& spec : window.controls)
+        controls_.emplace_back(spec);
+}
+
+Control& ControlSet::operator[](std::string_view name) {
+    for (auto& c : controls_)
+        if (name == c.name())
+            return c;
+    throw std::logic_error("no control named " + std::string(name));
+}
+
+} // namespace veltaro

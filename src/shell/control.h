@@ -1,0 +1,92 @@
+// Responsibilities: the live state of one control of a described window (its text, a box's
+// value, a list's items), what the user does with it (click, pick, edit), and the handling that
+// the window's logic attaches to it.
+// Collaborations: shell/main_window and about/about_box own one per entry of their window's
+// description (shell/window_layout); the front ends mirror each Control into its widget and
+// forward the user's actions to it.
+#pragma once
+
+#include "shell/window_layout.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace veltaro {
+
+// A notification with any number of listeners.
+class Signal {
+public:
+    using Listener = std::function<void()>;
+    void subscribe(Listener l) { listeners_.push_back(std::move(l)); }
+    void notify() const {
+        for (const auto& l : listeners_)
+            l();
+    }
+
+private:
+    std::vector<Listener> listeners_;
+};
+
+class Control {
+public:
+    using Handler = std::function<void()>;
+
+    explicit Control(const layout::ControlSpec& spec) : spec_(&spec), text_(spec.caption) {}
+
+    const layout::ControlSpec& spec() const { return *spec_; }
+    const char* name() const { return spec_->name; }
+
+    // A label's caption, a text box's text or the port list's edit text. Setting it runs no
+    // handling.
+    const std::string& text() const { return text_; }
+    void setText(std::string t);
+
+    // A check box's state: 0 clear, 1 ticked, 2 greyed. Setting a value that
+    // differs runs the box's handling at once, nested in the step that set it.
+    std::int16_t value() const { return value_; }
+    void setValue(std::int16_t v);
+
+    const std::vector<std::string>& items() const { return items_; }
+    void setItems(std::vector<std::string> items);
+
+    // The window's logic: runs on the user's click, pick or edit, and when a box's value changes.
+    void setHandler(Handler h) { handler_ = std::move(h); }
+    // The front end: told after every change of text, value or items.
+    Signal& changed() { return changed_; }
+
+    // The user's actions. A click toggles a box (ticked becomes clear, anything else ticked) or
+    // presses a button; a pick takes the item's text into the list's edit text; an edit is the
+    // user typing into a text box.
+    void click();
+    void pick(std::size_t index);
+    void edit(std::string text);
+
+private:
+    void handle() const {
+        if (handler_)
+            handler_();
+    }
+
+    const layout::ControlSpec* spec_;
+    std::string text_;
+    std::int16_t value_ = 0;
+    std::vector<std::string> items_;
+    Handler handler_;
+    Signal changed_;
+};
+
+// The controls of one described window, found by name.
+class ControlSet {
+public:
+    explicit ControlSet(const layout::WindowSpec& window);
+    Control& operator[](std::string_view name);
+    std::vector<Control>& all() { return controls_; }
+
+private:
+    std::vector<Control> controls_;
+};
+
+} // namespace veltaro

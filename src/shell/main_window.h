@@ -1,0 +1,106 @@
+// Responsibilities: the main window's logic. It keeps a Control for every entry of the window's
+// description, runs the menu commands and buttons, starts up (defaults, the restore of position,
+// port and boxes, the serial port, the re-link), saves the settings, and closes: when the
+// window goes, its serial port, links and poll go with it, even while the About box keeps the
+// program running. Errors that escape a step are told in a message box here, once for all
+// front ends.
+// Collaborations: the front end builds the window from layout::mainWindow(), mirrors controls(),
+// forwards the user's actions and commands, implements IWindowHost, and runs poll() every
+// PollIntervalMs while pollNeeded(). It owns the tracker, the controller link, the frequency
+// file and the source selector.
+#pragma once
+
+#include "platform/automation.h"
+#include "platform/dialogs.h"
+#include "platform/file_system.h"
+#include "platform/launcher.h"
+#include "platform/link_client.h"
+#include "platform/serial_line.h"
+#include "platform/settings_store.h"
+#include "platform/system.h"
+#include "platform/window_host.h"
+#include "relay/controller_link.h"
+#include "relay/frequency_file.h"
+#include "relay/tracker.h"
+#include "shell/control.h"
+#include "shell/settings.h"
+#include "shell/source_selector.h"
+#include "shell/window_layout.h"
+#include "sources/failure_notice.h"
+
+#include <functional>
+#include <string>
+
+namespace veltaro {
+
+struct MainWindowPlatform {
+    ISerialLine& serial;
+    ISettingsStore& settings;
+    IFileSystem& files;
+    ILinkClient& link;
+    IAutomationClient& automation;
+    IWindowHost& window;
+    IDialogs& dialogs;
+    ISystem& system;
+    IHelp& help;
+    NumberFormat format;
+};
+
+class MainWindow {
+public:
+    static constexpr int PollIntervalMs = 100;
+    // The designed frame, title bar and menu bar took 690 twips of the designed outer heights
+    // 1455 and 3105. The area below the menu bar is what counts, whatever the platform draws
+    // around it: collapsed, the cut falls between the captions (down to 735) and the port row
+    // (from 840); expanded, between the HRD box (down to 2295) and the hidden text boxes (from
+    // 2640).
+    static constexpr double CollapsedClientHeight = 1455 - 690;
+    static constexpr double ExpandedClientHeight = 3105 - 690;
+
+    explicit MainWindow(MainWindowPlatform p);
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    const layout::WindowSpec& layout() const { return layout::mainWindow(); }
+    ControlSet& controls() { return controls_; }
+    Control& control(std::string_view name) { return controls_[name]; }
+
+    // Start-up. The window exists, hidden, where the platform created it.
+    void load();
+    // The platform has placed a window that was not placed during load().
+    void placed();
+    // The window closes, by any route: saves the settings and lets go of port, links and poll.
+    // Later calls do nothing.
+    void unload();
+    bool unloaded() const { return unloaded_; }
+
+    // A menu command or a button.
+    void run(layout::Command command);
+
+    bool pollNeeded() const { return !unloaded_ && selector_.pollNeeded(); }
+    void poll();
+    Signal& pollStateChanged() { return selector_.pollStateChanged(); }
+
+    const FrequencyTracker& tracker() const { return tracker_; }
+
+private:
+    // Runs a step; an error that escapes it is told in a message box.
+    void guarded(const std::function<void()>& step);
+    void startUp();
+    void saveAll();
+    void writeMissingPositions();
+    void onTopToggled();
+
+    MainWindowPlatform p_;
+    ControlSet controls_;
+    FailureNotice outputNotice_;
+    FailureNotice settingsNotice_;
+    Settings settings_;
+    ControllerLink controller_;
+    FrequencyFile file_;
+    FrequencyTracker tracker_;
+    SourceSelector selector_;
+    bool unloaded_ = false;
+};
+
+} // namespace veltaro

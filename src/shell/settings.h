@@ -1,0 +1,60 @@
+// Responsibilities: the program's settings: the keys of the section "StartUp" with their
+// defaults, reading them with a fallback for stored text that cannot be used, and writing them
+// with a failure told once.
+// Collaborations: shell/main_window reads them at start-up and saves them; the source boxes'
+// keys come from sources/registrations; the values live in the platform's ISettingsStore.
+#pragma once
+
+#include "platform/settings_store.h"
+#include "platform/system.h"
+#include "sources/failure_notice.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace veltaro {
+
+namespace key {
+inline constexpr const char* ComPort = "ComPort";
+inline constexpr const char* PositionLeft = "Position-Left";
+inline constexpr const char* PositionTop = "Position-Top";
+inline constexpr const char* OnTop = "CheckOnTop";
+} // namespace key
+
+struct SettingKey {
+    const char* name;
+    const char* defaultText; // nullptr: where the platform placed the window
+};
+
+// Every key of the section, in the order start-up gives missing ones their defaults: the port,
+// the position, each source box in registration order, On Top.
+std::vector<SettingKey> startUpKeys();
+
+class Settings {
+public:
+    static constexpr const char* Application = "Veltaro";
+    static constexpr const char* Section = "StartUp";
+
+    Settings(ISettingsStore& store, FailureNotice& notice, NumberFormat fmt)
+        : store_(store), notice_(notice), fmt_(fmt) {}
+
+    // Empty when the key is missing.
+    std::string read(const char* key);
+    // A failure is told once (until a write succeeds again) and otherwise ignored.
+    void write(const char* key, const std::string& value);
+
+    // A box state of 0, 1 or 2; anything else reads as 0.
+    std::int16_t readBoxState(const char* key);
+    // A position in twips; nothing when the text is not a number a window position can hold.
+    std::optional<float> readPosition(const char* key);
+    void writePosition(const char* key, double twips);
+
+private:
+    ISettingsStore& store_;
+    FailureNotice& notice_;
+    NumberFormat fmt_;
+};
+
+} // namespace veltaro

@@ -1,0 +1,49 @@
+#include "sources/hot_link_source.h"
+
+#include "platform/errors.h"
+#include "relay/convert.h"
+
+#include <utility>
+
+namespace veltaro {
+
+HotLinkSource::HotLinkSource(ILinkClient& link, ILinkClient::Address address, Conversion convert)
+    : link_(link), address_(std::move(address)), convert_(std::move(convert)) {}
+
+void HotLinkSource::start() {
+    active_ = true;
+    link_.connect(
+        address_,
+        [this](const std::string& text) {
+            if (!active_)
+                return;
+            if (auto reading = convert_(text))
+                deliver(*reading);
+        },
+        [this] { reportLost(); });
+}
+
+void HotLinkSource::close() {
+    active_ = false;
+    link_.disconnect();
+}
+
+std::unique_ptr<FrequencySource> makeCommanderSource(ILinkClient& link) {
+    return std::make_unique<HotLinkSource>(
+        link, ILinkClient::Address{"CI-V Commander", "DDEServer", "XmitFreq"},
+        [](const std::string& text) { return std::optional(Reading::kilohertzText(text)); });
+}
+
+std::unique_ptr<FrequencySource> makeHrdSource(ILinkClient& link) {
+    return std::make_unique<HotLinkSource>(
+        link, ILinkClient::Address{"HRD_RADIO_000", "HRD_CAT", "HRD_HERTZ"},
+        [](const std::string& text) -> std::optional<Reading> {
+            try {
+                return Reading::megahertz(roundTo15Digits(leadingNumber(text) / 1000000.0));
+            } catch (const Error&) {
+                return std::nullopt; // too large for a double: nothing to relay
+            }
+        });
+}
+
+} // namespace veltaro

@@ -1,0 +1,72 @@
+// The windows' descriptions that every front end builds from.
+#include "shell/main_window.h"
+#include "shell/settings.h"
+#include "shell/window_layout.h"
+#include "sources/registrations.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+using namespace veltaro;
+
+TEST(Layout, TwipsBecomeWholePixels) {
+    for (const auto& [twips, perPixel, pixels] : {std::tuple{1455.0, 15.0, 97},
+                                                  {1440.0, 15.0, 96},
+                                                  {1455.0, 12.0, 121},
+                                                  {7.5, 15.0, 1},
+                                                  {-60.0, 15.0, -4},
+                                                  {0.0, 10.0, 0}})
+        EXPECT_EQ(layout::toPixels(twips, perPixel), pixels) << twips << " " << perPixel;
+}
+
+// Collapsed, the frequency rows are in view and the setup panel is not; expanded, the panel is in
+// view down to its last box and the text boxes below stay hidden. No control is cut in two.
+TEST(Layout, TheHeightsCutBetweenRows) {
+    for (double cut : {MainWindow::CollapsedClientHeight, MainWindow::ExpandedClientHeight}) {
+        int above = 0;
+        for (const auto& c : layout::mainWindow().controls) {
+            const bool straddles = c.rect.top < cut && c.rect.top + c.rect.height > cut;
+            EXPECT_FALSE(straddles) << c.name << " at " << cut;
+            above += c.rect.top + c.rect.height <= cut;
+        }
+        EXPECT_EQ(above, cut == MainWindow::CollapsedClientHeight ? 4 : 10) << cut;
+    }
+}
+
+TEST(Layout, EveryWindowHasUniqueNamesAndTabStopsInsideItsClientWidth) {
+    for (const auto* w : {&layout::mainWindow(), &layout::aboutBox()}) {
+        std::set<std::string> names;
+        std::set<int> tabs;
+        for (const auto& c : w->controls) {
+            EXPECT_TRUE(names.insert(c.name).second) << c.name;
+            if (c.tabIndex >= 0) {
+                EXPECT_TRUE(tabs.insert(c.tabIndex).second) << c.name;
+            }
+            EXPECT_LE(c.rect.left + c.rect.width, w->clientWidth) << c.name;
+        }
+        const auto order = layout::tabOrder(*w);
+        for (std::size_t i = 1; i < order.size(); ++i)
+            EXPECT_LT(order[i - 1]->tabIndex, order[i]->tabIndex);
+    }
+    std::vector<std::string> focus;
+    for (const auto* c : layout::tabOrder(layout::mainWindow()))
+        focus.push_back(c->name);
+    EXPECT_EQ(focus, (std::vector<std::string>{"portList", "linkValue", "trxManagerBox",
+                                               "commanderBox", "onTopBox", "hideSetupButton",
+                                               "relayedMhzText", "hrdBox"}));
+}
+
+TEST(Layout, EverySourceHasABoxAndAStoredKey) {
+    std::set<std::string> keys;
+    for (const auto& k : startUpKeys())
+        EXPECT_TRUE(keys.insert(k.name).second) << k.name;
+    for (const auto& r : sourceRegistrations()) {
+        bool box = false;
+        for (const auto& c : layout::mainWindow().controls)
+            box |= c.name == std::string(r.box) && c.kind == layout::Kind::CheckBox;
+        EXPECT_TRUE(box) << r.box;
+        EXPECT_TRUE(keys.count(r.settingsKey)) << r.settingsKey;
+    }
+}

@@ -1,0 +1,317 @@
+// The main window's logic: start-up, the settings it keeps, the menu commands, closing, and the
+// keep-above placement.
+#include "main_rig.h"
+#include "shell/on_top.h"
+
+#include <gtest/gtest.h>
+
+using namespace veltaro;
+using veltaro::test::MainRig;
+
+namespace {
+std::vector<std::string> only(const std::vector<std::string>& v,
+                              const std::vector<std::string>& of) {
+    std::vector<std::string> out;
+    for (const auto& e : v)
+        if (std::find(of.begin(), of.end(), e) != of.end())
+            out.push_back(e);
+    return out;
+}
+} // namespace
+
+TEST(Startup, FirstStartWritesEveryDefaultAndOpensPortOne) {
+    MainRig rig;
+    auto& w = rig.load();
+    EXPECT_EQ(rig.host.clientHeight, MainWindow::CollapsedClientHeight);
+    for (const auto& k : startUpKeys()) {
+        if (k.defaultText) {
+            EXPECT_EQ(rig.settings.get(k.name), k.defaultText) << k.name;
+        }
+    }
+    EXPECT_EQ(rig.settings.get("Position-Left"), "1200"); // where the platform put the window
+    EXPECT_EQ(rig.settings.get("Position-Top"), "900");
+    EXPECT_EQ(w.control("portList").text(), "Com 1");
+    EXPECT_EQ(rig.serial.opened, 1);
+    EXPECT_TRUE(rig.dialogs.messages.empty());
+    EXPECT_FALSE(w.pollNeeded());
+}
+
+TEST(Startup, EachKeyIsReadAtItsOwnStepAndTheLinkIsSetUpAgainOnceThePortIsOpen) {
+    MainRig rig;
+    rig.settings.set("CheckCommander", "1");
+    rig.settings.set("CheckTRX", "0");
+    rig.load();
+    const auto order = only(rig.journal.entries, {"read CheckTRX", "link CI-V Commander|DDEServer",
+                                                  "serial open COM1", "write CheckTRX=0"});
+    EXPECT_EQ(order, (std::vector<std::string>{
+                         "read CheckTRX", "link CI-V Commander|DDEServer", "write CheckTRX=0",
+                         "read CheckTRX", "serial open COM1", "link CI-V Commander|DDEServer"}));
+    // The reading of the first link met a closed port; the one after the re-link is relayed.
+    EXPECT_EQ(rig.serial.sent, std::vector<std::string>{"FA00014074000;"});
+}
+
+TEST(Startup, StoredPortIsKeptBySavesDuringStartup) {
+    MainRig rig;
+    rig.serial.existing = {7};
+    rig.settings.set("ComPort", "7");
+    rig.settings.set("CheckCommander", "1");
+    rig.load();
+    EXPECT_GE(rig.settings.writesOf("ComPort"), 1);
+    for (const auto& w : rig.settings.writes) {
+        if (w.rfind("ComPort=", 0) == 0) {
+            EXPECT_EQ(w, "ComPort=7");
+        }
+    }
+    EXPECT_EQ(rig.serial.opened, 7);
+}
+
+TEST(Startup, StoredSettingsWithTwoSourceBoxesTicked) {
+    struct Case {
+        const char* name;
+        bool commanderServer;
+        const char *commander, *trx, *hrd;
+        int wantCommander, wantTrx, wantHrd;
+    } cases[] = {
+        {"commander answers, both hot links", true, "1", "0", "1", 1, 0, 0},
+        {"no commander server, both hot links", false, "1", "0", "1", 0, 0, 1},
+        {"commander answers, with TRX-Manager", true, "1", "1", "0", 1, 0, 0},
+        {"no commander server, with TRX-Manager", false, "1", "1", "0", 0, 1, 0},
+    };
+    for (const auto& c : cases) {
+        MainRig rig;
+        if (!c.commanderServer)
+            rig.noCommanderServer();
+        rig.settings.set("CheckCommander", c.commander);
+        rig.settings.set("CheckTRX", c.trx);
+        rig.settings.set("CheckHRD", c.hrd);
+        auto& w = rig.load();
+        EXPECT_EQ(w.control("commanderBox").value(), c.wantCommander) << c.name;
+        EXPECT_EQ(w.control("trxManagerBox").value(), c.wantTrx) << c.name;
+        EXPECT_EQ(w.control("hrdBox").value(), c.wantHrd) << c.name;
+        EXPECT_EQ(rig.automation.connects, c.wantTrx) << c.name;
+        w.unload();
+        EXPECT_EQ(rig.settings.get("CheckCommander"), std::to_string(c.wantCommander)) << c.name;
+        EXPECT_EQ(rig.settings.get("CheckHRD"), std::to_string(c.wantHrd)) << c.name;
+    }
+}
+
+TEST(Startup, UnusableStoredValuesFallBackToDefaults) {
+    MainRig rig;
+    for (const auto& [k, v] : {std::pair{"ComPort", "abc"},
+                               {"Position-Left", "left"},
+                               {"Position-Top", "1e99"},
+                               {"CheckCommander", "7"},
+                               {"CheckTRX", "yes"},
+                               {"CheckOnTop", "-1"}})
+        rig.settings.set(k, v);
+    auto& w = rig.load();
+    EXPECT_EQ(w.control("portList").text(), "Com 1");
+    EXPECT_EQ(rig.host.l, 1200);
+    EXPECT_EQ(rig.host.t, 900);
+    for (const char* box : {"commanderBox", "trxManagerBox", "onTopBox"})
+        EXPECT_EQ(w.control(box).value(), 0) << box;
+    EXPECT_EQ(rig.serial.opened, 1);
+}
+
+// A port that cannot be opened, or a number no port has, is told once; start-up completes, and
+// the re-link's reading still updates the display and the file.
+TEST(Startup, PortRefusedOrMissingIsReportedOnceAndStartupCompletes) {
+    for (const char* stored : {"5", "300", "0", "-3", " 12 "}) {
+        MainRig rig;
+        rig.settings.set("ComPort", stored);
+        rig.settings.set("CheckHRD", "1");
+        auto& w = rig.load();
+        EXPECT_EQ(rig.dialogs.messages,
+                  std::vector<std::string>{std::string("COM ") + stored +
+                                           ": not available. Check Com Port setting."});
+        EXPECT_EQ(rig.link.setups, 2) << "the re-link still runs";
+        EXPECT_EQ(w.tracker().relayedKHz(), 7074);
+        EXPECT_EQ(rig.pegasus(), "07.074000\r\n");
+        EXPECT_TRUE(rig.serial.sent.empty());
+    }
+}
+
+TEST(Shell, PositionsRoundTripIncludingNegativeOnes) {
+    MainRig rig;
+    rig.settings.set("Position-Left", "-60");
+    rig.settings.set("Position-Top", "345");
+    auto& w = rig.load();
+    EXPECT_EQ(rig.host.l, -60);
+    EXPECT_EQ(rig.host.t, 345);
+    w.run(layout::Command::Exit);
+    EXPECT_EQ(rig.settings.get("Position-Left"), "-60");
+    EXPECT_EQ(rig.settings.get("Position-Top"), "345");
+}
+
+TEST(Shell, ExitSavesTwiceAFrameCloseOnceAndNeitherWritesOnTop) {
+    for (bool exit : {true, false}) {
+        MainRig rig;
+        auto& w = rig.load();
+        rig.settings.writes.clear();
+        if (exit)
+            w.run(layout::Command::Exit);
+        EXPECT_EQ(rig.host.closes, exit ? 1 : 0);
+        w.unload(); // the front end's close of the window
+        for (const auto& k : startUpKeys())
+            EXPECT_EQ(rig.settings.writesOf(k.name), k.name == std::string("CheckOnTop") ? 0
+                                                     : exit                              ? 2
+                                                                                         : 1)
+                << k.name;
+    }
+}
+
+TEST(Shell, SetupAndHideSetupSetTheHeightBelowTheMenuBar) {
+    MainRig rig;
+    auto& w = rig.load();
+    for (auto [command, height] :
+         {std::pair{layout::Command::Setup, MainWindow::ExpandedClientHeight},
+          {layout::Command::Setup, MainWindow::ExpandedClientHeight},
+          {layout::Command::HideSetup, MainWindow::CollapsedClientHeight}}) {
+        w.run(command);
+        EXPECT_EQ(rig.host.clientHeight, height);
+    }
+}
+
+TEST(Shell, FailedPortPickIsStoredByTheNextSave) {
+    MainRig rig;
+    auto& w = rig.load();
+    w.control("portList").pick(8); // "Com 9", which does not exist
+    EXPECT_EQ(rig.dialogs.messages.back(), "COM 9: not available. Check Com Port setting.");
+    EXPECT_EQ(rig.settings.get("ComPort"), "1");
+    rig.serial.existing.insert(3);
+    w.control("portList").pick(2);
+    EXPECT_EQ(rig.settings.get("ComPort"), "3") << "a pick that opens saves at once";
+    w.control("portList").pick(8);
+    w.unload();
+    EXPECT_EQ(rig.settings.get("ComPort"), "9");
+}
+
+TEST(Shell, SettingsThatCannotBeWrittenAreReportedOnce) {
+    MainRig rig;
+    auto& w = rig.load();
+    rig.settings.readOnly = true;
+    w.run(layout::Command::Exit);
+    w.unload();
+    rig.dialogs.showPosted();
+    ASSERT_EQ(rig.dialogs.messages.size(), 1u);
+    EXPECT_NE(rig.dialogs.messages[0].find("settings could not be saved"), std::string::npos);
+}
+
+TEST(Shell, HelpIndexAndAbout) {
+    MainRig rig;
+    auto& w = rig.load();
+    w.run(layout::Command::HelpIndex);
+    EXPECT_EQ(rig.help.calls, std::vector<std::string>{
+                                  "3 C:\\Program Files\\Helpman3\\Projects\\Veltaro\\Veltaro.hlp"});
+    w.run(layout::Command::About);
+    w.run(layout::Command::About);
+    EXPECT_EQ(rig.host.aboutShown, 2);
+}
+
+// The About box may keep the program running after the main window has closed; nothing of the
+// window may go on relaying then.
+TEST(Shell, ClosedWindowReleasesPortLinkAndPoll) {
+    for (const char* source : {"CheckCommander", "CheckTRX"}) {
+        SCOPED_TRACE(source);
+        MainRig rig;
+        rig.settings.set(source, "1");
+        auto& w = rig.load();
+        ASSERT_TRUE(rig.serial.isOpen());
+        const auto sent = rig.serial.sent.size();
+        const int fileWrites = rig.files.writes;
+        w.unload();
+        EXPECT_FALSE(rig.serial.isOpen());
+        EXPECT_TRUE(rig.link.linked.empty());
+        EXPECT_FALSE(rig.automation.held);
+        EXPECT_FALSE(w.pollNeeded());
+        rig.automation.frequency = 21.074;
+        w.poll();
+        rig.link.deliver("21074");
+        EXPECT_EQ(rig.serial.sent.size(), sent);
+        EXPECT_EQ(rig.files.writes, fileWrites);
+        const auto writes = rig.settings.writes.size();
+        w.unload(); // a second close request (say, at log-off) changes nothing
+        EXPECT_EQ(rig.settings.writes.size(), writes);
+    }
+}
+
+// A failure told while start-up is under way must not hold up the serial port's opening: the
+// controller follows the radio while the box is open.
+TEST(Shell, StartupNoticeDoesNotHoldUpTheController) {
+    MainRig rig;
+    rig.settings.set("CheckCommander", "1");
+    rig.files.failure = "PEGASUS.OUT: Permission denied";
+    rig.dialogs.whileShowing = [&] { rig.link.advise("21074"); };
+    rig.load();
+    rig.dialogs.showPosted();
+    EXPECT_EQ(rig.dialogs.messages, std::vector<std::string>{"PEGASUS.OUT: Permission denied"});
+    EXPECT_EQ(rig.serial.sent, (std::vector<std::string>{"FA00014074000;", "FA00021074000;"}));
+}
+
+// A window manager places a new window only when it is shown: the default position is stored
+// where it landed, not where the unplaced window seemed to be.
+TEST(Shell, FirstStartStoresThePositionOnceThePlatformHasPlacedTheWindow) {
+    MainRig rig;
+    rig.host.isPlaced = false;
+    rig.host.l = rig.host.t = 0;
+    auto& w = rig.load();
+    EXPECT_EQ(rig.settings.get("Position-Left"), "<missing>");
+    EXPECT_EQ(rig.host.l, 0) << "not moved";
+    rig.host.isPlaced = true;
+    rig.host.l = 3000;
+    rig.host.t = 1500;
+    w.placed();
+    EXPECT_EQ(rig.settings.get("Position-Left"), "3000");
+    EXPECT_EQ(rig.settings.get("Position-Top"), "1500");
+    rig.host.l = 45;
+    w.placed(); // a stored position is kept
+    EXPECT_EQ(rig.settings.get("Position-Left"), "3000");
+}
+
+TEST(OnTop, OnlyItsBoxWritesCheckOnTopAndThePixelsAreRounded) {
+    MainRig rig;
+    auto& w = rig.load();
+    rig.settings.writes.clear();
+    w.control("onTopBox").click();
+    EXPECT_EQ(rig.settings.writes, (std::vector<std::string>{"CheckOnTop=1"}));
+    ASSERT_EQ(rig.host.positions.size(), 1u);
+    const auto& p = rig.host.positions[0];
+    EXPECT_TRUE(p.topmost);
+    EXPECT_EQ(p.cy, 97); // 1455 twips at 15 twips per pixel
+    EXPECT_EQ(p.x, 80);
+    EXPECT_EQ(p.y, 60);
+    w.control("onTopBox").click();
+    EXPECT_FALSE(rig.host.positions.back().topmost);
+    EXPECT_EQ(rig.settings.get("CheckOnTop"), "0");
+}
+
+TEST(OnTop, HalvesGoToEvenAndBadFactorsNeverReachThePlatform) {
+    struct Case {
+        double left, factor;
+        int x;
+    } cases[] = {{97.5 * 15, 15, 98}, {96.5 * 15, 15, 96}, {-60, 15, -4}, {1462.5, 15, 98}};
+    for (const auto& c : cases) {
+        fake::WindowHost w;
+        w.l = c.left;
+        w.fx = c.factor;
+        SetFormOnTop(w, true);
+        ASSERT_EQ(w.positions.size(), 1u);
+        EXPECT_EQ(w.positions[0].x, c.x) << c.left;
+    }
+    fake::WindowHost w;
+    w.fy = 0;
+    EXPECT_THROW(SetFormOnTop(w, true), OverflowError);
+    EXPECT_TRUE(w.positions.empty());
+}
+
+TEST(OnTop, StartWithOnTopShowsTheTopmostWindowAtItsStoredPlace) {
+    MainRig rig;
+    rig.settings.set("CheckOnTop", "1");
+    rig.settings.set("Position-Left", "300");
+    auto& w = rig.load();
+    EXPECT_EQ(w.control("onTopBox").value(), 1);
+    ASSERT_EQ(rig.host.positions.size(), 1u);
+    EXPECT_EQ(rig.host.positions[0].x, 20);
+    EXPECT_EQ(rig.host.positions[0].cy, 97);
+    EXPECT_TRUE(rig.host.visible);
+}

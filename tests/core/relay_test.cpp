@@ -1,0 +1,176 @@
+// The relay: the change rule, units and formats of each reading, failures, and the serial port
+// of the antenna controller.
+#include "tracker_rig.h"
+
+#include <gtest/gtest.h>
+
+using namespace veltaro;
+using veltaro::test::TrackerRig;
+
+TEST(Tracker, RelaysOnlyChangesOfTenKHzOrMoreFromTheLastRelay) {
+    struct Step {
+        const char* reading;
+        bool relays;
+        const char* received;
+        const char* relayed;
+    } steps[] = {
+        {"5", false, "5", "0"},
+        {"", false, "0", "0"},
+        {"14074", true, "14074", "14074"},
+        {"14083", false, "14083", "14074"},
+        {"14084", true, "14084", "14084"},
+        {"14075", false, "14075", "14084"},
+        {"14074", true, "14074", "14074"},
+        {"14065", false, "14065", "14074"},
+        {"14064", true, "14064", "14064"},
+        {"", true, "0", "0"},
+    };
+    TrackerRig rig;
+    std::size_t sent = 0;
+    int fileWrites = 0;
+    for (const auto& s : steps) {
+        rig.commander(s.reading);
+        EXPECT_EQ(rig.serial.sent.size(), sent + (s.relays ? 1 : 0)) << s.reading;
+        EXPECT_EQ(rig.fs.writes, fileWrites + (s.relays ? 1 : 0)) << s.reading;
+        sent = rig.serial.sent.size();
+        fileWrites = rig.fs.writes;
+        EXPECT_EQ(rig.received(), s.received) << s.reading;
+        EXPECT_EQ(rig.relayed(), s.relayed) << s.reading;
+    }
+    EXPECT_EQ(rig.serial.sent.back(), "FA00000000000;");
+    EXPECT_EQ(rig.mhzText(), "0.000000");
+    EXPECT_EQ(rig.pegasus(), "0.000000\r\n"); // only the last relay
+}
+
+TEST(Tracker, UnitsRoundingAndFormatsPerReading) {
+    struct Case {
+        const char* commanderText; // nullptr: a reading in MHz
+        double mhz;
+        std::int32_t receivedKHz;
+        const char* mhzText;
+    } cases[] = {
+        {"14074.6", 0, 14075, "14.074600"},    {nullptr, 14.0746, 14074, "14.074600"},
+        {"14074.5", 0, 14074, "14.074500"},    {"14075.5", 0, 14076, "14.075500"},
+        {"9999", 0, 9999, "09.999000"},        {"10000", 0, 10000, "10.000000"},
+        {"144174", 0, 144174, "144.17400"},    {nullptr, 7.074, 7074, "07.074000"},
+        {nullptr, 10, 10000, "10.000000"},     {nullptr, 100, 100000, "100.00000"},
+        {nullptr, 50.313, 50313, "50.313000"}, {nullptr, 0.5, 500, "0.500000"},
+    };
+    for (const auto& c : cases) {
+        TrackerRig rig;
+        if (c.commanderText)
+            rig.commander(c.commanderText);
+        else
+            rig.megahertz(c.mhz);
+        const std::string what = c.commanderText ? c.commanderText : std::to_string(c.mhz);
+        EXPECT_EQ(rig.tracker.receivedKHz(), c.receivedKHz) << what;
+        EXPECT_EQ(rig.mhzText(), c.mhzText) << what;
+        ASSERT_EQ(rig.serial.sent.size(), 1u) << what;
+        EXPECT_EQ(rig.serial.sent[0], ControllerLink::frequencyCommand(c.receivedKHz)) << what;
+        EXPECT_EQ(rig.pegasus(), std::string(c.mhzText) + "\r\n") << what;
+    }
+    EXPECT_EQ(ControllerLink::frequencyCommand(28074), "FA00028074000;");
+}
+
+TEST(Tracker, RegionalCommaSeparatorIsReadAndWritten) {
+    TrackerRig rig(NumberFormat{','});
+    rig.commander("14074,6");
+    EXPECT_EQ(rig.pegasus(), "14,074600\r\n");
+    rig.megahertz(21.0746);
+    EXPECT_EQ(rig.serial.sent.back(), "FA00021074000;");
+    EXPECT_THROW(rig.commander("14.074"), ConversionError);
+}
+
+TEST(Tracker, FailuresLeaveTheDocumentedState) {
+    TrackerRig rig;
+    rig.commander("14074");
+    for (const char* bad : {"abc", "   "})
+        EXPECT_THROW(rig.commander(bad), ConversionError) << bad;
+    EXPECT_THROW(rig.commander("3000000000"), OverflowError);
+    EXPECT_THROW(rig.megahertz(2147484), OverflowError);
+    EXPECT_EQ(rig.tracker.receivedKHz(), 14074);
+    EXPECT_EQ(rig.received(), "14074");
+
+    // The distance overflows: the reading is kept, the displays and the relay are not touched.
+    TrackerRig top;
+    top.commander("2147483647");
+    EXPECT_THROW(top.commander("-10"), OverflowError);
+    EXPECT_EQ(top.tracker.receivedKHz(), -10);
+    EXPECT_EQ(top.received(), "2147483647");
+    EXPECT_EQ(top.tracker.relayedKHz(), 2147483647);
+    EXPECT_EQ(top.serial.sent.size(), 1u);
+}
+
+// A failing output neither stops the other output nor leaves the displays behind.
+TEST(Tracker, EachOutputFailsOnItsOwn) {
+    struct Case {
+        const char* name;
+        bool fileFails, portFails, portClosed;
+        bool sent, written, throws;
+    } cases[] = {
+        {"file refused", true, false, false, true, false, true},
+        {"port write fails", false, true, false, false, true, true},
+        {"port closed", false, false, true, false, true, false},
+    };
+    for (const auto& c : cases) {
+        TrackerRig rig;
+        if (c.fileFails)
+            rig.fs.failure = "PEGASUS.OUT: Permission denied";
+        rig.serial.failWrites = c.portFails;
+        if (c.portClosed)
+            rig.serial.close();
+        bool threw = false;
+        try {
+            rig.commander("7074");
+        } catch (const Error&) {
+            threw = true;
+        }
+        EXPECT_EQ(threw, c.throws) << c.name;
+        EXPECT_EQ(!rig.serial.sent.empty(), c.sent) << c.name;
+        EXPECT_EQ(rig.pegasus() == "07.074000\r\n", c.written) << c.name;
+        EXPECT_EQ(rig.relayed(), "7074") << c.name;
+        EXPECT_EQ(rig.mhzText(), "07.074000") << c.name;
+        EXPECT_EQ(rig.tracker.relays(), c.throws ? 0u : 1u) << c.name;
+    }
+}
+
+TEST(ControllerLink, PortListHasSixteenItemsWithBlanksOnTheFirstThree) {
+    const auto items = ControllerLink::portItems();
+    ASSERT_EQ(items.size(), 16u);
+    EXPECT_EQ(items[0], "Com 1 ");
+    EXPECT_EQ(items[2], "Com 3 ");
+    EXPECT_EQ(items[3], "Com 4");
+    EXPECT_EQ(items[15], "Com 16");
+}
+
+TEST(ControllerLink, PickClosesThenOpensAndReportsAFailureWithTheItemText) {
+    struct Case {
+        std::size_t item;
+        bool exists;
+        const char* message; // empty: opened
+    } cases[] = {
+        {0, true, ""},
+        {11, true, ""},
+        {2, false, "COM 3 : not available. Check Com Port setting."},
+        {15, false, "COM 16: not available. Check Com Port setting."},
+    };
+    for (const auto& c : cases) {
+        fake::Journal journal;
+        fake::SerialLine serial{&journal};
+        fake::Dialogs dialogs;
+        ControllerLink link(serial, dialogs, NumberFormat{'.'});
+        const int n = static_cast<int>(c.item + 1);
+        serial.existing = {1};
+        if (c.exists)
+            serial.existing.insert(n);
+        serial.open("COM1");
+        journal.entries.clear();
+        const bool opened = link.onPortPicked(ControllerLink::portItems()[c.item]);
+        EXPECT_EQ(journal.entries.front(), "serial close") << c.item;
+        EXPECT_EQ(link.portNumber(), n) << "kept for the next save, opened or not";
+        EXPECT_EQ(opened, !*c.message);
+        EXPECT_EQ(serial.isOpen(), !*c.message);
+        EXPECT_EQ(dialogs.messages,
+                  *c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
+    }
+}
