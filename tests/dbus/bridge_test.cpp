@@ -144,10 +144,14 @@ TEST_F(BridgeProcess, SignalReleasesTheNamesAndExitsZero) {
         auto b = bridgeWith({"--stdin"});
         ASSERT_TRUE(waitForOwner(commanderName) && waitForOwner(hrdName) &&
                     waitForOwner(ftlinkName));
+        int lost = 0; // a link to the bridge ends with it
+        veltaro::qt::DBusLinkClient link(theBus->connection());
+        link.connect({"HRD_RADIO_000", "HRD_CAT", "HRD_HERTZ"}, {}, [&] { ++lost; });
         sendSignal(*b, signo);
         EXPECT_TRUE(exits(*b, 0));
         EXPECT_FALSE(theBus->hasOwner(commanderName) || theBus->hasOwner(hrdName) ||
                      theBus->hasOwner(ftlinkName));
+        EXPECT_TRUE(waitUntil([&] { return lost == 1; }, 3000));
     }
 }
 
@@ -169,18 +173,15 @@ TEST_F(BridgeProcess, ServesTheContractToTheClients) {
     spin(100);
 
     // Each client starts with the value the previous case left, then sees one change.
-    const std::tuple<std::string, std::string, std::string, QString, std::string> cases[] = {
-        {"CI-V Commander|DDEServer", "XmitFreq", "14074.6", "7074000", "7074"},
-        {"HRD_RADIO_000|HRD_CAT", "HRD_HERTZ", "7074000", "14074600", "14074600"},
+    const std::tuple<veltaro::ILinkClient::Address, std::string, QString, std::string> cases[] = {
+        {{"CI-V Commander", "DDEServer", "XmitFreq"}, "14074.6", "7074000", "7074"},
+        {{"HRD_RADIO_000", "HRD_CAT", "HRD_HERTZ"}, "7074000", "14074600", "14074600"},
     };
-    for (const auto& [topic, item, before, tune, after] : cases) {
-        SCOPED_TRACE(topic);
+    for (const auto& [address, before, tune, after] : cases) {
+        SCOPED_TRACE(address.service);
         std::vector<std::string> got;
         veltaro::qt::DBusLinkClient link(theBus->connection());
-        link.setDeliveryHandler([&](const std::string& v) { got.push_back(v); });
-        link.setLinkTopic(topic);
-        link.setLinkItem(item);
-        link.setLinkMode(1);
+        link.connect(address, [&](const std::string& v) { got.push_back(v); }, {});
         EXPECT_EQ(got, std::vector<std::string>{before});
         b->send(tune);
         ASSERT_TRUE(waitUntil([&] { return got.size() == 2; }, 3000));
@@ -188,8 +189,8 @@ TEST_F(BridgeProcess, ServesTheContractToTheClients) {
     }
 
     veltaro::qt::DBusAutomationClient automation(theBus->connection());
-    auto trx = automation.createTrxServer()->firstObject()->queryTrx();
-    EXPECT_EQ(firstValue([&] { return trx->frequency(); }, 3000), 14.0746);
+    automation.connect();
+    EXPECT_EQ(firstValue([&] { return automation.frequencyMHz(); }, 3000), 14.0746);
     // Standard output stays empty without --verbose.
     EXPECT_TRUE(b->process().readAllStandardOutput().isEmpty());
 }

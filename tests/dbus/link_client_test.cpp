@@ -15,6 +15,7 @@
 using namespace testing_support;
 using veltaro::LinkError;
 using Values = std::vector<std::string>;
+using Address = veltaro::ILinkClient::Address;
 
 namespace {
 
@@ -34,32 +35,30 @@ TEST(LinkNames, EscapeWritesEveryByteOutsideLettersAndDigitsAsHex) {
     EXPECT_EQ(veltaro::qt::linkObjectPath("HRD_CAT"), QStringLiteral("/HRD_5fCAT"));
 }
 
+const Address Commander{"CI-V Commander", "DDEServer", "XmitFreq"};
+
 // The test server serves the Commander topic; arguments are ITEM=VALUE pairs and options.
 class LinkClientTest : public ::testing::Test {
 protected:
-    LinkClientTest() : client(theBus->connection(), 1000) {
-        client.setDeliveryHandler([this](const std::string& v) { got.push_back(v); });
-    }
     static std::unique_ptr<Child> server(const QStringList& args) {
         return startOnBus(QStringLiteral(TEST_SERVER), args, QStringLiteral("ready"));
     }
-    void link(const std::string& topic = "CI-V Commander|DDEServer",
-              const std::string& item = "XmitFreq") {
-        client.setLinkMode(0);
-        client.setLinkTopic(topic);
-        client.setLinkItem(item);
-        client.setLinkMode(1);
+    // Links the item; values go to `to`, losses are counted in `lost`.
+    void link(Values& to, const Address& address = Commander) {
+        client.connect(
+            address, [&to](const std::string& v) { to.push_back(v); }, [this] { ++lost; });
     }
 
-    veltaro::qt::DBusLinkClient client;
+    veltaro::qt::DBusLinkClient client{theBus->connection(), 1000};
     Values got;
+    int lost = 0;
 };
 
 TEST_F(LinkClientTest, CurrentValueFirstThenChangesInOrderOnlyForTheLinkedItem) {
     // The server also sends an older Advise just before its reply: it must not follow the reply.
     auto s = server({"XmitFreq=14074", "--advise-first", "7000"});
-    link();
-    EXPECT_EQ(got, Values{"14074"}); // before the set-up returned
+    link(got);
+    EXPECT_EQ(got, Values{"14074"}); // before connect returned
     s->send("set Other 5");
     s->send("burst XmitFreq 200");
     ASSERT_TRUE(waitUntil([&] { return got.size() >= 201; }, 5000)) << got.size();
@@ -69,18 +68,17 @@ TEST_F(LinkClientTest, CurrentValueFirstThenChangesInOrderOnlyForTheLinkedItem) 
         ASSERT_EQ(got[i], std::to_string(i));
 }
 
-TEST_F(LinkClientTest, SetUpFailsWithLinkErrorWithinItsBound) {
+TEST_F(LinkClientTest, ConnectFailsWithLinkErrorWithinItsBound) {
     enum Server { None, Running, Stopped };
     const struct {
         const char* name;
         Server server;
-        std::string topic, item;
+        Address address;
     } cases[] = {
-        {"no server", None, "CI-V Commander|DDEServer", "XmitFreq"},
-        {"no such item", Running, "CI-V Commander|DDEServer", "Nope"},
-        {"topic without a bar", None, "CI-V Commander", "XmitFreq"},
-        {"empty service", None, "|DDEServer", "XmitFreq"},
-        {"hung server", Stopped, "CI-V Commander|DDEServer", "XmitFreq"},
+        {"no server", None, Commander},
+        {"no such item", Running, {"CI-V Commander", "DDEServer", "Nope"}},
+        {"empty service", None, {"", "DDEServer", "XmitFreq"}},
+        {"hung server", Stopped, Commander},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -89,47 +87,71 @@ TEST_F(LinkClientTest, SetUpFailsWithLinkErrorWithinItsBound) {
             sendSignal(*s, SIGSTOP);
         QElapsedTimer clock;
         clock.start();
-        EXPECT_THROW(link(c.topic, c.item), LinkError);
+        EXPECT_THROW(link(got, c.address), LinkError);
         EXPECT_LT(clock.elapsed(), 2500);
         if (c.server == Running) {
-            // A failed set-up leaves no subscription behind.
+            // A failed connect leaves no subscription behind, nor a watch on the name.
             EXPECT_TRUE(command(*s, "set Nope 5"));
+            s.reset();
             spin(100);
         }
         EXPECT_TRUE(got.empty());
+        EXPECT_EQ(lost, 0);
     }
 }
 
-TEST_F(LinkClientTest, LinkModeZeroDeliversNothingAndStopsDeliveries) {
+// Values received but not yet delivered (no event loop ran) are dropped with the link too.
+TEST_F(LinkClientTest, DisconnectOrANewConnectEndsTheOldDeliveries) {
     auto s = server({"XmitFreq=14074"});
-    link();
+    link(got);
     s->send("set XmitFreq 14100");
     ASSERT_TRUE(waitUntil([&] { return got.size() == 2; }, 3000));
-    // Received but not yet delivered when the link closes (no event loop ran): dropped too.
     s->send("set XmitFreq 14200");
     QThread::msleep(300);
-    client.setLinkMode(0);
+    client.disconnect();
     EXPECT_TRUE(command(*s, "set XmitFreq 14300"));
     spin(200);
     EXPECT_EQ(got, (Values{"14074", "14100"}));
+
+    Values second, third;
+    link(second);
+    s->send("set XmitFreq 14400");
+    QThread::msleep(300);
+    link(third); // replaces the second link
+    EXPECT_TRUE(command(*s, "set XmitFreq 14500"));
+    ASSERT_TRUE(waitUntil([&] { return third.size() == 2; }, 3000));
+    spin(100);
+    EXPECT_EQ(second, Values{"14300"});
+    EXPECT_EQ(third, (Values{"14400", "14500"}));
+
+    client.disconnect();
+    s.reset(); // its end is no loss of a link that is gone already
+    spin(200);
+    EXPECT_EQ(lost, 0);
 }
 
-TEST_F(LinkClientTest, ServerThatDiesMidLinkLeavesTheClientWorking) {
+TEST_F(LinkClientTest, ServerThatEndsLosesTheLinkForGood) {
     auto first = server({"XmitFreq=14074"});
-    link();
+    client.connect(
+        Commander, [&](const std::string& v) { got.push_back(v); },
+        [&] {
+            ++lost;
+            client.disconnect(); // nothing left to end
+        });
     first.reset(); // killed (SIGKILL) without a word to its clients
-    spin(100);
+    EXPECT_TRUE(waitUntil([&] { return lost == 1; }, 3000));
 
     auto second = server({"XmitFreq=7074"});
-    // The old link ended with its server: the new server's changes do not reach it.
+    // The lost link does not follow the new owner of the name.
     EXPECT_TRUE(command(*second, "set XmitFreq 7080"));
     spin(100);
     EXPECT_EQ(got, Values{"14074"});
 
-    link();
+    link(got);
     second->send("set XmitFreq 7090");
     ASSERT_TRUE(waitUntil([&] { return got.size() == 3; }, 3000));
     EXPECT_EQ(got, (Values{"14074", "7080", "7090"}));
+    EXPECT_EQ(lost, 1);
 }
 
 } // namespace

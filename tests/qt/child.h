@@ -8,7 +8,7 @@ namespace veltaro::qt::test {
 
 enum Outcome { Done = 0, RaisedPortError = 3, RaisedFileError = 4, RaisedError = 5, BadMode = 6 };
 
-// Modes: "open" DEVICE (as Com 5), "write-file" PATH TEXT, "write-setting" KEY VALUE and
+// Modes: "open" DEVICE (as COM5), "write-file" PATH TEXT, "write-setting" KEY VALUE and
 // "read-settings" KEY... (StartUp keys of Veltaro, one percent-encoded value a line).
 support::Finished inChild(const QString& mode, const QStringList& args, bool asNobody = false);
 

@@ -85,25 +85,5 @@ TEST(QtFileSystem, ReadOnlyFolderRaisesAndKeepsTheOldContent) {
     EXPECT_EQ(readFile(f.out), QByteArray("14.074000\r\n"));
 }
 
-TEST(QtFileSystem, OrdinaryFiles) {
-    QTemporaryDir dir;
-    const QString d = dir.path() + "/";
-    for (const char* name : {"msinfo32.exe", ".hidden", "empty"}) {
-        QFile file(d + name);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    }
-    QDir(d).mkdir("folder");
-    QFile::link(d + "msinfo32.exe", d + "link");
-    QFile::link(d + "gone", d + "dangling");
-    const std::pair<QString, bool> cases[] = {
-        {d + "msinfo32.exe", true}, {d + "empty", true},   {d + "link", true},
-        {d + ".hidden", false},     {d + "folder", false}, {d + "missing", false},
-        {d + "dangling", false},    {"/dev/null", false},  {"", false},
-    };
-    QtFileSystem fs;
-    for (const auto& [path, ordinary] : cases)
-        EXPECT_EQ(fs.isOrdinaryFile(path.toStdString()), ordinary) << path.toStdString();
-}
-
 } // namespace
 } // namespace veltaro::qt::test

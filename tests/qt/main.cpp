@@ -4,7 +4,7 @@
 #include "core/fakes.h"
 #include "platform/errors.h"
 #include "platform/qt/file_system_qt.h"
-#include "platform/qt/serial_port_qt.h"
+#include "platform/qt/serial_line_qt.h"
 #include "platform/qt/settings_store_qt.h"
 
 #include <QCoreApplication>
@@ -20,9 +20,7 @@ int childMain(const QString& mode, const QStringList& a) {
         if (mode == "open" && a.size() == 1) {
             fake::SettingsStore settings;
             settings.values["Veltaro/Ports/Com5"] = a[0].toStdString();
-            QtSerialPort port(settings);
-            port.setCommPort(5);
-            port.setPortOpen(true);
+            QtSerialLine(settings).open("COM5");
         } else if (mode == "write-file" && a.size() == 2) {
             QtFileSystem().writeFile(a[0].toStdString(), a[1].toStdString());
         } else if (mode == "write-setting" && a.size() == 2) {

@@ -25,7 +25,7 @@ QPushButton* button(AboutDialog* d, const char* name) {
 TEST(AboutDialog, HelpAboutShowsOneInstanceThatOutlivesTheMainWindow) {
     Station s;
     s.start();
-    QAction* about = s.child<QAction>("mnuAbout");
+    QAction* about = s.child<QAction>("aboutItem");
     about->trigger();
     AboutDialog* first = s.window.aboutDialog();
     ASSERT_NE(first, nullptr);
@@ -35,13 +35,13 @@ TEST(AboutDialog, HelpAboutShowsOneInstanceThatOutlivesTheMainWindow) {
     EXPECT_EQ(s.window.aboutDialog(), first);
     EXPECT_EQ(aboutDialogsAlive(), 1);
 
-    QTest::mouseClick(button(first, "cmdOK"), Qt::LeftButton);
+    QTest::mouseClick(button(first, "okButton"), Qt::LeftButton);
     flushDeletes();
     EXPECT_EQ(s.window.aboutDialog(), nullptr);
     EXPECT_EQ(aboutDialogsAlive(), 0);
 
     about->trigger();
-    s.child<QAction>("mnuExit")->trigger();
+    s.child<QAction>("exitItem")->trigger();
     flushDeletes();
     EXPECT_FALSE(s.window.isVisible());
     ASSERT_NE(s.window.aboutDialog(), nullptr);
@@ -49,16 +49,16 @@ TEST(AboutDialog, HelpAboutShowsOneInstanceThatOutlivesTheMainWindow) {
     EXPECT_EQ(aboutDialogsAlive(), 1);
 }
 
-TEST(AboutDialog, ShowsTheTextsOfTheLoadedForm) {
+TEST(AboutDialog, ShowsTheTextsOfTheLoadedBox) {
     Station s;
     s.window.showAbout();
     AboutDialog* d = s.window.aboutDialog();
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(d->windowTitle(), "About Veltaro");
-    EXPECT_EQ(d->findChild<QLabel*>("lblVersion")->text(), "Version 1.2.2");
-    EXPECT_TRUE(d->findChild<QLabel*>("lblDescription")->text().startsWith("Veltaro is a"));
+    EXPECT_EQ(d->findChild<QLabel*>("versionLabel")->text(), "Version 1.2.2");
+    EXPECT_TRUE(d->findChild<QLabel*>("descriptionLabel")->text().startsWith("Veltaro is a"));
     EXPECT_EQ(d->minimumSize(), d->maximumSize());
-    EXPECT_TRUE(button(d, "cmdOK")->isDefault());
+    EXPECT_TRUE(button(d, "okButton")->isDefault());
 }
 
 TEST(AboutDialog, EnterAndEscapeBothActAsOk) {
@@ -68,7 +68,7 @@ TEST(AboutDialog, EnterAndEscapeBothActAsOk) {
         s.window.showAbout();
         QPointer<AboutDialog> d = s.window.aboutDialog();
         ASSERT_NE(d, nullptr);
-        button(d, "cmdOK")->setFocus();
+        button(d, "okButton")->setFocus();
         QTest::keyClick(d, key);
         flushDeletes();
         EXPECT_TRUE(d.isNull());
@@ -80,7 +80,7 @@ TEST(AboutDialog, SystemInfoWithoutToolTellsTheUserAndStaysOpen) {
     s.window.showAbout();
     AboutDialog* d = s.window.aboutDialog();
     ASSERT_NE(d, nullptr);
-    QTest::mouseClick(button(d, "cmdSysInfo"), Qt::LeftButton);
+    QTest::mouseClick(button(d, "systemInfoButton"), Qt::LeftButton);
     EXPECT_EQ(s.dialogs.messages,
               std::vector<std::string>{"System Information Is Unavailable At This Time"});
     EXPECT_EQ(s.dialogs.captions, std::vector<std::string>{"Veltaro"});

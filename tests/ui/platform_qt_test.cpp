@@ -1,12 +1,13 @@
-#include "about/frm_about.h"
+// The small Qt services of the Linux front end: the system-information tool's place, starting
+// programs, the decimal separator and the message boxes.
 #include "core/fakes.h"
 #include "platform/errors.h"
 #include "platform/qt/platform_qt.h"
-#include "ui/support.h"
 
 #include <QApplication>
-#include <QDialogButtonBox>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QLocale>
 #include <QMessageBox>
@@ -16,24 +17,39 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
+
 namespace veltaro::test {
 namespace {
 
-using qt::QtRegistry;
-constexpr auto HKLM = IRegistry::HKEY_LOCAL_MACHINE_ROOT;
-const std::string Route1 = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
-const std::string Route2 = "SOFTWARE\\Microsoft\\Shared Tools Location";
+bool waitUntil(const std::function<bool()>& pred, int ms = 2000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!pred() && clock.elapsed() <= ms) {
+        QEventLoop loop;
+        QTimer::singleShot(5, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return pred();
+}
 
-// Replaces $PATH for one test.
+// Replaces $PATH and the current folder for one test.
 class PathScope {
 public:
-    explicit PathScope(const QString& path) : old_(qgetenv("PATH")) {
+    PathScope(const QString& path, const QString& current)
+        : old_(qgetenv("PATH")), oldCurrent_(QDir::currentPath()) {
         qputenv("PATH", path.toLocal8Bit());
+        QDir::setCurrent(current);
     }
-    ~PathScope() { qputenv("PATH", old_); }
+    ~PathScope() {
+        qputenv("PATH", old_);
+        QDir::setCurrent(oldCurrent_);
+    }
 
 private:
     QByteArray old_;
+    QString oldCurrent_;
 };
 
 void makeFile(const QString& path, bool executable) {
@@ -45,66 +61,11 @@ void makeFile(const QString& path, bool executable) {
                                 : QFile::ReadOwner | QFile::WriteOwner);
 }
 
-TEST(QtRegistry, OpensOnlyTheTwoKeysBelowTheMachineRoot) {
-    fake::SettingsStore settings;
-    QtRegistry reg(settings);
-    const struct {
-        std::uint32_t root;
-        std::string path;
-        long status;
-    } rows[] = {
-        {HKLM, Route1, 0},
-        {HKLM, Route2, 0},
-        {HKLM, "software\\microsoft\\shared tools\\msinfo", 0}, // names ignore case
-        {HKLM, "SOFTWARE\\Microsoft\\Shared Tools", 2},
-        {0x80000001u, Route1, 2},
-    };
-    for (const auto& r : rows) {
-        IRegistry::Key key = 99;
-        EXPECT_EQ(reg.openKey(r.root, r.path, 0x20019, key), r.status) << r.path;
-        EXPECT_EQ(key != 0, r.status == 0) << r.path;
-    }
-}
-
-TEST(QtRegistry, RouteOneAnswersWithTheSystemInfoSetting) {
-    const struct {
-        std::string setting, name;
-        std::size_t capacity;
-        long status;
-        std::uint32_t length;
-    } rows[] = {
-        {"", "PATH", 1024, 2, 0},            // not set: not found
-        {"/opt/tool", "PATH", 1024, 0, 10},  // with its terminating zero
-        {"/opt/tool", "path", 1024, 0, 10},  // value names ignore case
-        {"/opt/tool", "MSINFO", 1024, 2, 0}, // that value lives under the other key
-        {"/opt/tool", "PATH", 10, 0, 10},    // exactly fits
-        {"/opt/tool", "PATH", 9, 234, 10},   // one byte short: more data
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.setting.substr(0, 20) + " " + r.name + " " + std::to_string(r.capacity));
-        fake::SettingsStore settings;
-        settings.writeSetting("Veltaro", "SystemInfo", "Path", r.setting);
-        QtRegistry reg(settings);
-        IRegistry::Key key = 0;
-        ASSERT_EQ(reg.openKey(HKLM, Route1, 0x20019, key), 0);
-        std::vector<unsigned char> buffer(r.capacity, 0xEE);
-        std::uint32_t type = 0, length = 0;
-        EXPECT_EQ(reg.queryValue(key, r.name, type, buffer, length), r.status);
-        EXPECT_EQ(buffer.size(), r.capacity); // the capacity is the caller's
-        EXPECT_EQ(length, r.status == 2 ? 0u : r.length);
-        if (r.status == 0) {
-            EXPECT_EQ(type, IRegistry::REG_SZ_TYPE);
-            EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + length), r.setting + '\0');
-        }
-        reg.closeKey(key);
-    }
-}
-
-TEST(QtRegistry, RouteTwoFindsTheFirstFolderOfPathWithATool) {
+TEST(QtSystemInfoLocator, TheSettingAsItIsElseTheFirstFolderOfPathWithATool) {
     QTemporaryDir root;
     ASSERT_TRUE(root.isValid());
     QDir dir(root.path());
-    for (const char* d : {"empty", "plain", "gnome", "kde", "both"})
+    for (const char* d : {"empty", "plain", "folder", "folder/kinfocenter", "gnome", "kde", "both"})
         ASSERT_TRUE(dir.mkdir(d));
     makeFile(dir.filePath("plain/kinfocenter"), false); // not executable: no tool
     makeFile(dir.filePath("gnome/gnome-system-monitor"), true);
@@ -112,28 +73,27 @@ TEST(QtRegistry, RouteTwoFindsTheFirstFolderOfPathWithATool) {
     makeFile(dir.filePath("both/hardinfo"), true);
     makeFile(dir.filePath("both/kinfocenter"), true);
     auto p = [&](const char* d) { return dir.filePath(d); };
+    auto tool = [&](const char* t) { return std::optional(dir.filePath(t).toStdString()); };
 
     const struct {
+        std::string setting;
         QStringList path;
-        QString folder; // empty: not found
-        std::string tool;
+        std::optional<std::string> found;
     } rows[] = {
-        {{p("empty"), p("plain")}, {}, ""},
-        {{p("empty"), p("gnome"), p("kde")}, p("gnome"), "/gnome-system-monitor"},
-        {{p("kde"), p("gnome")}, p("kde"), "/kinfocenter"},
-        {{p("both")}, p("both"), "/kinfocenter"}, // preferred within one folder
-        {{}, {}, ""},                             // an empty $PATH is not the current folder
+        {"", {p("empty"), p("plain"), p("folder")}, {}},
+        {"", {p("empty"), p("gnome"), p("kde")}, tool("gnome/gnome-system-monitor")},
+        {"", {p("kde"), p("gnome")}, tool("kde/kinfocenter")},
+        {"", {p("both")}, tool("both/kinfocenter")}, // preferred within one folder
+        {"", {}, {}},                                // an empty entry is not the current folder
+        {"", {"", p("gnome")}, tool("gnome/gnome-system-monitor")},
+        {"/opt/no such tool", {p("kde")}, "/opt/no such tool"}, // unchecked, and first
     };
     for (const auto& r : rows) {
-        SCOPED_TRACE(r.path.join(':').toStdString());
-        PathScope scope(r.path.join(':'));
+        SCOPED_TRACE(r.setting + " " + r.path.join(':').toStdString());
+        PathScope scope(r.path.join(':'), p("kde")); // the current folder holds a tool
         fake::SettingsStore settings;
-        QtRegistry reg(settings);
-        std::string value = "caller's";
-        const bool found = GetKeyValue(reg, HKLM, Route2, "MSINFO", value);
-        EXPECT_EQ(found, !r.folder.isEmpty());
-        EXPECT_EQ(value, r.folder.toStdString());
-        EXPECT_EQ(found ? reg.systemInfoFile(value) : "", r.tool);
+        settings.writeSetting("Veltaro", "SystemInfo", "Path", r.setting);
+        EXPECT_EQ(qt::QtSystemInfoLocator(settings).find(), r.found);
     }
 }
 

@@ -4,7 +4,7 @@
 #include "core/fakes.h"
 #include "platform/qt/about_dialog.h"
 #include "platform/qt/main_window.h"
-#include "shell/frm_main.h"
+#include "shell/main_window.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -44,13 +44,14 @@ struct StartUpSettings : fake::SettingsStore {
 
 // Commander and HRD both answer; value is Commander's current reading.
 struct AnsweringLink : fake::LinkClient {
-    AnsweringLink() { servers[HrdLink.topic][HrdLink.item] = "14074000"; }
-    std::string& value = servers[CommanderLink.topic][CommanderLink.item] = "14074";
+    AnsweringLink() { servers["HRD_RADIO_000|HRD_CAT"]["HRD_HERTZ"] = "14074000"; }
+    std::string& value = servers["CI-V Commander|DDEServer"]["XmitFreq"] = "14074";
 };
 
+// The real Qt window around the core's main window, with fakes for the platform parts.
 struct Station {
     StartUpSettings settings;
-    fake::SerialPort serial;
+    fake::SerialLine serial;
     fake::FileSystem files;
     AnsweringLink link;
     fake::Automation automation;
@@ -58,20 +59,20 @@ struct Station {
     fake::System system;
     fake::Help help;
     fake::Launcher launcher;
-    fake::Registry registry; // no keys: neither System Info route
-    qt::MainWindow window{dialogs};
-    frmMain form{MainPlatform{serial, settings, files, link, automation, window, dialogs, system,
-                              help, NumberFormat{}}};
+    fake::SystemInfoLocator locator; // finds nothing
+    qt::MainWindow window;
+    MainWindow core{MainWindowPlatform{serial, settings, files, link, automation, window, dialogs,
+                                       system, help, NumberFormat{}}};
 
     Station() {
-        window.attach(form);
+        window.attach(core);
         window.setAboutFactory([this] {
-            return new qt::AboutDialog(AboutPlatform{registry, files, launcher, dialogs});
+            return new qt::AboutDialog(AboutPlatform{locator, launcher, dialogs});
         });
     }
-    // The program's start: Form_Load, then show unless already visible.
+    // The program's start: load, then show unless already visible.
     void start() {
-        form.Form_Load();
+        core.load();
         if (!window.isVisible())
             window.show();
     }

@@ -16,7 +16,7 @@ namespace {
 void waitFramed(qt::MainWindow& w) {
     const WId wid = w.winId();
     ASSERT_TRUE(waitUntil([&] { return !frameExtents(wid).isEmpty(); }, 5000));
-    const int below = qRound(frmMain::ExpandedClientHeight / w.twipsPerPixelY());
+    const int below = qRound(MainWindow::ExpandedClientHeight / w.twipsPerPixelY());
     ASSERT_TRUE(
         waitUntil([&] { return clientRect(wid).height() - w.menuBar()->height() == below; }, 5000))
         << "client height " << clientRect(wid).height();
@@ -28,7 +28,7 @@ TEST(X11MainWindow, OnTopTogglesKeepAboveWithoutMovingOrActivating) {
     Station s;
     s.start();
     const WId wid = s.window.winId();
-    s.child<QAction>("mnuSetup")->trigger();
+    s.child<QAction>("setupItem")->trigger();
     waitFramed(s.window);
 
     QWidget other;
@@ -40,7 +40,7 @@ TEST(X11MainWindow, OnTopTogglesKeepAboveWithoutMovingOrActivating) {
     const QRect before = outerRect(wid);
     EXPECT_FALSE(isAbove(wid));
 
-    QCheckBox* onTop = s.child<QCheckBox>("CheckOnTop");
+    QCheckBox* onTop = s.child<QCheckBox>("onTopBox");
     for (bool above : {true, false, true}) {
         SCOPED_TRACE(above);
         onTop->click();
@@ -58,7 +58,7 @@ TEST(X11MainWindow, ExpandedWindowScreenshot) {
     s.settings.setStartUp("CheckCommander", "1");
     s.link.value = "14074";
     s.start();
-    s.child<QAction>("mnuSetup")->trigger();
+    s.child<QAction>("setupItem")->trigger();
     waitFramed(s.window);
     support::spin(300); // painted
     const QRect r = outerRect(s.window.winId());

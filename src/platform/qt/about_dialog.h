@@ -1,31 +1,21 @@
-// Responsibilities: the Qt About dialog: the controls of frmAbout at their designed places (in
-// twips), its own 32x32 icon, the etched separator, OK as default and Esc button, and
-// "&System Info..." forwarded to the core. Texts come from frmAbout's label models.
+// Responsibilities: the Qt About dialog: a fixed-size dialog built from the About box's
+// description, its own 32x32 icon, the etched separator, OK as default and Esc button.
 // Collaborations: MainWindow::showAbout() asks its factory (main.cpp) for one; the dialog makes
-// its frmAbout afresh, runs Form_Load and deletes itself when frmAbout unloads it.
+// its AboutBox afresh, loads it, and deletes itself when the box closes.
 #pragma once
 
-#include "about/frm_about.h"
+#include "about/about_box.h"
 
 #include <QDialog>
-
-class QLabel;
-class QPushButton;
 
 namespace veltaro::qt {
 
 class AboutDialog : public QDialog {
     Q_OBJECT
 public:
-    // Designed client size in twips.
-    static constexpr double DesignWidth = 5730;
-    static constexpr double DesignHeight = 3555;
-    static constexpr double DesignLeft = 2340;
-    static constexpr double DesignTop = 1935;
-
     explicit AboutDialog(AboutPlatform platform, QWidget* parent = nullptr);
 
-    frmAbout& form() { return form_; }
+    AboutBox& box() { return box_; }
 
 public slots:
     // Esc and the frame's close button act as OK.
@@ -35,19 +25,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QRect twipsRect(double left, double top, double width, double height) const;
-    QPoint twipsPoint(double x, double y) const;
-    void run(const std::function<void()>& handler);
-
-    AboutPlatform platform_;
-    frmAbout form_;
-    QLabel* picIcon_ = nullptr;
-    QLabel* lblTitle_ = nullptr;
-    QLabel* lblVersion_ = nullptr;
-    QLabel* lblDescription_ = nullptr;
-    QLabel* lblDisclaimer_ = nullptr;
-    QPushButton* cmdOK_ = nullptr;
-    QPushButton* cmdSysInfo_ = nullptr;
+    AboutBox box_;
 };
 
 } // namespace veltaro::qt

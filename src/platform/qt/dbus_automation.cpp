@@ -65,70 +65,62 @@ bool introspectionListsInterface(const QString& xml, const QString& interface) {
 DBusAutomationClient::DBusAutomationClient(QDBusConnection bus, int callTimeoutMs)
     : bus_(std::move(bus)), callTimeoutMs_(callTimeoutMs) {}
 
-std::unique_ptr<ITrxServer> DBusAutomationClient::createTrxServer() {
+void DBusAutomationClient::disconnect() {
+    held_.reset(); // a read still outstanding is forgotten
+}
+
+void DBusAutomationClient::connect() {
+    disconnect();
     const QDBusMessage ping = QDBusMessage::createMethodCall(
         QString::fromLatin1(FtlinkService), QStringLiteral("/"),
         QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping"));
-    const QDBusMessage reply = callOrFail(bus_, ping, callTimeoutMs_, QStringLiteral("server"));
-    // The reply comes from the owner's unique name: bind every later call to that process.
-    return std::make_unique<DBusTrxServer>(bus_, reply.service(), callTimeoutMs_);
-}
+    // The reply comes from the owner's unique name: every later call goes to that process.
+    const QString owner =
+        callOrFail(bus_, ping, callTimeoutMs_, QStringLiteral("server")).service();
 
-DBusTrxServer::DBusTrxServer(QDBusConnection bus, QString owner, int callTimeoutMs)
-    : bus_(std::move(bus)), owner_(std::move(owner)), callTimeoutMs_(callTimeoutMs) {}
-
-std::unique_ptr<IAutomationObject> DBusTrxServer::firstObject() {
-    const QDBusMessage call = QDBusMessage::createMethodCall(
-        owner_, QStringLiteral("/"), QString::fromLatin1(FtlinkServerInterface),
+    const QDBusMessage first = QDBusMessage::createMethodCall(
+        owner, QStringLiteral("/"), QString::fromLatin1(FtlinkServerInterface),
         QString::fromLatin1(FtlinkFirstObjectMethod));
-    const QDBusMessage reply =
-        callOrFail(bus_, call, callTimeoutMs_, QStringLiteral("first object"));
-    if (reply.arguments().size() != 1 ||
-        reply.arguments().constFirst().typeId() != qMetaTypeId<QDBusObjectPath>())
+    const QDBusMessage made =
+        callOrFail(bus_, first, callTimeoutMs_, QStringLiteral("first object"));
+    if (made.arguments().size() != 1 ||
+        made.arguments().constFirst().typeId() != qMetaTypeId<QDBusObjectPath>())
         fail(QStringLiteral("FTLink first object: the reply is not an object path"));
-    const QString path = reply.arguments().constFirst().value<QDBusObjectPath>().path();
-    return std::make_unique<DBusAutomationObject>(bus_, owner_, path, callTimeoutMs_);
-}
+    const QString path = made.arguments().constFirst().value<QDBusObjectPath>().path();
 
-DBusAutomationObject::DBusAutomationObject(QDBusConnection bus, QString owner, QString path,
-                                           int callTimeoutMs)
-    : bus_(std::move(bus)), owner_(std::move(owner)), path_(std::move(path)),
-      callTimeoutMs_(callTimeoutMs) {}
-
-std::unique_ptr<ITrxObject> DBusAutomationObject::queryTrx() {
-    const QDBusMessage call = QDBusMessage::createMethodCall(
-        owner_, path_, QStringLiteral("org.freedesktop.DBus.Introspectable"),
+    const QDBusMessage introspect = QDBusMessage::createMethodCall(
+        owner, path, QStringLiteral("org.freedesktop.DBus.Introspectable"),
         QStringLiteral("Introspect"));
-    const QDBusMessage reply =
-        callOrFail(bus_, call, callTimeoutMs_, QStringLiteral("introspection of ") + path_);
-    const QString xml = reply.arguments().value(0).toString();
+    const QString xml =
+        callOrFail(bus_, introspect, callTimeoutMs_, QStringLiteral("introspection of ") + path)
+            .arguments()
+            .value(0)
+            .toString();
     if (!introspectionListsInterface(xml, QString::fromLatin1(FtlinkTrxInterface)))
-        fail(QStringLiteral("FTLink object ") + path_ + QStringLiteral(" has no ") +
+        fail(QStringLiteral("FTLink object ") + path + QStringLiteral(" has no ") +
              QString::fromLatin1(FtlinkTrxInterface));
-    return std::make_unique<DBusTrxObject>(bus_, owner_, path_, ReadTimeoutMs);
-}
 
-DBusTrxObject::DBusTrxObject(QDBusConnection bus, QString owner, QString path, int readTimeoutMs)
-    : bus_(std::move(bus)), owner_(std::move(owner)), path_(std::move(path)),
-      readTimeoutMs_(readTimeoutMs) {
+    held_ = Held{owner, path, std::nullopt};
     startRead(); // so that the first tick already finds a value
 }
 
-void DBusTrxObject::startRead() {
+void DBusAutomationClient::startRead() {
     QDBusMessage get = QDBusMessage::createMethodCall(
-        owner_, path_, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        held_->owner, held_->path, QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("Get"));
     get << QString::fromLatin1(FtlinkTrxInterface) << QString::fromLatin1(FtlinkFrequencyProperty);
-    pending_ = bus_.asyncCall(get, readTimeoutMs_);
-    ++readsSent_;
+    held_->pending = bus_.asyncCall(get, ReadTimeoutMs);
 }
 
-double DBusTrxObject::frequency() {
+double DBusAutomationClient::frequencyMHz() {
+    if (!held_)
+        fail(QStringLiteral("FTLink is not connected"));
     std::optional<QDBusMessage> reply;
-    if (pending_ && pending_->isFinished()) {
-        reply = pending_->reply();
-        pending_.reset();
+    if (held_->pending && held_->pending->isFinished()) {
+        reply = held_->pending->reply();
+        held_->pending.reset();
     }
-    if (!pending_)
+    if (!held_->pending)
         startRead();
     if (!reply)
         fail(QStringLiteral("FTLink has not answered the last read yet"));

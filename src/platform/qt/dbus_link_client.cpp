@@ -5,45 +5,45 @@
 
 #include <QCoreApplication>
 #include <QDBusMessage>
+#include <QDBusServiceWatcher>
 #include <QObject>
 
 namespace veltaro::qt {
 
-// One open link: receives the item's Advise signals from the owner that answered at set-up.
-// Bound to that owner's unique name, so a server that goes away ends the conversation for good,
-// as a DDE conversation does; a later set-up finds whoever owns the name then.
+// One link: receives the item's Advise signals from the owner that answered when it was made,
+// and watches the bus name for that owner letting it go. Bound to that owner's unique name, so
+// a server that goes away ends the link for good; a new link finds whoever owns the name then.
 class LinkConversation : public QObject {
     Q_OBJECT
 public:
-    LinkConversation(QString owner, QString path, QString item,
-                     const ILinkClient::Delivery* deliver)
-        : owner(std::move(owner)), path(std::move(path)), item(std::move(item)), deliver_(deliver) {
-    }
+    LinkConversation(QString path, QString item, ILinkClient::Delivery onValue,
+                     ILinkClient::Loss onLost)
+        : path(std::move(path)), item(std::move(item)), onValue(std::move(onValue)),
+          onLost(std::move(onLost)) {}
 
-    const QString owner;
     const QString path;
     const QString item;
-
+    const ILinkClient::Delivery onValue;
+    ILinkClient::Loss onLost;
+    QString owner;           // the unique name that answered the owner look-up
+    bool subscribed = false; // to Advise
     bool open = true;
     bool discarding = false;
-    int delivering = 0;
+    int busy = 0; // handlers of this link on the stack
 
 public slots:
     void advise(const QString& itemName, const QString& value) {
-        if (!open || discarding || itemName != item || !*deliver_)
+        if (!open || discarding || itemName != item || !onValue)
             return;
-        ++delivering;
+        ++busy;
         try {
-            (*deliver_)(value.toStdString());
+            onValue(value.toStdString());
         } catch (...) {
             // A failure of the receiving handler has nowhere to go from the event loop; the
             // handler reports what it wants to report before it raises.
         }
-        --delivering;
+        --busy;
     }
-
-private:
-    const ILinkClient::Delivery* deliver_;
 };
 
 namespace {
@@ -58,68 +58,75 @@ QString shortError(const QDBusMessage& reply) {
     return reply.errorName();
 }
 
-[[noreturn]] void fail(const std::string& what) {
-    throw LinkError(what);
-}
-
 } // namespace
 
 DBusLinkClient::DBusLinkClient(QDBusConnection bus, int requestTimeoutMs)
     : bus_(std::move(bus)), timeoutMs_(requestTimeoutMs) {}
 
 DBusLinkClient::~DBusLinkClient() {
-    close();
+    disconnect();
 }
 
-void DBusLinkClient::setLinkTopic(const std::string& topic) {
-    topic_ = topic;
+void DBusLinkClient::disconnect() {
+    if (conversation_ != nullptr)
+        end(conversation_);
 }
 
-void DBusLinkClient::setLinkItem(const std::string& item) {
-    item_ = item;
-}
-
-void DBusLinkClient::setDeliveryHandler(Delivery d) {
-    deliver_ = std::move(d);
-}
-
-void DBusLinkClient::setLinkMode(std::int16_t mode) {
-    if (mode == 0) {
-        close();
-    } else if (mode == 1) {
-        close();
-        open();
-    } else {
-        fail("link mode " + std::to_string(mode) + " is not supported");
-    }
-}
-
-void DBusLinkClient::close() {
-    LinkConversation* c = conversation_;
-    if (c == nullptr)
-        return;
-    conversation_ = nullptr;
+void DBusLinkClient::end(LinkConversation* c) {
+    if (conversation_ == c)
+        conversation_ = nullptr;
     c->open = false;
-    bus_.disconnect(c->owner, c->path, QString::fromLatin1(LinkInterface),
-                    QString::fromLatin1(LinkAdviseSignal), QStringList{c->item},
-                    QStringLiteral("ss"), c, SLOT(advise(QString, QString)));
-    if (c->delivering > 0)
-        c->deleteLater(); // still on the stack: freed once its delivery unwinds
+    if (c->subscribed)
+        bus_.disconnect(c->owner, c->path, QString::fromLatin1(LinkInterface),
+                        QString::fromLatin1(LinkAdviseSignal), QStringList{c->item},
+                        QStringLiteral("ss"), c, SLOT(advise(QString, QString)));
+    if (c->busy > 0)
+        c->deleteLater(); // still on the stack: freed once its handler unwinds
     else
         delete c; // drops any Advise already queued for it
 }
 
-void DBusLinkClient::open() {
-    const auto bar = topic_.find('|');
-    if (bar == std::string::npos)
-        fail("link topic \"" + topic_ + "\" is not service|topic");
-    const std::string service = topic_.substr(0, bar);
-    const QString name = linkBusName(service);
-    const QString path = linkObjectPath(topic_.substr(bar + 1));
-    const QString item = QString::fromStdString(item_);
-    const std::string who = "\"" + service + "\"";
+void DBusLinkClient::lose(LinkConversation* c) {
+    if (conversation_ != c)
+        return;
+    const Loss onLost = std::move(c->onLost);
+    ++c->busy;
+    end(c);
+    --c->busy;
+    if (!onLost)
+        return;
+    try {
+        onLost();
+    } catch (...) {
+        // As for a delivery: nowhere to go from the event loop.
+    }
+}
+
+void DBusLinkClient::connect(const Address& address, Delivery onValue, Loss onLost) {
+    disconnect();
+    const QString name = linkBusName(address.service);
+    const std::string who = "\"" + address.service + "\"";
+    auto fail = [&](const std::string& what) {
+        if (conversation_ != nullptr)
+            end(conversation_);
+        throw LinkError(who + what);
+    };
     if (!bus_.isConnected())
-        fail("no D-Bus session bus for " + who);
+        fail(": no D-Bus session bus");
+
+    auto* c =
+        new LinkConversation(linkObjectPath(address.topic), QString::fromStdString(address.item),
+                             std::move(onValue), std::move(onLost));
+    conversation_ = c;
+    // Watched before the owner is looked up, so that no change of owner after the look-up is
+    // missed.
+    auto* watcher =
+        new QDBusServiceWatcher(name, bus_, QDBusServiceWatcher::WatchForOwnerChange, c);
+    QObject::connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, c,
+                     [this, c](const QString&, const QString& oldOwner, const QString&) {
+                         if (c->open && !c->owner.isEmpty() && oldOwner == c->owner)
+                             lose(c);
+                     });
 
     QDBusMessage ask = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
@@ -127,32 +134,25 @@ void DBusLinkClient::open() {
     ask << name;
     const QDBusMessage owned = bus_.call(ask, QDBus::Block, timeoutMs_);
     if (owned.type() != QDBusMessage::ReplyMessage || owned.arguments().size() != 1)
-        fail(who + " is " + shortError(owned).toStdString());
-    const QString owner = owned.arguments().constFirst().toString();
+        fail(" is " + shortError(owned).toStdString());
+    c->owner = owned.arguments().constFirst().toString();
 
-    auto* c = new LinkConversation(owner, path, item, &deliver_);
-    conversation_ = c;
-    const bool subscribed = bus_.connect(owner, path, QString::fromLatin1(LinkInterface),
-                                         QString::fromLatin1(LinkAdviseSignal), QStringList{item},
-                                         QStringLiteral("ss"), c, SLOT(advise(QString, QString)));
-    if (!subscribed) {
-        close();
-        fail("cannot subscribe to " + who);
-    }
+    c->subscribed = bus_.connect(c->owner, c->path, QString::fromLatin1(LinkInterface),
+                                 QString::fromLatin1(LinkAdviseSignal), QStringList{c->item},
+                                 QStringLiteral("ss"), c, SLOT(advise(QString, QString)));
+    if (!c->subscribed)
+        fail(": cannot subscribe");
 
-    QDBusMessage request = QDBusMessage::createMethodCall(
-        owner, path, QString::fromLatin1(LinkInterface), QString::fromLatin1(LinkRequestMethod));
-    request << item;
+    QDBusMessage request =
+        QDBusMessage::createMethodCall(c->owner, c->path, QString::fromLatin1(LinkInterface),
+                                       QString::fromLatin1(LinkRequestMethod));
+    request << c->item;
     const QDBusMessage reply = bus_.call(request, QDBus::Block, timeoutMs_);
-    if (reply.type() != QDBusMessage::ReplyMessage) {
-        close();
-        fail(who + " " + item_ + ": " + shortError(reply).toStdString());
-    }
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        fail(" " + address.item + ": " + shortError(reply).toStdString());
     if (reply.arguments().size() != 1 ||
-        reply.arguments().constFirst().typeId() != QMetaType::QString) {
-        close();
-        fail(who + " " + item_ + ": reply is not text");
-    }
+        reply.arguments().constFirst().typeId() != QMetaType::QString)
+        fail(" " + address.item + ": reply is not text");
 
     // Advise signals that arrived before the reply carry values no newer than the reply's own:
     // drop them, so the first delivery is the current value and later ones follow in order.
@@ -160,8 +160,16 @@ void DBusLinkClient::open() {
     QCoreApplication::sendPostedEvents(c, QEvent::MetaCall);
     c->discarding = false;
 
-    if (deliver_)
-        deliver_(reply.arguments().constFirst().toString().toStdString());
+    // What the handler raises here reaches the caller. Should the handler end the link, the
+    // conversation outlives the call.
+    if (!c->onValue)
+        return;
+    struct Busy {
+        LinkConversation* c;
+        ~Busy() { --c->busy; }
+    } busy{c};
+    ++c->busy;
+    c->onValue(reply.arguments().constFirst().toString().toStdString());
 }
 
 } // namespace veltaro::qt

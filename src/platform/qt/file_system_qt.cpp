@@ -32,9 +32,4 @@ void QtFileSystem::writeFile(const std::string& path, const std::string& bytes) 
         throw fail();
 }
 
-bool QtFileSystem::isOrdinaryFile(const std::string& path) const {
-    QFileInfo info(QString::fromStdString(path));
-    return info.isFile() && !info.fileName().startsWith('.');
-}
-
 } // namespace veltaro::qt

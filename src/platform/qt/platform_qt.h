@@ -1,24 +1,19 @@
 // Responsibilities: the small Qt services of the Linux front end: message boxes, starting a
 // program, handing the help file to the desktop's viewer, the time-slice yield, the user's
-// decimal separator, and the stand-in for the two registry values that locate the
-// system-information tool.
-// Collaborations: main.cpp builds them and hands them to frmMain (MainPlatform) and frmAbout
-// (AboutPlatform); QtRegistry reads the administrator's choice through ISettingsStore and
-// searches $PATH for a desktop system-information tool.
+// decimal separator, and finding the desktop's system-information tool.
+// Collaborations: main.cpp builds them and hands them to the core; QtSystemInfoLocator reads
+// the administrator's choice through ISettingsStore and searches $PATH.
 #pragma once
 
 #include "platform/dialogs.h"
 #include "platform/launcher.h"
-#include "platform/registry.h"
 #include "platform/settings_store.h"
 #include "platform/system.h"
-
-#include <QString>
-#include <QStringList>
+#include "platform/system_info.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
-#include <vector>
 
 class QWidget;
 
@@ -56,38 +51,16 @@ public:
 // The decimal separator of the user's locale ('.' when it is not a single ASCII character).
 NumberFormat numberFormatFromLocale();
 
-// Linux stand-in for the two registry values read by the System Info button:
-//  - "SOFTWARE\Microsoft\Shared Tools\MSINFO", value "PATH": the setting SystemInfo/Path of
-//    the application Veltaro (a full path to a tool), when it is not empty;
-//  - "SOFTWARE\Microsoft\Shared Tools Location", value "MSINFO": the first folder of $PATH that
-//    holds one of the tools in SystemInfoTools; systemInfoFile(folder) names that tool.
-// Both keys always open; a value that has nothing to answer with is not found (status 2).
-class QtRegistry : public IRegistry {
+// Finds the system-information tool: the setting SystemInfo/Path of the application Veltaro
+// when it is not empty (as it is, unchecked), else the first folder of $PATH that holds one of
+// kinfocenter, gnome-system-monitor and hardinfo (preferred in that order) as an executable
+// ordinary file, else nothing.
+class QtSystemInfoLocator : public ISystemInfoLocator {
 public:
-    static constexpr long Success = 0;
-    static constexpr long FileNotFound = 2;
-    static constexpr long InvalidHandle = 6;
-    static constexpr long MoreData = 234;
-
-    static constexpr Key ToolKey = 1;
-    static constexpr Key LocationKey = 2;
-
-    explicit QtRegistry(ISettingsStore& settings) : settings_(settings) {}
-
-    long openKey(std::uint32_t root, const std::string& path, std::uint32_t access,
-                 Key& key) override;
-    long queryValue(Key key, const std::string& name, std::uint32_t& type,
-                    std::vector<unsigned char>& buffer, std::uint32_t& length) override;
-    void closeKey(Key key) override;
-    std::string systemInfoFile(const std::string& folder) const override;
-
-    // Preferred first, within each folder of $PATH.
-    static QStringList SystemInfoTools();
+    explicit QtSystemInfoLocator(ISettingsStore& settings) : settings_(settings) {}
+    std::optional<std::string> find() override;
 
 private:
-    QString toolPath() const;
-    QString toolFolder() const;
-
     ISettingsStore& settings_;
 };
 

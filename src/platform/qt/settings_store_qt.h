@@ -1,7 +1,8 @@
 // Responsibilities: the per-user settings store on Linux: one INI file per application at
 // $XDG_CONFIG_HOME/<app>/<app>.conf (~/.config when unset), a group per section, values kept as
 // the text given. Every write reaches the disk before it returns.
-// Collaborations: ISettingsStore for shell/ and QtSerialPort (the Ports section); QSettings.
+// Collaborations: ISettingsStore for shell/, QtSerialLine (the Ports section) and
+// QtSystemInfoLocator (the SystemInfo section); QSettings.
 #pragma once
 
 #include "platform/settings_store.h"

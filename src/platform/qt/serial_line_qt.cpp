@@ -1,0 +1,203 @@
+#include "platform/qt/serial_line_qt.h"
+
+#include "platform/errors.h"
+
+#include <sys/ioctl.h>
+
+#include <algorithm>
+#include <cctype>
+
+namespace veltaro::qt {
+
+namespace {
+
+constexpr qint32 Baud = 4800;
+constexpr int BitsPerChar = 10; // start bit, 8 data bits, no parity, 1 stop bit
+
+std::string trimmed(const std::string& text) {
+    auto first =
+        std::find_if_not(text.begin(), text.end(), [](unsigned char c) { return std::isspace(c); });
+    auto last = std::find_if_not(text.rbegin(), text.rend(), [](unsigned char c) {
+                    return std::isspace(c);
+                }).base();
+    return first < last ? std::string(first, last) : std::string();
+}
+
+// n of "COM<n>" (any case), 1 to 255 written without leading zeros; 0 for any other name.
+int portNumber(const std::string& name) {
+    if (name.size() < 4 || name.size() > 6)
+        return 0;
+    for (int i = 0; i < 3; ++i)
+        if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i])
+            return 0;
+    const std::string digits = name.substr(3);
+    if (digits[0] == '0' ||
+        !std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isdigit(c); }))
+        return 0;
+    const int n = std::stoi(digits);
+    return n <= 255 ? n : 0;
+}
+
+qint64 wireMs(qint64 bytes) {
+    return (bytes * BitsPerChar * 1000 + Baud - 1) / Baud;
+}
+
+} // namespace
+
+QtSerialLine::QtSerialLine(veltaro::ISettingsStore& settings, QueuedBytesProbe probe)
+    : settings_(settings), probe_(std::move(probe)) {
+    drainTimer_.setSingleShot(true);
+    clock_.start();
+    QObject::connect(&drainTimer_, &QTimer::timeout, &drainTimer_, [this] { drain(); });
+    QObject::connect(&serial_, &QSerialPort::errorOccurred, &serial_,
+                     [this](QSerialPort::SerialPortError e) { onError(e); });
+    // Transmit-only: whatever the controller sends back is dropped, so nothing piles up.
+    QObject::connect(&serial_, &QSerialPort::readyRead, &serial_, [this] { serial_.readAll(); });
+    serial_.setBaudRate(Baud);
+    serial_.setParity(QSerialPort::NoParity);
+    serial_.setDataBits(QSerialPort::Data8);
+    serial_.setStopBits(QSerialPort::OneStop);
+    serial_.setFlowControl(QSerialPort::NoFlowControl);
+}
+
+QtSerialLine::~QtSerialLine() {
+    drainTimer_.stop();
+    QObject::disconnect(&serial_, nullptr, nullptr, nullptr);
+    close();
+}
+
+bool QtSerialLine::isOpen() const {
+    return serial_.isOpen();
+}
+
+std::optional<std::string> QtSerialLine::deviceFor(const std::string& port) const {
+    const int n = portNumber(port);
+    if (n == 0)
+        return std::nullopt;
+    auto mapped = trimmed(settings_.readSetting("Veltaro", "Ports", "Com" + std::to_string(n)));
+    if (!mapped.empty())
+        return mapped;
+    return "/dev/ttyS" + std::to_string(n - 1);
+}
+
+void QtSerialLine::open(const std::string& port) {
+    close();
+    const auto device = deviceFor(port);
+    if (!device)
+        throw veltaro::PortError("no serial port is called \"" + port + "\"");
+    serial_.setPortName(QString::fromStdString(*device));
+    failure_.clear();
+    serial_.clearError();
+    // QSerialPort puts the line settings given in the constructor onto the device as it opens.
+    if (!serial_.open(QIODevice::ReadWrite)) {
+        auto reason = serial_.errorString().toStdString();
+        serial_.clearError();
+        throw veltaro::PortError(*device + ": " + reason);
+    }
+}
+
+void QtSerialLine::send(const std::string& bytes) {
+    if (!serial_.isOpen())
+        throw veltaro::PortError("the serial port is closed");
+    QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    if (waiting_) {
+        // The drain timer is already running for the command this one replaces.
+        waiting_ = data;
+        return;
+    }
+    if (auto ms = busyMs(); ms > 0) {
+        waiting_ = data;
+        armDrainTimer(ms);
+        return;
+    }
+    write(data);
+}
+
+qint64 QtSerialLine::queuedBytes() const {
+    if (!serial_.isOpen())
+        return 0;
+    qint64 inDriver = 0;
+    int fd = static_cast<int>(serial_.handle());
+    if (probe_) {
+        inDriver = probe_(fd);
+    } else {
+        int n = 0;
+        if (::ioctl(fd, TIOCOUTQ, &n) == 0)
+            inDriver = n;
+    }
+    return inDriver + serial_.bytesToWrite();
+}
+
+void QtSerialLine::write(const QByteArray& bytes) {
+    failure_.clear();
+    serial_.clearError();
+    auto written = serial_.write(bytes);
+    // Without the flush nothing leaves before the event loop runs.
+    if (serial_.isOpen())
+        serial_.flush();
+    lineFreeAtMs_ = std::max(lineFreeAtMs_, clock_.elapsed()) + wireMs(written > 0 ? written : 0);
+    if (written != bytes.size() || !failure_.empty() || !serial_.isOpen()) {
+        auto reason = !failure_.empty() ? failure_ : serial_.errorString().toStdString();
+        throw veltaro::PortError(serial_.portName().toStdString() + ": " + reason);
+    }
+}
+
+qint64 QtSerialLine::busyMs() const {
+    return std::max(wireMs(queuedBytes()), lineFreeAtMs_ - clock_.elapsed());
+}
+
+void QtSerialLine::armDrainTimer(qint64 ms) {
+    // The check runs when the line should be free again; nothing runs while no command waits.
+    drainTimer_.start(static_cast<int>(std::clamp<qint64>(ms, 1, 1000)));
+}
+
+void QtSerialLine::drain() {
+    if (!waiting_)
+        return;
+    if (!serial_.isOpen()) {
+        waiting_.reset();
+        return;
+    }
+    if (auto ms = busyMs(); ms > 0) {
+        armDrainTimer(ms);
+        return;
+    }
+    auto bytes = *waiting_;
+    waiting_.reset();
+    try {
+        write(bytes);
+    } catch (const veltaro::PortError&) {
+        // Nobody waits for this write; a failed device has closed the port, and the next send
+        // finds it closed.
+    }
+}
+
+void QtSerialLine::onError(QSerialPort::SerialPortError error) {
+    switch (error) {
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+    case QSerialPort::ResourceError:
+        // Left open, a failed device makes QSerialPort report the error over and over.
+        failure_ = serial_.errorString().toStdString();
+        drainTimer_.stop();
+        waiting_.reset();
+        serial_.close();
+        break;
+    default:
+        break;
+    }
+}
+
+void QtSerialLine::close() {
+    drainTimer_.stop();
+    if (serial_.isOpen() && waiting_) {
+        // The controller should end on the last frequency given; closing waits for the line.
+        serial_.write(*waiting_);
+        serial_.flush();
+    }
+    waiting_.reset();
+    if (serial_.isOpen())
+        serial_.close();
+}
+
+} // namespace veltaro::qt

@@ -1,0 +1,68 @@
+// Responsibilities: the serial line to the antenna controller on Linux, over QSerialPort. Maps
+// "COM<n>" to a device (the Ports/Com<n> setting, else /dev/ttyS<n-1>), opens it at 4800,n,8,1,
+// writes each command at once, keeps at most one command waiting while the line is still
+// sending, and closes itself when the device goes away.
+// Collaborations: ISerialLine for relay/controller_link; reads the Ports section through
+// ISettingsStore; owns a QSerialPort and a single-shot QTimer (needs a running Qt event loop for
+// the waiting command and for noticing a vanished device).
+#pragma once
+
+#include "platform/serial_line.h"
+#include "platform/settings_store.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QSerialPort>
+#include <QTimer>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace veltaro::qt {
+
+class QtSerialLine : public veltaro::ISerialLine {
+public:
+    // Bytes the driver still holds for sending, given the open file descriptor. The default asks
+    // the tty layer (ioctl TIOCOUTQ); tests replace it.
+    using QueuedBytesProbe = std::function<qint64(int fd)>;
+
+    explicit QtSerialLine(veltaro::ISettingsStore& settings, QueuedBytesProbe probe = {});
+    ~QtSerialLine() override;
+    QtSerialLine(const QtSerialLine&) = delete;
+    QtSerialLine& operator=(const QtSerialLine&) = delete;
+
+    void open(const std::string& port) override;
+    // Sends the command still waiting, if any, before it lets the device go.
+    void close() override;
+    bool isOpen() const override;
+    // Raises PortError while closed.
+    void send(const std::string& bytes) override;
+
+    // The device that the port name stands for at this moment; nothing for a name other than
+    // "COM1" to "COM255".
+    std::optional<std::string> deviceFor(const std::string& port) const;
+    // The command held back while the line is still sending, if any.
+    bool hasWaitingCommand() const { return waiting_.has_value(); }
+
+private:
+    qint64 queuedBytes() const;
+    // Milliseconds until the line is free: the driver's queue, or the wire time of what was
+    // written last when the driver does not tell (a pty, or an adapter that buffers on its own).
+    qint64 busyMs() const;
+    void write(const QByteArray& bytes);
+    void armDrainTimer(qint64 ms);
+    void drain();
+    void onError(QSerialPort::SerialPortError error);
+
+    veltaro::ISettingsStore& settings_;
+    QueuedBytesProbe probe_;
+    QSerialPort serial_;
+    QTimer drainTimer_;
+    QElapsedTimer clock_;
+    qint64 lineFreeAtMs_ = 0; // on clock_, when the last bytes written have left
+    std::optional<QByteArray> waiting_;
+    std::string failure_; // reason of the last device failure, for the PortError of a write
+};
+
+} // namespace veltaro::qt
