@@ -9,7 +9,7 @@ cmake -S . -B "$VELTARO_WIN_BUILD" -DCMAKE_TOOLCHAIN_FILE="$VELTARO_ROOT/cmake/m
   -DVELTARO_QT=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 # The program, the core tests and the Windows tests; the fuzz replays are Linux-only.
 cmake --build "$VELTARO_WIN_BUILD" -j "${JOBS:-$(nproc)}" \
-  --target veltaro core_tests win32_tests dde_standin ftlink_standin close_window "$@"
+  --target veltaro core_tests win32_tests win32_window_tests dde_standin ftlink_standin close_window "$@"
 x86_64-w64-mingw32-strip -o "$VELTARO_WIN_BUILD/veltaro-dist.exe" "$VELTARO_WIN_BUILD/veltaro.exe"
 if command -v makensis >/dev/null; then
   makensis -V2 -DEXE="$VELTARO_WIN_BUILD/veltaro-dist.exe" \

@@ -1,21 +1,36 @@
 // The COM automation client against the FTLink stand-in, a local server registered from its
-// embedded type library.
+// embedded type library, which reports its live objects and notification sinks.
 #include "platform/errors.h"
 #include "platform/win32/com_automation.h"
-#include "sources/trx_source.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
 
 #include <objbase.h>
 
+using veltaro::LinkError;
+
 namespace {
 
-// The frequency the stand-in reports, read by it on every call.
-void setStandInMHz(const char* mhz) {
-    ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\VeltaroTest\\FTLink", "MHz", REG_SZ,
-                              mhz, static_cast<DWORD>(strlen(mhz) + 1)),
+constexpr const char* ControlKey = "Software\\VeltaroTest\\FTLink";
+
+void setControl(const char* name, const char* text) {
+    ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, ControlKey, name, REG_SZ, text,
+                              static_cast<DWORD>(strlen(text) + 1)),
               ERROR_SUCCESS);
+}
+
+DWORD reported(const char* name) {
+    DWORD v = 0, size = sizeof v;
+    if (RegGetValueA(HKEY_CURRENT_USER, ControlKey, name, RRF_RT_REG_DWORD, nullptr, &v, &size) !=
+        ERROR_SUCCESS)
+        return 0;
+    return v;
+}
+
+// The server's count settles at n (releases may reach it a little later).
+bool settles(const char* name, DWORD n) {
+    return wintest::pumpUntil([&] { return reported(name) == n; }, 10000);
 }
 
 long standIn(const char* arg) {
@@ -26,43 +41,55 @@ class Com : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-        setStandInMHz("14.074");
+        RegDeleteTreeA(HKEY_CURRENT_USER, ControlKey);
+        ASSERT_EQ(standIn("/regserver"), 0);
     }
     void TearDown() override {
+        client.disconnect();
+        EXPECT_TRUE(settles("Live", 0));
         standIn("/unregserver");
+        RegDeleteTreeA(HKEY_CURRENT_USER, ControlKey);
         CoUninitialize();
     }
     veltaro::win32::ComAutomationClient client;
-    wintest::Form form;
 };
 
 } // namespace
 
-TEST_F(Com, UnregisteredClassFailsAndTheTickedBoxReportsIt) {
-    ASSERT_EQ(standIn("/unregserver"), 0);
-    EXPECT_THROW(client.createTrxServer(), veltaro::LinkError);
-    auto& main = form.build(nullptr, nullptr, &client);
-    main.CheckTRX.click();
-    EXPECT_EQ(form.dialogs.messages,
-              std::vector<std::string>{veltaro::TrxSource::NotAvailableText});
-    EXPECT_EQ(form.dialogs.captions, std::vector<std::string>{"Veltaro"});
-    EXPECT_EQ(main.trxSource().TRX, nullptr);
-    EXPECT_FALSE(main.tickNeeded());
+// Places 7 and 246 across processes: the server object and the frequency object are held with
+// one sink subscribed, a second connect replaces them, and disconnect lets everything go.
+TEST_F(Com, ConnectHoldsTheSubscribedFrequencyObjectUntilDisconnect) {
+    client.connect();
+    EXPECT_DOUBLE_EQ(client.frequencyMHz(), 14.074);
+    setControl("MHz", "7.0");
+    EXPECT_DOUBLE_EQ(client.frequencyMHz(), 7.0);
+    EXPECT_EQ(reported("Live"), 2u);
+    EXPECT_EQ(reported("Sinks"), 1u);
+    client.connect();
+    EXPECT_TRUE(settles("Live", 2));
+    EXPECT_TRUE(settles("Sinks", 1));
+    setControl("Refuse", "frequency");
+    EXPECT_THROW(client.frequencyMHz(), LinkError);
+    client.disconnect();
+    EXPECT_TRUE(settles("Sinks", 0));
+    EXPECT_TRUE(settles("Live", 0));
+    EXPECT_THROW(client.frequencyMHz(), LinkError);
 }
 
-// Places 7 and 246 across processes; the frequency object outlives the first object.
-TEST_F(Com, PolledFrequencyReachesTheTracker) {
-    ASSERT_EQ(standIn("/regserver"), 0);
-    auto& main = form.build(nullptr, nullptr, &client);
-    main.CheckTRX.click();
-    ASSERT_TRUE(form.dialogs.messages.empty());
-    ASSERT_TRUE(main.tickNeeded());
-    main.Timer1_Timer();
-    EXPECT_EQ(main.Label3.caption(), "14074");
-    setStandInMHz("7.0");
-    main.Timer1_Timer();
-    EXPECT_EQ(main.tracker().TrxFreq, "7");
-    EXPECT_EQ(main.Label3.caption(), "7000");
-    EXPECT_EQ(form.files.files.at(form.files.inProgramFolder("PEGASUS.OUT")), "07.000000\r\n");
-    EXPECT_EQ(form.system.sleeps.size(), 2u);
+// A connect that fails at any step holds nothing afterwards, neither what it made nor what was
+// held before.
+TEST_F(Com, FailedConnectHoldsNothing) {
+    for (const char* refusal : {"first", "trx"}) {
+        SCOPED_TRACE(refusal);
+        setControl("Refuse", "");
+        client.connect();
+        ASSERT_EQ(reported("Live"), 2u);
+        setControl("Refuse", refusal);
+        EXPECT_THROW(client.connect(), LinkError);
+        EXPECT_TRUE(settles("Live", 0));
+        EXPECT_THROW(client.frequencyMHz(), LinkError);
+    }
+    ASSERT_EQ(standIn("/unregserver"), 0);
+    EXPECT_THROW(client.connect(), LinkError);
+    EXPECT_THROW(client.frequencyMHz(), LinkError);
 }

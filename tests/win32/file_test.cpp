@@ -1,4 +1,4 @@
-// PEGASUS.OUT writing, the ordinary-file test and program start on the Windows file system.
+// PEGASUS.OUT writing and program start on the Windows file system.
 #include "platform/errors.h"
 #include "platform/win32/platform_win32.h"
 #include "support.h"
@@ -66,25 +66,6 @@ TEST(Files, WriteReplacesTheWholeContent) {
         EXPECT_EQ(slurp(path), r.written ? "07.074000\r\n" : "144.17400\r\n");
         EXPECT_EQ(GetFileAttributesA((path + ".new").c_str()), INVALID_FILE_ATTRIBUTES);
     }
-}
-
-TEST(Files, OrdinaryFileTest) {
-    const struct {
-        const char* name;
-        DWORD attributes; // 0: do not create
-        bool ordinary;
-    } rows[] = {{"plain.exe", FILE_ATTRIBUTE_NORMAL, true},
-                {"readonly.exe", FILE_ATTRIBUTE_READONLY, true},
-                {"hidden.exe", FILE_ATTRIBUTE_HIDDEN, false},
-                {"system.exe", FILE_ATTRIBUTE_SYSTEM, false},
-                {"missing.exe", 0, false}};
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.name);
-        const std::string path = scratch(r.name, r.attributes ? "x" : nullptr);
-        SetFileAttributesA(path.c_str(), r.attributes);
-        EXPECT_EQ(Win32FileSystem().isOrdinaryFile(path), r.ordinary);
-    }
-    EXPECT_FALSE(Win32FileSystem().isOrdinaryFile(wintest::binDir()));
 }
 
 TEST(Launcher, NothingToStartRaises) {

@@ -3,8 +3,12 @@
 //   ftlink_standin.exe /regserver     registers the class and the type library, then ends
 //   ftlink_standin.exe /unregserver   removes both
 //   ftlink_standin.exe -Embedding     started by COM: serves until the last object is released
-// The frequency that place 246 reports is read on every call from the REG_SZ value
-// HKCU\Software\VeltaroTest\FTLink\MHz ("." decimal point); a missing value reports 14.074.
+// It is steered and watched through HKCU\Software\VeltaroTest\FTLink, read on every call:
+//   MHz     (REG_SZ)    the frequency that place 246 reports ("." decimal point; missing: 14.074)
+//   Refuse  (REG_SZ)    "first": place 7 fails; "trx": the object has no frequency interface;
+//                       "frequency": place 246 fails
+//   Live    (REG_DWORD) written by the server: its objects alive
+//   Sinks   (REG_DWORD) written by the server: the notification sinks it holds
 #include <windows.h>
 
 #include <ocidl.h>
@@ -32,15 +36,31 @@ constexpr const char* ClsidText = "{AD389A93-FD1A-11D1-9FFC-8703DD3BB166}";
 constexpr const char* ControlKey = "Software\\VeltaroTest\\FTLink";
 
 LONG objects = 0; // live objects; the server ends when it falls to zero
+LONG sinks = 0;
 DWORD mainThread = 0;
+DWORD classCookie = 0;
 
-double configuredMHz() {
+std::string control(const char* name) {
     char buf[64] = {};
     DWORD size = sizeof buf - 1;
-    if (RegGetValueA(HKEY_CURRENT_USER, ControlKey, "MHz", RRF_RT_REG_SZ, nullptr, buf, &size) !=
+    if (RegGetValueA(HKEY_CURRENT_USER, ControlKey, name, RRF_RT_REG_SZ, nullptr, buf, &size) !=
         ERROR_SUCCESS)
-        return 14.074;
-    return std::strtod(buf, nullptr);
+        return {};
+    return buf;
+}
+
+bool refused(const char* what) {
+    return control("Refuse") == what;
+}
+
+void report(const char* name, LONG n) {
+    const DWORD v = static_cast<DWORD>(n);
+    RegSetKeyValueA(HKEY_CURRENT_USER, ControlKey, name, REG_DWORD, &v, sizeof v);
+}
+
+double configuredMHz() {
+    const std::string mhz = control("MHz");
+    return mhz.empty() ? 14.074 : std::strtod(mhz.c_str(), nullptr);
 }
 
 // The frequency interface: places 7 to 245 are unused entries, 246 the frequency.
@@ -68,14 +88,20 @@ struct IFTLink : IDispatch {
 // shared by the objects; the server ends when the last object goes.
 template <class... Interfaces> class Object : public Interfaces... {
 public:
-    Object() { InterlockedIncrement(&objects); }
+    Object() { report("Live", InterlockedIncrement(&objects)); }
     ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
     ULONG STDMETHODCALLTYPE Release() override {
         const ULONG n = InterlockedDecrement(&refs_);
         if (n == 0) {
             delete this;
-            if (InterlockedDecrement(&objects) == 0)
+            const LONG left = InterlockedDecrement(&objects);
+            if (left == 0) {
+                // No new client may reach this server once it is ending.
+                CoRevokeClassObject(classCookie);
+                classCookie = 0;
                 PostThreadMessageA(mainThread, WM_QUIT, 0, 0);
+            }
+            report("Live", left);
         }
         return n;
     }
@@ -115,13 +141,16 @@ private:
 class Rig : public Object<IFTRig, IConnectionPointContainer, IConnectionPoint> {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        return answer(out, {{iid == IID_IUnknown || iid == IID_IDispatch || iid == IidTrx,
-                             static_cast<IFTRig*>(this)},
-                            {iid == IID_IConnectionPointContainer,
-                             static_cast<IConnectionPointContainer*>(this)},
-                            {iid == IID_IConnectionPoint, static_cast<IConnectionPoint*>(this)}});
+        return answer(
+            out,
+            {{iid == IID_IUnknown || iid == IID_IDispatch || (iid == IidTrx && !refused("trx")),
+              static_cast<IFTRig*>(this)},
+             {iid == IID_IConnectionPointContainer, static_cast<IConnectionPointContainer*>(this)},
+             {iid == IID_IConnectionPoint, static_cast<IConnectionPoint*>(this)}});
     }
     HRESULT STDMETHODCALLTYPE get_Frequency(double* mhz) override {
+        if (refused("frequency"))
+            return E_FAIL;
         *mhz = configuredMHz();
         return S_OK;
     }
@@ -146,22 +175,26 @@ public:
             return CONNECT_E_ADVISELIMIT;
         sink_ = sink;
         sink_->AddRef();
+        report("Sinks", InterlockedIncrement(&sinks));
         *cookie = 1;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override {
         if (cookie != 1 || !sink_)
             return CONNECT_E_NOCONNECTION;
-        sink_->Release();
-        sink_ = nullptr;
+        letSinkGo();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
 
 private:
-    ~Rig() override {
-        if (sink_)
-            sink_->Release();
+    ~Rig() override { letSinkGo(); }
+    void letSinkGo() {
+        if (!sink_)
+            return;
+        sink_->Release();
+        sink_ = nullptr;
+        report("Sinks", InterlockedDecrement(&sinks));
     }
     IUnknown* sink_ = nullptr;
 };
@@ -173,6 +206,9 @@ public:
                       {{iid == IID_IUnknown || iid == IID_IDispatch || iid == IidServer, this}});
     }
     HRESULT STDMETHODCALLTYPE Rig(IDispatch** rig) override {
+        *rig = nullptr;
+        if (refused("first"))
+            return E_FAIL;
         *rig = static_cast<IFTRig*>(new class Rig);
         return S_OK;
     }
@@ -237,9 +273,8 @@ int serve() {
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
         return 6;
     static Factory factory;
-    DWORD cookie = 0;
     if (FAILED(CoRegisterClassObject(ClsidFtLink, &factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
-                                     &cookie)))
+                                     &classCookie)))
         return 7;
     // Ends when the last object goes, or after a minute without a client at all.
     SetTimer(nullptr, 0, 60000, nullptr);
@@ -249,7 +284,8 @@ int serve() {
             break;
         DispatchMessageA(&msg);
     }
-    CoRevokeClassObject(cookie);
+    if (classCookie)
+        CoRevokeClassObject(classCookie);
     CoUninitialize();
     return 0;
 }

@@ -1,36 +1,44 @@
-// The registry: settings round-trip through the per-user branch as REG_SZ, and the two System
-// Info routes set up with Wine's reg.exe and read through advapi32.
-#include "about/frm_about.h"
-#include "platform/win32/platform_win32.h"
+// The registry: settings round-trip through the per-user branch as REG_SZ, and the place of the
+// system-information tool read from values that the test writes under HKEY_LOCAL_MACHINE of the
+// test prefix (and removes).
+#include "platform/errors.h"
 #include "platform/win32/registry_win32.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 using veltaro::win32::RegistrySettingsStore;
-using veltaro::win32::Win32Registry;
+using veltaro::win32::Win32SystemInfoLocator;
 
 namespace {
 
 constexpr const char* App = "VeltaroRegistryTest";
 const std::string Branch = std::string("Software\\VB and VBA Program Settings\\") + App;
-const std::string Route1 = "HKLM\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
-const std::string Route2 = "HKLM\\SOFTWARE\\Microsoft\\Shared Tools Location";
-constexpr std::uint32_t HKLM = 0x80000002u;
 
-long reg(const std::string& args) {
-    return wintest::run("reg.exe " + args);
+// Stores a text value with Wine's reg.exe, as another program would.
+long regAdd(const std::string& key, const std::string& name, const std::string& data) {
+    return wintest::run("reg.exe add \"" + key + "\" /v " + name + " /d \"" + data + "\" /f");
 }
-long regAdd(const std::string& key, const std::string& name, const std::string& data,
-            const char* type = "REG_SZ") {
-    return reg("add \"" + key + "\" /v " + name + " /t " + type + " /d \"" + data + "\" /f");
+
+// A registry value: its type and its bytes, exactly as stored.
+struct Value {
+    DWORD type;
+    std::string bytes;
+};
+Value sz(const std::string& text) {
+    return {REG_SZ, text + '\0'};
 }
-void regDelete(const std::string& key) {
-    reg("delete \"" + key + "\" /f");
-}
-bool getKeyValue(const std::string& key, const char* name, std::string& val) {
-    Win32Registry registry;
-    return veltaro::GetKeyValue(registry, HKLM, key.substr(5), name, val);
+
+void setMachineValue(const char* key, const char* name, const std::optional<Value>& v) {
+    if (!v) {
+        RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, key, name);
+        return;
+    }
+    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, key, name, v->type, v->bytes.data(),
+                              static_cast<DWORD>(v->bytes.size())),
+              ERROR_SUCCESS);
 }
 
 } // namespace
@@ -61,72 +69,63 @@ TEST(RegistrySettings, RoundTripThroughTheVbBranchAsStrings) {
     EXPECT_EQ(std::string(raw, size), std::string("5\0", 2));
 }
 
-TEST(SysInfoRoutes, GetKeyValueReadsWhatRegAddStored) {
-    ASSERT_EQ(regAdd(Route1, "PATH", "C:\\Tools\\msinfo32.exe"), 0);
-    ASSERT_EQ(regAdd(Route1, "Count", "0102", "REG_BINARY"), 0);
-    const struct {
-        std::string key;
-        const char* name;
-        bool found;
-        std::string value; // from "keep"
-    } rows[] = {
-        {Route1, "PATH", true, "C:\\Tools\\msinfo32.exe"},
-        {Route1, "Count", true, "keep"}, // neither REG_SZ nor REG_DWORD
-        {Route1, "Missing", false, ""},
-        {"HKLM\\SOFTWARE\\No\\Such Key", "PATH", false, ""},
-        // 1023 characters and the terminating zero fill the buffer of 1024 bytes.
-        {Route1, "Long", true, std::string(1023, 'a')},
-        {Route1, "TooLong", false, ""},
-    };
-    ASSERT_EQ(regAdd(Route1, "Long", std::string(1023, 'a')), 0);
-    ASSERT_EQ(regAdd(Route1, "TooLong", std::string(1024, 'a')), 0);
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.name);
-        std::string val = "keep";
-        EXPECT_EQ(getKeyValue(r.key, r.name, val), r.found);
-        EXPECT_EQ(val, r.value);
-    }
-    regDelete(Route1);
-}
-
-TEST(SysInfoRoutes, StartSysInfoFollowsTheRoutesInOrder) {
+// Route 1 is the tool's own value, taken as it stands; route 2 a folder that must hold the tool
+// as an ordinary file.
+TEST(SystemInfoLocator, RoutesInOrder) {
     const std::string folder = wintest::binDir() + "\\sysinfo";
-    CreateDirectoryA(folder.c_str(), nullptr);
     const std::string tool = folder + "\\MSINFO32.EXE";
-    DeleteFileA(tool.c_str());
-    regDelete(Route1);
-    regDelete(Route2);
-
+    CreateDirectoryA(folder.c_str(), nullptr);
+    constexpr DWORD None = 0, Plain = FILE_ATTRIBUTE_NORMAL, Folder = FILE_ATTRIBUTE_DIRECTORY;
+    const std::optional<std::string> nothing;
+    const std::string a1023(1023, 'a');
+    const std::string elsewhere = "C:\\Nowhere\\tool.exe";
     const struct {
         const char* what;
-        std::function<void()> arrange;
-        std::vector<std::string> started;
-    } steps[] = {
-        {"neither route", [] {}, {}},
-        {"route 2 without the tool", [&] { regAdd(Route2, "MSINFO", folder); }, {}},
-        {"route 2 with the tool",
-         [&] {
-             CloseHandle(
-                 CreateFileA(tool.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-         },
-         {tool}},
-        {"route 1 wins without an existence test",
-         [&] { regAdd(Route1, "PATH", "C:\\Nowhere\\tool.exe"); },
-         {"C:\\Nowhere\\tool.exe"}},
+        std::optional<Value> path;   // route 1
+        std::optional<Value> folder; // route 2
+        DWORD toolAttributes;        // None: no tool in the folder
+        std::optional<std::string> found;
+        bool raises = false;
+    } rows[] = {
+        {"route 1 without an existence test", sz(elsewhere), {}, None, elsewhere},
+        {"route 1 empty wins over route 2", sz(""), sz(folder), Plain, ""},
+        {"route 1 unterminated kept whole", Value{REG_SZ, "C:\\t.exe"}, {}, None, "C:\\t.exe"},
+        {"route 1 number as text", Value{REG_DWORD, "\x78\x56\x34\x12"}, {}, None, "305419896"},
+        {"route 1 other type as empty text", Value{REG_BINARY, "\x01\x02"}, {}, None, ""},
+        {"route 1 filling the 1024 bytes", sz(a1023), {}, None, a1023},
+        {"route 1 too long for them: route 2", sz(a1023 + "a"), sz(folder), Plain, tool},
+        {"route 1 without data raises", Value{REG_SZ, ""}, sz(folder), Plain, nothing, true},
+        {"route 2 plain tool", {}, sz(folder), Plain, tool},
+        {"route 2 read-only tool", {}, sz(folder), FILE_ATTRIBUTE_READONLY, tool},
+        {"route 2 hidden tool", {}, sz(folder), FILE_ATTRIBUTE_HIDDEN, nothing},
+        {"route 2 system tool", {}, sz(folder), FILE_ATTRIBUTE_SYSTEM, nothing},
+        {"route 2 folder named like the tool", {}, sz(folder), Folder, nothing},
+        {"route 2 without the tool", {}, sz(folder), None, nothing},
+        {"route 2 without data raises", {}, Value{REG_SZ, ""}, Plain, nothing, true},
+        {"neither route", {}, {}, Plain, nothing},
     };
-    for (const auto& s : steps) {
-        SCOPED_TRACE(s.what);
-        s.arrange();
-        Win32Registry registry;
-        veltaro::win32::Win32FileSystem files;
-        veltaro::fake::Launcher launcher;
-        launcher.startable = {tool, "C:\\Nowhere\\tool.exe"};
-        veltaro::fake::Dialogs dialogs;
-        veltaro::frmAbout({registry, files, launcher, dialogs}, [] {}).cmdSysInfo_Click();
-        EXPECT_EQ(launcher.started, s.started);
-        EXPECT_EQ(dialogs.messages.size(), s.started.empty() ? 1u : 0u);
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        SetFileAttributesA(tool.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(tool.c_str());
+        RemoveDirectoryA(tool.c_str());
+        if (r.toolAttributes == Folder)
+            CreateDirectoryA(tool.c_str(), nullptr);
+        else if (r.toolAttributes != None) {
+            CloseHandle(
+                CreateFileA(tool.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+            SetFileAttributesA(tool.c_str(), r.toolAttributes);
+        }
+        setMachineValue(Win32SystemInfoLocator::ToolKey, "PATH", r.path);
+        setMachineValue(Win32SystemInfoLocator::FolderKey, "MSINFO", r.folder);
+        Win32SystemInfoLocator locator;
+        if (r.raises)
+            EXPECT_THROW(locator.find(), veltaro::Error);
+        else
+            EXPECT_EQ(locator.find(), r.found);
     }
-    regDelete(Route1);
-    regDelete(Route2);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, Win32SystemInfoLocator::ToolKey);
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, Win32SystemInfoLocator::FolderKey, "MSINFO");
+    SetFileAttributesA(tool.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(tool.c_str());
 }

@@ -1,18 +1,40 @@
 #!/usr/bin/env bash
-# A pseudo-terminal linked as COM5 in the Wine prefix records what the program sends; exactly the
-# one frequency command must arrive.
+# A pseudo-terminal linked as COM12 in the Wine prefix stands for the antenna controller's port
+# (a two-digit port needs the \\.\ form of the name). The test sends one command; this script
+# checks that exactly that command arrived at 4800 baud, 8 data bits, no parity, 1 stop bit, then
+# ends the pseudo-terminal, and the test's next write must fail and close the line.
 set -euo pipefail
 tests_exe="$1"
-out="$(mktemp)"
-link="$WINEPREFIX/dosdevices/com5"
+talk="$(mktemp -d)"
+out="$talk/received"
+link="$WINEPREFIX/dosdevices/com12"
 rm -f "$link"
 socat -u "pty,link=$link,raw,echo=0" "open:$out,creat,trunc" &
 socat_pid=$!
-trap 'kill $socat_pid 2>/dev/null || true; wait $socat_pid 2>/dev/null || true; rm -f "$out" "$link"' EXIT
+trap 'kill ${holder_pid:-} $socat_pid 2>/dev/null || true; wait $socat_pid 2>/dev/null || true; rm -rf "$talk" "$link"' EXIT
 for _ in $(seq 100); do [ -e "$link" ] && break; sleep 0.05; done
 [ -e "$link" ] || { echo "no pty at $link"; exit 1; }
-VELTARO_PTY_COM=5 wine "$tests_exe" --gtest_filter='Pty.*'
+# A session of its own takes the pseudo-terminal as its controlling terminal first; the
+# wineserver, which opens the device for the test, would otherwise take it and be sent SIGHUP
+# when the pseudo-terminal ends.
+setsid sh -c 'exec 3<"$0"; exec sleep 60' "$link" &
+holder_pid=$!
+for _ in $(seq 100); do [ -e "/proc/$holder_pid/fd/3" ] && break; sleep 0.05; done
+VELTARO_PTY_COM=COM12 VELTARO_PTY_DIR="$(winepath -w "$talk")" \
+  wine "$tests_exe" --gtest_filter='Pty.*' &
+test_pid=$!
+for _ in $(seq 400); do [ -e "$talk/sent" ] && break; sleep 0.05; done
+settings="$(stty -F "$link" -a)"
 sleep 0.3
 got="$(cat "$out")"
+kill $socat_pid
+wait $socat_pid 2>/dev/null || true
+touch "$talk/gone"
+wait $test_pid
 echo "received: '$got'"
+echo "$settings" | head -1
 [ "$got" = "FA00014074000;" ]
+for flag in cs8 -parenb -cstopb -crtscts -ixon; do
+  echo "$settings" | grep -qw -- "$flag" || { echo "line setting $flag missing"; exit 1; }
+done
+echo "$settings" | grep -q "speed 4800 baud" || { echo "not at 4800 baud"; exit 1; }

@@ -1,9 +1,5 @@
-// Helpers of the Windows tests: starting the stand-ins, pumping messages while waiting, and a
-// main form of fakes around the real parts under test.
+// Helpers of the Windows tests: starting the stand-ins and pumping messages while waiting.
 #pragma once
-
-#include "core/fakes.h"
-#include "shell/frm_main.h"
 
 #include <windows.h>
 
@@ -46,29 +42,6 @@ public:
 private:
     bool ready_ = false;
     std::unique_ptr<Process> proc_;
-};
-
-// A main form from the real parts given and fakes for the rest.
-struct Form {
-    veltaro::fake::SettingsStore settings;
-    veltaro::fake::FileSystem files;
-    veltaro::fake::WindowHost window;
-    veltaro::fake::Dialogs dialogs;
-    veltaro::fake::System system;
-    veltaro::fake::Help help;
-    veltaro::fake::SerialPort serial;
-    veltaro::fake::LinkClient link;
-    veltaro::fake::Automation automation;
-    std::unique_ptr<veltaro::frmMain> main;
-
-    veltaro::frmMain& build(veltaro::ISerialPort* s = nullptr, veltaro::ILinkClient* l = nullptr,
-                            veltaro::IAutomationClient* a = nullptr,
-                            veltaro::IWindowHost* host = nullptr) {
-        main = std::make_unique<veltaro::frmMain>(veltaro::MainPlatform{
-            s ? *s : serial, settings, files, l ? *l : link, a ? *a : automation,
-            host ? *host : window, dialogs, system, help, veltaro::NumberFormat{'.'}});
-        return *main;
-    }
 };
 
 } // namespace wintest

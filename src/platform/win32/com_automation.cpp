@@ -8,6 +8,7 @@
 #include <oleauto.h>
 
 #include <cstdio>
+#include <utility>
 
 namespace veltaro::win32 {
 
@@ -37,31 +38,11 @@ template <typename Fn> Fn entryAt(IUnknown* p, int place) {
     return reinterpret_cast<Fn>(vtbl[place]);
 }
 
-// Holds one reference.
-class Ref {
-public:
-    explicit Ref(IUnknown* p = nullptr) : p_(p) {}
-    ~Ref() {
-        if (p_)
-            p_->Release();
-    }
-    Ref(Ref&& o) noexcept : p_(o.p_) { o.p_ = nullptr; }
-    Ref& operator=(Ref&& o) noexcept {
-        if (this != &o) {
-            if (p_)
-                p_->Release();
-            p_ = o.p_;
-            o.p_ = nullptr;
-        }
-        return *this;
-    }
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    IUnknown* get() const { return p_; }
-
-private:
-    IUnknown* p_;
-};
+void release(IUnknown*& p) {
+    if (p)
+        p->Release();
+    p = nullptr;
+}
 
 // The notification sink: answers to the notification interface and ignores every call.
 class NullSink : public IDispatch {
@@ -104,90 +85,92 @@ private:
     LONG refs_ = 1;
 };
 
-class ComTrxObject : public ITrxObject {
-public:
-    explicit ComTrxObject(Ref trx) : trx_(std::move(trx)) { subscribe(); }
-    ~ComTrxObject() override {
-        if (point_.get())
-            static_cast<IConnectionPoint*>(point_.get())->Unadvise(cookie_);
-    }
-
-    double frequency() override {
-        using Fn = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, double*);
-        double mhz = 0;
-        const HRESULT hr = entryAt<Fn>(trx_.get(), PlaceFrequency)(trx_.get(), &mhz);
-        if (FAILED(hr))
-            throw LinkError(hresultText("Reading the frequency failed", hr));
-        return mhz;
-    }
-
-private:
-    void subscribe() {
-        IConnectionPointContainer* cpc = nullptr;
-        if (FAILED(trx_.get()->QueryInterface(IID_IConnectionPointContainer,
-                                              reinterpret_cast<void**>(&cpc))) ||
-            !cpc)
-            return;
-        Ref container(cpc);
-        IConnectionPoint* cp = nullptr;
-        if (FAILED(cpc->FindConnectionPoint(IidTrxEvents, &cp)) || !cp)
-            return;
-        Ref point(cp);
-        NullSink* sink = new NullSink;
-        DWORD cookie = 0;
-        const HRESULT hr = cp->Advise(sink, &cookie);
-        sink->Release();
-        if (SUCCEEDED(hr)) {
-            point_ = std::move(point);
-            cookie_ = cookie;
-        }
-    }
-
-    Ref trx_;
-    Ref point_;
-    DWORD cookie_ = 0;
-};
-
-class ComAutomationObject : public IAutomationObject {
-public:
-    explicit ComAutomationObject(Ref obj) : obj_(std::move(obj)) {}
-    std::unique_ptr<ITrxObject> queryTrx() override {
-        IUnknown* trx = nullptr;
-        const HRESULT hr = obj_.get()->QueryInterface(IidTrx, reinterpret_cast<void**>(&trx));
-        if (FAILED(hr) || !trx)
-            throw LinkError(hresultText("The object has no frequency interface", hr));
-        return std::make_unique<ComTrxObject>(Ref(trx));
-    }
-
-private:
-    Ref obj_;
-};
-
-class ComTrxServer : public ITrxServer {
-public:
-    explicit ComTrxServer(Ref server) : server_(std::move(server)) {}
-    std::unique_ptr<IAutomationObject> firstObject() override {
-        using Fn = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, IDispatch**);
-        IDispatch* obj = nullptr;
-        const HRESULT hr = entryAt<Fn>(server_.get(), PlaceFirstObject)(server_.get(), &obj);
-        if (FAILED(hr) || !obj)
-            throw LinkError(hresultText("The server's first operation failed", hr));
-        return std::make_unique<ComAutomationObject>(Ref(obj));
-    }
-
-private:
-    Ref server_;
-};
-
 } // namespace
 
-std::unique_ptr<ITrxServer> ComAutomationClient::createTrxServer() {
-    IUnknown* server = nullptr;
-    const HRESULT hr = CoCreateInstance(ClsidFtLink, nullptr, CLSCTX_SERVER, IidServer,
-                                        reinterpret_cast<void**>(&server));
-    if (FAILED(hr) || !server)
-        throw LinkError(hresultText("FTLink cannot be created", hr));
-    return std::make_unique<ComTrxServer>(Ref(server));
+ComAutomationClient::~ComAutomationClient() {
+    disconnect();
+}
+
+// The new objects are made before the old ones go, so that a server which ends with its last
+// object is not asked for new ones while it ends.
+void ComAutomationClient::connect() {
+    ComAutomationClient fresh;
+    try {
+        fresh.make();
+    } catch (...) {
+        disconnect();
+        throw;
+    }
+    disconnect();
+    std::swap(server_, fresh.server_);
+    std::swap(trx_, fresh.trx_);
+    std::swap(point_, fresh.point_);
+    std::swap(cookie_, fresh.cookie_);
+}
+
+void ComAutomationClient::make() {
+    const HRESULT created = CoCreateInstance(ClsidFtLink, nullptr, CLSCTX_SERVER, IidServer,
+                                             reinterpret_cast<void**>(&server_));
+    if (FAILED(created) || !server_) {
+        server_ = nullptr;
+        throw LinkError(hresultText("FTLink cannot be created", created));
+    }
+    using FirstFn = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, IDispatch**);
+    IDispatch* first = nullptr;
+    HRESULT hr = entryAt<FirstFn>(server_, PlaceFirstObject)(server_, &first);
+    if (FAILED(hr) || !first)
+        throw LinkError(hresultText("The server's first operation failed", hr));
+    // Only the frequency interface of the object is kept.
+    hr = first->QueryInterface(IidTrx, reinterpret_cast<void**>(&trx_));
+    first->Release();
+    if (FAILED(hr) || !trx_) {
+        trx_ = nullptr;
+        throw LinkError(hresultText("The object has no frequency interface", hr));
+    }
+    subscribe();
+}
+
+void ComAutomationClient::subscribe() {
+    IConnectionPointContainer* container = nullptr;
+    if (FAILED(trx_->QueryInterface(IID_IConnectionPointContainer,
+                                    reinterpret_cast<void**>(&container))) ||
+        !container)
+        return;
+    IConnectionPoint* point = nullptr;
+    const HRESULT found = container->FindConnectionPoint(IidTrxEvents, &point);
+    container->Release();
+    if (FAILED(found) || !point)
+        return;
+    NullSink* sink = new NullSink;
+    DWORD cookie = 0;
+    const HRESULT advised = point->Advise(sink, &cookie);
+    sink->Release();
+    if (FAILED(advised)) {
+        point->Release();
+        return;
+    }
+    point_ = point;
+    cookie_ = cookie;
+}
+
+double ComAutomationClient::frequencyMHz() {
+    if (!trx_)
+        throw LinkError("FTLink is not connected");
+    using Fn = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, double*);
+    double mhz = 0;
+    const HRESULT hr = entryAt<Fn>(trx_, PlaceFrequency)(trx_, &mhz);
+    if (FAILED(hr))
+        throw LinkError(hresultText("Reading the frequency failed", hr));
+    return mhz;
+}
+
+void ComAutomationClient::disconnect() {
+    if (point_)
+        static_cast<IConnectionPoint*>(point_)->Unadvise(cookie_);
+    release(point_);
+    cookie_ = 0;
+    release(trx_);
+    release(server_);
 }
 
 } // namespace veltaro::win32

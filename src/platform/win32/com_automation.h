@@ -1,21 +1,41 @@
-// Responsibilities: TRX-Manager's automation server FTLink through COM: CoCreateInstance of the
-// FTLink class for its server interface, the entry at place 7 (an object), QueryInterface for the
-// frequency interface with a do-nothing sink on its notification connection point (a missing
-// connection point is ignored), and the entry at place 246 (a double, MHz). Entries are called
-// through the vtable with the dual-interface convention: HRESULT, result as last out-parameter.
-// Collaborations: implements IAutomationClient for sources/trx_source. COM must be initialised
-// (apartment-threaded) on the calling thread by the front end.
+// Responsibilities: TRX-Manager's automation server FTLink through COM. connect makes an instance
+// of the FTLink class for its server interface, calls the entry at place 7 (an object), asks that
+// object for the frequency interface and subscribes a do-nothing sink to its notification
+// connection point (a missing connection point is ignored); frequencyMHz calls the entry at place
+// 246 (a double, MHz). Entries are called through the vtable with the dual-interface convention:
+// HRESULT, result as last out-parameter. Holds the server and the frequency object until
+// disconnect or the next connect.
+// Collaborations: implements IAutomationClient for sources/trx_manager_source. COM must be
+// initialised (apartment-threaded) on the calling thread by the front end, and stay so while
+// anything is held.
 #pragma once
 
 #include "platform/automation.h"
 
-#include <memory>
+struct IUnknown;
 
 namespace veltaro::win32 {
 
 class ComAutomationClient : public IAutomationClient {
 public:
-    std::unique_ptr<ITrxServer> createTrxServer() override;
+    ComAutomationClient() = default;
+    ~ComAutomationClient() override;
+    ComAutomationClient(const ComAutomationClient&) = delete;
+    ComAutomationClient& operator=(const ComAutomationClient&) = delete;
+
+    void connect() override;
+    double frequencyMHz() override;
+    void disconnect() override;
+
+private:
+    // Makes the objects into this empty client; what it made is released with it on failure.
+    void make();
+    void subscribe();
+
+    IUnknown* server_ = nullptr;
+    IUnknown* trx_ = nullptr;
+    IUnknown* point_ = nullptr; // the notification connection point, while subscribed
+    unsigned long cookie_ = 0;
 };
 
 } // namespace veltaro::win32

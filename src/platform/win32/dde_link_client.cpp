@@ -56,15 +56,21 @@ private:
     HSZ h_;
 };
 
-} // namespace
-
-std::string ddeText(const unsigned char* data, unsigned long size) {
-    std::string s(reinterpret_cast<const char*>(data), size);
+// The text of a CF_TEXT data handle, up to its first zero byte.
+std::string textOf(HDDEDATA data) {
+    std::string s;
+    DWORD size = 0;
+    if (const LPBYTE p = DdeAccessData(data, &size)) {
+        s.assign(reinterpret_cast<const char*>(p), size);
+        DdeUnaccessData(data);
+    }
     const auto nul = s.find('\0');
     if (nul != std::string::npos)
         s.resize(nul);
     return s;
 }
+
+} // namespace
 
 DdeLinkClient::DdeLinkClient() {
     DWORD inst = 0;
@@ -76,120 +82,129 @@ DdeLinkClient::DdeLinkClient() {
 }
 
 DdeLinkClient::~DdeLinkClient() {
-    closeLink();
+    disconnect();
     clientsById().erase(inst_);
     DdeUninitialize(inst_);
 }
 
-void DdeLinkClient::closeLink() {
-    if (!conv_)
-        return;
-    HCONV conv = static_cast<HCONV>(conv_);
-    conv_ = nullptr;
-    if (hszItem_) {
-        DdeClientTransaction(nullptr, 0, conv, static_cast<HSZ>(hszItem_), CF_TEXT, XTYP_ADVSTOP,
-                             TimeoutMs, nullptr);
-        DdeFreeStringHandle(inst_, static_cast<HSZ>(hszItem_));
-        hszItem_ = nullptr;
-    }
-    DdeDisconnect(conv);
-    releaseItemAtom();
-}
-
-void DdeLinkClient::releaseItemAtom() {
-    if (itemAtom_)
-        GlobalDeleteAtom(itemAtom_);
-    itemAtom_ = 0;
-}
-
-void DdeLinkClient::setLinkMode(std::int16_t mode) {
-    closeLink();
-    if (mode == 0)
-        return;
-    const auto bar = topic_.find('|');
-    if (bar == std::string::npos)
-        throw LinkError("Invalid link topic " + topic_);
-    Hsz service(inst_, topic_.substr(0, bar));
-    Hsz topic(inst_, topic_.substr(bar + 1));
+void DdeLinkClient::connect(const Address& address, Delivery onValue, Loss onLost) {
+    disconnect();
+    Hsz service(inst_, address.service);
+    Hsz topic(inst_, address.topic);
     HCONV conv = DdeConnect(inst_, service.get(), topic.get(), nullptr);
     if (!conv)
         throw LinkError("No foreign application responded to a DDE initiate");
-    HSZ item = DdeCreateStringHandleA(inst_, item_.c_str(), CP_WINANSI);
+    conv_ = conv;
+    settingUp_ = true;
+    hszItem_ = DdeCreateStringHandleA(inst_, address.item.c_str(), CP_WINANSI);
     // Our own reference to the item's global atom, held while the link lives. Some servers
     // (Wine's DDEML among them) answer a request with the data and an acknowledgement as well;
     // that stray acknowledgement completes the hot-link start below at once, and the atom it
     // releases would be gone before the server reads the advise message, so the server would
     // refuse the hot link while we believe it running.
-    itemAtom_ = GlobalAddAtomA(item_.c_str());
-    auto fail = [&](const char* what) {
+    itemAtom_ = GlobalAddAtomA(address.item.c_str());
+    const auto fail = [&](const char* what) {
         const UINT err = DdeGetLastError(inst_);
-        conv_ = nullptr;
-        settingUp_ = false;
-        DdeFreeStringHandle(inst_, item);
+        forget();
         DdeDisconnect(conv);
-        releaseItemAtom();
         throw LinkError(std::string(what) + " (DDE error " + std::to_string(err) + ")");
     };
-    conv_ = conv;
-    settingUp_ = true;
-    pending_.clear();
+    // The transactions below dispatch messages while they wait: the server may end the
+    // conversation meanwhile, or a handler run from there may end or replace the link.
+    const auto ended = [&] {
+        if (conv_ == conv)
+            return;
+        DdeDisconnect(conv); // refused harmlessly when it has ended already
+        throw LinkError("The DDE conversation ended while the link was being made");
+    };
+    HSZ item = static_cast<HSZ>(hszItem_);
     DWORD result = 0;
     HDDEDATA data =
         DdeClientTransaction(nullptr, 0, conv, item, CF_TEXT, XTYP_REQUEST, TimeoutMs, &result);
+    if (data && conv_ == conv)
+        pending_.push_back(textOf(data));
+    if (data)
+        DdeFreeDataHandle(data);
+    ended();
     if (!data)
         fail("The DDE server refused the request");
-    DWORD size = 0;
-    if (const LPBYTE p = DdeAccessData(data, &size)) {
-        pending_.push_back(ddeText(p, size));
-        DdeUnaccessData(data);
-    }
-    DdeFreeDataHandle(data);
-    if (!DdeClientTransaction(nullptr, 0, conv, item, CF_TEXT, XTYP_ADVSTART, TimeoutMs, &result))
+    const bool advising =
+        DdeClientTransaction(nullptr, 0, conv, item, CF_TEXT, XTYP_ADVSTART, TimeoutMs, &result);
+    ended();
+    if (!advising)
         fail("The DDE server refused the hot link");
-    hszItem_ = item;
     settingUp_ = false;
+    onValue_ = std::move(onValue);
+    onLost_ = std::move(onLost);
     // The requested value first, then the changes advised while the hot link was being started,
-    // in the order they came.
-    auto values = std::move(pending_);
+    // in the order they came; none once a handler has ended or replaced the link.
+    const auto values = std::move(pending_);
     pending_.clear();
-    for (auto& v : values)
-        deliver(std::move(v));
+    const Delivery deliver = onValue_;
+    const unsigned long generation = generation_;
+    for (const auto& v : values) {
+        if (generation != generation_)
+            break;
+        if (deliver)
+            deliver(v);
+    }
 }
 
-void DdeLinkClient::deliver(std::string value) {
-    if (deliver_)
-        deliver_(value);
+void DdeLinkClient::disconnect() {
+    if (!conv_)
+        return;
+    HCONV conv = static_cast<HCONV>(conv_);
+    if (!settingUp_)
+        DdeClientTransaction(nullptr, 0, conv, static_cast<HSZ>(hszItem_), CF_TEXT, XTYP_ADVSTOP,
+                             TimeoutMs, nullptr);
+    forget();
+    DdeDisconnect(conv);
+}
+
+void DdeLinkClient::forget() {
+    ++generation_;
+    conv_ = nullptr;
+    settingUp_ = false;
+    pending_.clear();
+    onValue_ = nullptr;
+    onLost_ = nullptr;
+    if (hszItem_)
+        DdeFreeStringHandle(inst_, static_cast<HSZ>(hszItem_));
+    hszItem_ = nullptr;
+    if (itemAtom_)
+        GlobalDeleteAtom(itemAtom_);
+    itemAtom_ = 0;
 }
 
 void DdeLinkClient::onAdvData(void* conv, void* data) {
     if (conv != conv_ || !data)
         return;
-    std::string value;
-    DWORD size = 0;
-    HDDEDATA h = static_cast<HDDEDATA>(data);
-    if (const LPBYTE p = DdeAccessData(h, &size)) {
-        value = ddeText(p, size);
-        DdeUnaccessData(h);
-    }
+    std::string value = textOf(static_cast<HDDEDATA>(data));
     if (settingUp_) {
         pending_.push_back(std::move(value));
         return;
     }
+    // A copy: the handler may end or replace the link, and with it the handler held here.
     // Failures of the handlers end here: they must not unwind through DDEML.
+    const Delivery deliver = onValue_;
     try {
-        deliver(value);
+        if (deliver)
+            deliver(value);
     } catch (...) {
     }
 }
 
+// Wine's DDEML never sends XTYP_DISCONNECT to a client (the server's end of a conversation goes
+// unnoticed there), so the loss of a link is seen on Windows only.
 void DdeLinkClient::onDisconnect(void* conv) {
-    if (conv == conv_) {
-        conv_ = nullptr;
-        if (hszItem_) {
-            DdeFreeStringHandle(inst_, static_cast<HSZ>(hszItem_));
-            hszItem_ = nullptr;
-        }
-        releaseItemAtom();
+    if (conv != conv_)
+        return;
+    const Loss lost = settingUp_ ? Loss() : onLost_;
+    forget();
+    try {
+        if (lost)
+            lost();
+    } catch (...) {
     }
 }
 

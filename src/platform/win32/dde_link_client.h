@@ -1,14 +1,13 @@
-// Responsibilities: the DDE client link of Text1 through DDEML: LinkMode 1 connects to the
-// service and topic of LinkTopic ("service|topic"), requests the item's current value, starts a
-// hot link (XTYP_ADVSTART) and delivers the current value before it returns; every XTYP_ADVDATA
-// afterwards is delivered too. LinkMode 0 stops the advise and disconnects.
-// Collaborations: implements ILinkClient for sources/dde_sources; deliveries arrive as window
+// Responsibilities: hot links through DDEML: connects to the service and topic, requests the
+// item's current value, starts a hot link (XTYP_ADVSTART) and delivers the current value before
+// connect returns; every XTYP_ADVDATA afterwards is delivered too, and XTYP_DISCONNECT from the
+// server reports the loss of the link. disconnect stops the advise and ends the conversation.
+// Collaborations: implements ILinkClient for sources/hot_link_source; deliveries arrive as window
 // messages on the thread that created it (the user-interface thread).
 #pragma once
 
 #include "platform/link_client.h"
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -24,12 +23,9 @@ public:
     DdeLinkClient(const DdeLinkClient&) = delete;
     DdeLinkClient& operator=(const DdeLinkClient&) = delete;
 
-    void setLinkTopic(const std::string& topic) override { topic_ = topic; }
-    void setLinkItem(const std::string& item) override { item_ = item; }
-    void setLinkMode(std::int16_t mode) override;
-    void setDeliveryHandler(Delivery d) override { deliver_ = std::move(d); }
+    void connect(const Address& address, Delivery onValue, Loss onLost) override;
+    void disconnect() override;
 
-    bool linked() const { return conv_ != nullptr && !settingUp_; }
     bool owns(void* conv) const { return conv != nullptr && conv == conv_; }
 
     // Called by the DDEML callback of this instance.
@@ -37,23 +33,20 @@ public:
     void onDisconnect(void* conv);
 
 private:
-    void closeLink();
-    void releaseItemAtom();
-    void deliver(std::string value);
+    void forget();
+    void releaseItem();
 
     unsigned long inst_ = 0;
     void* conv_ = nullptr;
     void* hszItem_ = nullptr;
     unsigned short itemAtom_ = 0;
     bool settingUp_ = false;
+    // Counts the links made, so that values of a link replaced meanwhile are not delivered.
+    unsigned long generation_ = 0;
     // The requested value, then any change advised while the hot link was being started.
     std::vector<std::string> pending_;
-    std::string topic_;
-    std::string item_;
-    Delivery deliver_;
+    Delivery onValue_;
+    Loss onLost_;
 };
-
-// The text of a CF_TEXT data handle, up to its first zero byte.
-std::string ddeText(const unsigned char* data, unsigned long size);
 
 } // namespace veltaro::win32

@@ -82,13 +82,6 @@ void Win32FileSystem::writeFile(const std::string& path, const std::string& byte
         throw FileError(errorText("Cannot write " + path, code));
 }
 
-bool Win32FileSystem::isOrdinaryFile(const std::string& path) const {
-    const DWORD a = GetFileAttributesA(path.c_str());
-    if (a == INVALID_FILE_ATTRIBUTES)
-        return false;
-    return (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0;
-}
-
 Win32Dialogs::~Win32Dialogs() {
     // Destroying the window drops the private messages still queued for it.
     if (poster_ && IsWindow(static_cast<HWND>(poster_))) {

@@ -1,7 +1,7 @@
-// Responsibilities: the small Windows services: PEGASUS.OUT and the ordinary-file test
+// Responsibilities: the small Windows services: PEGASUS.OUT in the program's folder
 // (Win32FileSystem), message boxes (Win32Dialogs), starting a program (Win32Launcher), WinHelp
 // (Win32Help), Sleep (Win32System) and the user's decimal separator (numberFormatFromLocale).
-// Collaborations: the front end creates them and hands them to frmMain and frmAbout.
+// Collaborations: the front end creates them and hands them to the core.
 #pragma once
 
 #include "platform/dialogs.h"
@@ -23,7 +23,6 @@ public:
     // Writes a sibling file and renames it over the target; when another program holds the
     // target open so that it cannot be replaced, rewrites it in place instead.
     void writeFile(const std::string& path, const std::string& bytes) override;
-    bool isOrdinaryFile(const std::string& path) const override;
 
     static std::string exeFolder();
 

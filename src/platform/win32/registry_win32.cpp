@@ -4,17 +4,52 @@
 
 #include <windows.h>
 
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <type_traits>
+
 namespace veltaro::win32 {
 
 namespace {
 
-// Predefined roots are 32-bit values that the 64-bit API sign-extends (HKEY_LOCAL_MACHINE is
-// (HKEY)(LONG)0x80000002); any other value is a handle that openKey gave out.
-HKEY toHkey(std::uintptr_t v) {
-    if (v <= 0xFFFFFFFFu && (v & 0x80000000u))
-        return reinterpret_cast<HKEY>(
-            static_cast<ULONG_PTR>(static_cast<LONG_PTR>(static_cast<LONG>(v))));
-    return reinterpret_cast<HKEY>(v);
+// A value under HKEY_LOCAL_MACHINE as text; nothing when the key does not open or the value
+// cannot be read into the buffer.
+std::optional<std::string> machineValue(const char* keyPath, const char* name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return std::nullopt;
+    // The key is closed on every way out.
+    const std::unique_ptr<std::remove_pointer_t<HKEY>, decltype(&RegCloseKey)> closer(key,
+                                                                                      &RegCloseKey);
+    std::array<unsigned char, 1024> buffer{};
+    DWORD type = 0;
+    DWORD length = buffer.size();
+    if (RegQueryValueExA(key, name, nullptr, &type, buffer.data(), &length) != ERROR_SUCCESS)
+        return std::nullopt;
+    if (length == 0)
+        throw Error("Invalid procedure call or argument");
+    switch (type) {
+    case REG_SZ: {
+        // Drop the terminating zero that string values carry; keep an unterminated value whole.
+        const std::size_t kept = buffer[length - 1] == 0 ? length - 1 : length;
+        return std::string(reinterpret_cast<const char*>(buffer.data()), kept);
+    }
+    case REG_DWORD: {
+        std::uint32_t v = 0;
+        for (std::size_t i = 0; i < 4 && i < length; ++i)
+            v |= static_cast<std::uint32_t>(buffer[i]) << (8 * i);
+        return std::to_string(v);
+    }
+    default:
+        return std::string();
+    }
+}
+
+bool isOrdinaryFile(const std::string& path) {
+    const DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES &&
+           (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0;
 }
 
 } // namespace
@@ -61,33 +96,16 @@ void RegistrySettingsStore::writeSetting(const std::string& app, const std::stri
         throw Error("Cannot write the setting " + key + " (error " + std::to_string(rc) + ")");
 }
 
-long Win32Registry::openKey(std::uint32_t root, const std::string& path, std::uint32_t access,
-                            Key& key) {
-    HKEY h = nullptr;
-    const LONG rc = RegOpenKeyExA(toHkey(root), path.c_str(), 0, access, &h);
-    key = rc == ERROR_SUCCESS ? reinterpret_cast<Key>(h) : 0;
-    return rc;
-}
-
-long Win32Registry::queryValue(Key key, const std::string& name, std::uint32_t& type,
-                               std::vector<unsigned char>& buffer, std::uint32_t& length) {
-    DWORD t = 0;
-    DWORD size = static_cast<DWORD>(buffer.size());
-    const LONG rc = RegQueryValueExA(toHkey(key), name.c_str(), nullptr, &t,
-                                     buffer.empty() ? nullptr : buffer.data(), &size);
-    if (rc == ERROR_SUCCESS) {
-        type = t;
-        length = size;
-    }
-    return rc;
-}
-
-void Win32Registry::closeKey(Key key) {
-    RegCloseKey(toHkey(key));
-}
-
-std::string Win32Registry::systemInfoFile(const std::string&) const {
-    return "\\MSINFO32.EXE";
+std::optional<std::string> Win32SystemInfoLocator::find() {
+    if (auto path = machineValue(ToolKey, "PATH"))
+        return path;
+    const auto folder = machineValue(FolderKey, "MSINFO");
+    if (!folder)
+        return std::nullopt;
+    std::string path = *folder + "\\MSINFO32.EXE";
+    if (!isOrdinaryFile(path))
+        return std::nullopt;
+    return path;
 }
 
 } // namespace veltaro::win32
