@@ -1,22 +1,14 @@
 // veltaro-bridge: publishes a radio's frequency on the D-Bus session bus in the forms that
 // Veltaro's Linux links read (Commander, HRD, FTLink stand-ins). See docs/linux-links.md.
 #include "bridge_options.h"
+#include "flrig_source.h"
 #include "frequency_source.h"
+#include "host_port.h"
 #include "platform/qt/signal_watch.h"
 #include "publishers.h"
+#include "rigctld_source.h"
 #include "stdin_source.h"
 #include "sweep_source.h"
-
-#if __has_include("rigctld_source.h") && __has_include("host_port.h")
-#include "host_port.h"
-#include "rigctld_source.h"
-#define VELTARO_BRIDGE_RIGCTLD 1
-#endif
-#if __has_include("flrig_source.h") && __has_include("host_port.h")
-#include "flrig_source.h"
-#include "host_port.h"
-#define VELTARO_BRIDGE_FLRIG 1
-#endif
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -32,10 +24,9 @@ void say(const QString& line) {
     std::fflush(stderr);
 }
 
-#if defined(VELTARO_BRIDGE_RIGCTLD) || defined(VELTARO_BRIDGE_FLRIG)
 template <typename Source>
-[[maybe_unused]] std::unique_ptr<FrequencySource>
-polledSource(const bridge::Options& o, const QString& defaultHost, quint16 defaultPort) {
+std::unique_ptr<FrequencySource> polledSource(const bridge::Options& o, const QString& defaultHost,
+                                              quint16 defaultPort) {
     QString host;
     quint16 port = 0;
     QString error;
@@ -45,7 +36,6 @@ polledSource(const bridge::Options& o, const QString& defaultHost, quint16 defau
     }
     return std::make_unique<Source>(host, port, o.intervalMs);
 }
-#endif
 
 // nullptr and *exitCode set when the source cannot be made.
 std::unique_ptr<FrequencySource> makeSource(const bridge::Options& o, int* exitCode) {
@@ -58,19 +48,9 @@ std::unique_ptr<FrequencySource> makeSource(const bridge::Options& o, int* exitC
     case bridge::SourceKind::Stdin:
         return std::make_unique<bridge::StdinSource>(0);
     case bridge::SourceKind::Rigctld:
-#ifdef VELTARO_BRIDGE_RIGCTLD
         return polledSource<RigctldSource>(o, QStringLiteral("127.0.0.1"), 4532);
-#else
-        say(QStringLiteral("--rigctld is not built in"));
-        return nullptr;
-#endif
     case bridge::SourceKind::Flrig:
-#ifdef VELTARO_BRIDGE_FLRIG
         return polledSource<FlrigSource>(o, QStringLiteral("127.0.0.1"), 12345);
-#else
-        say(QStringLiteral("--flrig is not built in"));
-        return nullptr;
-#endif
     }
     return nullptr;
 }

@@ -4,15 +4,15 @@
 # folder.
 include(GNUInstallDirs)
 
-if(TARGET veltaro)
-  install(TARGETS veltaro RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
+install(TARGETS veltaro RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 set(VELTARO_DATA_DIR ${CMAKE_SOURCE_DIR}/data)
 set(VELTARO_ICON_DIR ${CMAKE_CURRENT_LIST_DIR}/resources)
 install(FILES ${VELTARO_DATA_DIR}/veltaro.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${VELTARO_DATA_DIR}/org.veltaro.Veltaro.metainfo.xml
+configure_file(${VELTARO_DATA_DIR}/org.veltaro.Veltaro.metainfo.xml.in
+               ${CMAKE_BINARY_DIR}/generated/org.veltaro.Veltaro.metainfo.xml @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/generated/org.veltaro.Veltaro.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${VELTARO_ICON_DIR}/veltaro.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps)
