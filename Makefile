@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 SOAK_MINUTES ?= 60
 
-.PHONY: all build build-asan build-win test test-dev test-asan test-win demo deps clean fuzz soak bench
+.PHONY: all build build-asan build-win style test test-dev test-asan test-win demo deps clean fuzz soak bench
 
 all: build
 
@@ -28,7 +28,11 @@ build-asan:
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan -j $(JOBS)
 
-test-dev: deps build
+# The house style (clang-format, clang-tidy over the core) is checked with the dev build.
+style: deps build
+	JOBS=$(JOBS) scripts/style.sh
+
+test-dev: deps build style
 	scripts/with-session.sh ctest --preset dev -j $(JOBS)
 
 test-asan: deps build-asan
