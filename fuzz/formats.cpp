@@ -1,10 +1,17 @@
-// The number formats: the MHz text, the fixed-decimal format, the eight kHz digits, the
-// 15-digit decimal text and the 7-digit float text, each read back.
+// The number formats for any value: the fixed-decimal format and the MHz text read back to their
+// decimals, the frequency command carries the kHz as eight digits at least, and the 15-digit
+// rounding of readings keeps 15 significant digits.
+//
+// The input: a byte (bit 0 the decimal comma, bits 1-3 the decimals of the fixed format), a
+// double, a 32-bit kHz.
 #include "fuzz_support.h"
 
 #include "platform/errors.h"
+#include "relay/controller_link.h"
 #include "relay/convert.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstring>
 
 using namespace veltaro;
@@ -12,12 +19,11 @@ using namespace veltaro::fuzz;
 
 namespace {
 
-template <typename T> T take(const std::uint8_t*& p, std::size_t& left) {
+template <typename T> T take(std::string_view& in) {
     T v{};
-    const std::size_t n = left < sizeof(T) ? left : sizeof(T);
-    std::memcpy(&v, p, n);
-    p += n;
-    left -= n;
+    const std::size_t n = std::min(in.size(), sizeof(T));
+    std::memcpy(&v, in.data(), n);
+    in.remove_prefix(n);
     return v;
 }
 
@@ -30,38 +36,50 @@ double readBack(const std::string& text, NumberFormat fmt, const std::string& wh
     }
 }
 
+// The MHz text: read back it gives the value to the shown decimals, and from 1 MHz up to below
+// 1000 MHz it is nine characters long unless rounding carried it across a format threshold
+// (9.9999999 shows as "010.000000").
+void checkMHzText(double mhz, NumberFormat fmt, const std::string& where) {
+    const std::string text = formatMHzText(mhz, fmt);
+    for (char c : text)
+        FUZZ_CHECK((c >= '0' && c <= '9') || c == fmt.decimal || c == '-', where + show(text));
+    const double a = std::fabs(mhz);
+    FUZZ_CHECK(near(readBack(text, fmt, where), mhz, (a < 100 ? 0.5e-6 : 0.5e-5) * 1.000001),
+               where + " text " + show(text));
+    const bool nearThreshold = std::fabs(a - 10) < 1e-5 || std::fabs(a - 100) < 1e-4 ||
+                               std::fabs(a - 1000) < 1e-4 || std::fabs(a - 1) < 1e-5;
+    if (mhz >= 1 && mhz < 1000 && !nearThreshold)
+        FUZZ_CHECK(text.size() == 9, where + " text " + show(text));
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size == 0)
+    auto in = takeInput(data, size);
+    if (!in)
         return 0;
-    const NumberFormat fmt{(data[0] & 1) ? ',' : '.'};
-    const int decimals = (data[0] >> 1) % 8;
-    const std::uint8_t* p = data + 1;
-    std::size_t left = size - 1;
-    const double v = take<double>(p, left);
-    const std::int32_t khz = take<std::int32_t>(p, left);
-    const float f = take<float>(p, left);
+    const NumberFormat fmt = in->fmt;
+    const int decimals = (in->flags >> 1) % 8;
+    const double v = take<double>(in->rest);
+    const std::int32_t khz = take<std::int32_t>(in->rest);
     char vbuf[40];
     std::snprintf(vbuf, sizeof vbuf, "%.17g", v);
     const std::string where = std::string("value ") + vbuf;
 
-    // The fixed-decimal format and the MHz text, for values they can show.
     if (std::isfinite(v) && std::fabs(v) < 1e15) {
         const std::string fixed = formatFixed(v, decimals, fmt);
-        const double back = readBack(fixed.empty() ? "0" : fixed, fmt, where);
-        FUZZ_CHECK(near(back, v, 0.5000001 * std::pow(10.0, -decimals)),
+        FUZZ_CHECK(near(readBack(fixed.empty() ? "0" : fixed, fmt, where), v,
+                        0.5000001 * std::pow(10.0, -decimals)),
                    where + " fixed " + show(fixed));
         const auto sep = fixed.find(fmt.decimal);
         FUZZ_CHECK(decimals == 0 || (sep != std::string::npos &&
                                      fixed.size() - sep - 1 == std::size_t(decimals)),
                    where + " fixed " + show(fixed));
         // No leading zeros: a zero integer part is written as nothing at all.
-        const std::string_view unsignedPart =
-            std::string_view(fixed).substr(!fixed.empty() && fixed[0] == '-' ? 1 : 0);
-        FUZZ_CHECK(unsignedPart.empty() || unsignedPart[0] != '0' || unsignedPart == "0",
+        const std::string_view digits = std::string_view(fixed).substr(fixed.starts_with('-'));
+        FUZZ_CHECK(digits.empty() || digits[0] != '0' || digits == "0",
                    where + " fixed " + show(fixed));
-        checkMHzText(formatMHzText(v, fmt), v, fmt, where);
+        checkMHzText(v, fmt, where);
     } else if (!std::isfinite(v)) {
         bool refused = false;
         try {
@@ -72,36 +90,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(refused, where);
     }
 
-    // Eight digits at least, zero-padded, and the same number.
-    const std::string digits = formatKHzDigits(khz);
-    FUZZ_CHECK(std::atoll(digits.c_str()) == khz, "kHz " + std::to_string(khz) + show(digits));
+    // "FA", the kHz as eight digits at least (zero-padded, no other leading zero), "000;".
+    const std::string cmd = ControllerLink::frequencyCommand(khz);
+    const std::string_view digits = std::string_view(cmd).substr(2, cmd.size() - 6);
+    std::int64_t back = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), back);
     const std::size_t unsignedLen = digits.size() - (khz < 0 ? 1 : 0);
-    FUZZ_CHECK(unsignedLen >= 8 && (unsignedLen == 8 || digits[khz < 0 ? 1 : 0] != '0'),
-               "kHz " + std::to_string(khz) + show(digits));
+    FUZZ_CHECK(cmd.starts_with("FA") && cmd.ends_with("000;") && ec == std::errc() &&
+                   end == digits.data() + digits.size() && back == khz && unsignedLen >= 8 &&
+                   (unsignedLen == 8 || digits[khz < 0 ? 1 : 0] != '0'),
+               "kHz " + std::to_string(khz) + " command " + show(cmd));
 
-    // 15 significant digits: read back within the 15th digit.
-    if (std::isfinite(v)) {
+    // Within half a unit of the 15th significant digit, written with 15 digits, and what the
+    // 15-digit text reads back as. Rounded to 15 digits, the largest doubles would be beyond the
+    // double range; subnormal values are not kept.
+    if (std::isfinite(v) && std::fabs(v) <= 1.79769313486231e308 && std::fabs(v) >= 1e-300) {
+        const double r = roundTo15Digits(v);
+        char rbuf[40];
+        std::snprintf(rbuf, sizeof rbuf, "%.15g", r);
+        FUZZ_CHECK(std::fabs(r - v) <= 5.2e-15 * std::fabs(v) && std::strtod(rbuf, nullptr) == r,
+                   where + " rounded " + std::to_string(r));
         const std::string d15 = formatDecimal15(v, fmt);
-        // Rounded to 15 digits, the largest doubles become a text beyond the double range.
-        if (std::fabs(v) > 1.79769313486231e308)
-            return 0;
-        const double back = readBack(d15, fmt, where);
-        FUZZ_CHECK(std::fabs(back - v) <= 6e-15 * std::fabs(v) || std::fabs(v) < 1e-300 ||
-                       std::isinf(back),
-                   where + " text " + show(d15));
-    }
-
-    // A float position: 7 significant digits, no separator when whole, the same float back
-    // within the 7th digit.
-    if (std::isfinite(f)) {
-        const std::string single = formatSingle(f, fmt);
-        const double back = readBack(single, fmt, where);
-        const double fd = f;
-        FUZZ_CHECK(std::fabs(back - fd) <= 5.1e-7 * std::fabs(fd) || std::fabs(fd) < 1e-37,
-                   "float " + std::to_string(fd) + " text " + show(single));
-        if (fd == std::floor(fd) && std::fabs(fd) < 1e7)
-            FUZZ_CHECK(single.find(fmt.decimal) == std::string::npos,
-                       "float " + std::to_string(fd) + " text " + show(single));
+        FUZZ_CHECK(readBack(d15, fmt, where) == r, where + " text " + show(d15));
     }
     return 0;
 }

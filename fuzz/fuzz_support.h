@@ -1,8 +1,9 @@
-// Shared pieces of the fuzz targets: the failure check, splitting an input into records, an
-// independent strtod-based reading of plain decimal text, and a tracker wired to fakes.
+// Shared pieces of the fuzz targets: the failure check, the input's leading byte of flags,
+// splitting the payload into records, and an independent strtod-based reading of plain decimal
+// text.
 #pragma once
 
-#include "core/tracker_rig.h"
+#include "platform/system.h"
 
 #include <cerrno>
 #include <clocale>
@@ -49,15 +50,17 @@ inline std::string show(std::string_view s) {
     return out + "\"";
 }
 
-// The first byte picks the regional decimal separator ('.' or ','); the rest is the payload.
+// The first byte holds flags; its lowest bit picks the regional decimal separator (',' when
+// set). The rest is the payload.
 struct Input {
+    std::uint8_t flags;
     NumberFormat fmt;
     std::string_view rest;
 };
-inline std::optional<Input> takeFormat(const std::uint8_t* data, std::size_t size) {
+inline std::optional<Input> takeInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0)
         return std::nullopt;
-    return Input{NumberFormat{(data[0] & 1) ? ',' : '.'},
+    return Input{data[0], NumberFormat{(data[0] & 1) ? ',' : '.'},
                  std::string_view(reinterpret_cast<const char*>(data + 1), size - 1)};
 }
 
@@ -114,51 +117,6 @@ inline std::optional<double> plainDecimal(std::string_view text, NumberFormat fm
 // |a - b| within an absolute step plus a relative allowance for the double rounding.
 inline bool near(double a, double b, double step) {
     return std::fabs(a - b) <= step + 4e-16 * std::fmax(std::fabs(a), std::fabs(b));
-}
-
-using test::TrackerRig;
-
-// What one reading must have done to the rig, whichever source it came from: the change rule,
-// the outputs of a relay and the labels. `before` is the last relayed kHz before the reading.
-inline void checkReading(const TrackerRig& rig, std::int32_t before, std::size_t sentBefore,
-                         const std::string& reading) {
-    const auto& t = rig.tracker;
-    const std::string where = "reading " + show(reading);
-    FUZZ_CHECK(rig.label7.caption() == std::to_string(t.NewKHz), where);
-    FUZZ_CHECK(rig.label3.caption() == std::to_string(t.LastSentKHz), where);
-    const std::int64_t d = std::int64_t{t.NewKHz} - before;
-    const bool relayed = d > 9 || d < -9;
-    FUZZ_CHECK(rig.serial.sent.size() == sentBefore + (relayed ? 1 : 0), where);
-    FUZZ_CHECK(t.LastSentKHz == (relayed ? t.NewKHz : before), where);
-    if (!relayed)
-        return;
-    const std::string& cmd = rig.serial.sent.back();
-    FUZZ_CHECK(cmd == "FA" + t.FreqKHzDigits + "000;", where + " sent " + show(cmd));
-    FUZZ_CHECK(std::atoll(t.FreqKHzDigits.c_str()) == t.LastSentKHz, where);
-    if (t.LastSentKHz >= 0)
-        FUZZ_CHECK(cmd.size() == 14 || (t.LastSentKHz > 99999999 && cmd.size() > 14),
-                   where + " sent " + show(cmd));
-    FUZZ_CHECK(rig.text3.text() == t.FreqMHzText, where);
-    FUZZ_CHECK(rig.pegasus() == t.FreqMHzText + "\r\n", where);
-}
-
-// The MHz text of a reading of `mhz`: read back it must give the reading to the shown decimals,
-// and from 1 MHz up to below 1000 MHz it is nine characters long unless rounding carried it
-// across a format threshold (9.9999999 shows as "010.000000").
-inline void checkMHzText(const std::string& text, double mhz, NumberFormat fmt,
-                         const std::string& where) {
-    FUZZ_CHECK(!text.empty(), where);
-    for (char c : text)
-        FUZZ_CHECK((c >= '0' && c <= '9') || c == fmt.decimal || c == '-', where + show(text));
-    const auto back = plainDecimal(text, fmt);
-    FUZZ_CHECK(back.has_value(), where + " text " + show(text));
-    const double a = std::fabs(mhz);
-    const double step = a < 100 ? 0.5e-6 : 0.5e-5;
-    FUZZ_CHECK(near(*back, mhz, step * 1.000001), where + " text " + show(text));
-    const bool nearThreshold = std::fabs(a - 10) < 1e-5 || std::fabs(a - 100) < 1e-4 ||
-                               std::fabs(a - 1000) < 1e-4 || std::fabs(a - 1) < 1e-5;
-    if (mhz >= 1 && mhz < 1000 && !nearThreshold)
-        FUZZ_CHECK(text.size() == 9, where + " text " + show(text));
 }
 
 } // namespace veltaro::fuzz

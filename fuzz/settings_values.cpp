@@ -1,108 +1,134 @@
 // Start-up from stored settings of any text: the program starts, keeps what it did not mean to
-// change, and what it saves reads back cleanly at the next start.
+// change, and what it saves is clean text that gives the same window at the next start.
+//
+// The input: a byte (bit 0 the decimal comma), a byte of flags (bit 1 no Commander, bit 2 no
+// HRD, bit 3 no TRX-Manager), then the stored values, one a line, in the order of the settings
+// keys.
 #include "fuzz_support.h"
 
 #include "core/main_rig.h"
+#include "shell/settings.h"
+#include "sources/registrations.h"
+
+#include <algorithm>
+#include <utility>
 
 using namespace veltaro;
 using namespace veltaro::fuzz;
 
 namespace {
 
-const char* const Keys[] = {"ComPort",  "Position-Left", "Position-Top", "CheckCommander",
-                            "CheckTRX", "CheckHRD",      "CheckOnTop"};
-const char* const SavedKeys[] = {"ComPort",        "Position-Left", "Position-Top",
-                                 "CheckCommander", "CheckTRX",      "CheckHRD"};
+const std::string OtherKey = "Veltaro/Other/Kept";
 
-bool plainDigits(const std::string& s) {
-    if (s.empty() || s.size() > 5)
-        return false;
-    for (char c : s)
-        if (c < '0' || c > '9')
-            return false;
-    return s == "0" || s[0] != '0';
+bool plainDigits(std::string_view s) {
+    return !s.empty() && s.size() <= 5 && s.find_first_not_of("0123456789") == std::string::npos &&
+           (s == "0" || s[0] != '0');
+}
+// The number of one of the ports a serial line opens: COM1 to COM255.
+bool portNumber(std::string_view s) {
+    return plainDigits(s) && std::stoi(std::string(s)) >= 1 && std::stoi(std::string(s)) <= 255;
 }
 
-void prepare(test::MainRig& rig, std::uint8_t flags) {
+test::MainRig& prepare(test::MainRig& rig, std::uint8_t flags) {
     if (flags & 2)
         rig.noCommanderServer();
     if (flags & 4)
         rig.noHrdServer();
     rig.automation.installed = (flags & 8) == 0;
     rig.serial.existing = {1, 3, 12};
+    return rig;
+}
+
+// The values of the window's check boxes, source boxes first.
+std::vector<std::int16_t> boxes(test::MainRig& rig) {
+    std::vector<std::int16_t> values;
+    for (const auto& r : sourceRegistrations())
+        values.push_back(rig.control(r.box).value());
+    values.push_back(rig.control("onTopBox").value());
+    return values;
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const auto in = takeFormat(data, size);
+    const auto in = takeInput(data, size);
     if (!in || in->rest.empty())
         return 0;
-    const std::uint8_t flags = static_cast<std::uint8_t>(in->rest[0]);
-    const auto values = split(in->rest.substr(1), '\n', 8);
+    const auto flags = static_cast<std::uint8_t>(in->rest[0]);
+    const std::vector<SettingKey> keys = startUpKeys();
+    const auto values = split(in->rest.substr(1), '\n', keys.size() + 1);
 
     test::MainRig rig(in->fmt);
     prepare(rig, flags);
-    for (std::size_t i = 0; i < values.size() && i < 7; ++i)
-        rig.settings.set(Keys[i], std::string(values[i]));
-    rig.settings.values["Veltaro/Ports/Com1"] = "/dev/pts/7";
+    for (std::size_t i = 0; i < values.size() && i < keys.size(); ++i)
+        rig.settings.set(keys[i].name, std::string(values[i]));
+    rig.settings.values[OtherKey] = "kept";
     const auto stored = rig.settings.values;
     std::string where = "stored";
     for (const auto& [k, v] : stored)
         where += " " + k + "=" + show(v);
 
-    frmMain& form = rig.load(); // nothing may escape start-up
+    MainWindow& window = rig.load(); // nothing may escape start-up
 
-    for (const char* key : Keys) {
-        const auto it = rig.settings.values.find(std::string("Veltaro/StartUp/") + key);
+    for (const auto& k : keys) {
+        const auto it = rig.settings.values.find(std::string("Veltaro/StartUp/") + k.name);
         FUZZ_CHECK(it != rig.settings.values.end() && !it->second.empty(),
-                   where + ": " + key + " has no value after start-up");
+                   where + ": " + k.name + " has no value after start-up");
     }
-    FUZZ_CHECK(rig.settings.values["Veltaro/Ports/Com1"] == "/dev/pts/7", where);
-    // "CheckOnTop" is written only when the box changes.
-    const auto onTopBefore = stored.find("Veltaro/StartUp/CheckOnTop");
-    if (onTopBefore != stored.end() && !onTopBefore->second.empty())
-        FUZZ_CHECK(rig.settings.get("CheckOnTop") == onTopBefore->second ||
-                       (form.CheckOnTop.value() != 0 &&
-                        rig.settings.get("CheckOnTop") == std::to_string(form.CheckOnTop.value())),
-                   where + " CheckOnTop " + show(rig.settings.get("CheckOnTop")));
-    int ticked = 0;
-    for (const CheckBox* box : {&form.CheckCommander, &form.CheckTRX, &form.CheckHRD}) {
-        FUZZ_CHECK(box->value() >= 0 && box->value() <= 2, where);
-        ticked += box->value() == 1;
-    }
-    FUZZ_CHECK(ticked <= 1, where + ": more than one source ticked");
+    FUZZ_CHECK(rig.settings.values[OtherKey] == "kept", where);
+    // On Top is written only when its box changes.
+    const auto onTop = stored.find(std::string("Veltaro/StartUp/") + key::OnTop);
+    const std::int16_t onTopBox = rig.control("onTopBox").value();
+    if (onTop != stored.end() && !onTop->second.empty())
+        FUZZ_CHECK(rig.settings.get(key::OnTop) == onTop->second ||
+                       (onTopBox != 0 && rig.settings.get(key::OnTop) == std::to_string(onTopBox)),
+                   where + " On Top " + show(rig.settings.get(key::OnTop)));
+    const auto first = boxes(rig);
+    for (std::int16_t v : first)
+        FUZZ_CHECK(v >= 0 && v <= 2, where);
+    FUZZ_CHECK(std::count(first.begin(), first.end() - 1, 1) <= 1,
+               where + ": more than one source ticked");
 
-    // Closing saves; what was saved is clean text and gives the same window at the next start.
-    form.Form_Unload();
-    for (const char* key : SavedKeys) {
-        const std::string v = rig.settings.get(key);
-        if (std::string_view(key).rfind("Position", 0) == 0)
-            FUZZ_CHECK(plainDecimal(v, in->fmt).has_value(),
-                       where + " saved " + key + "=" + show(v));
-        else
-            FUZZ_CHECK(plainDigits(v), where + " saved " + key + "=" + show(v));
+    // Closing saves everything but On Top: the port that was tried, positions as decimal text
+    // (a whole one below 1e7 without separator), the boxes as plain digits.
+    const int port = rig.serial.opened;
+    window.unload();
+    for (const auto& k : keys) {
+        if (std::string_view(k.name) == key::OnTop)
+            continue;
+        const std::string v = rig.settings.get(k.name);
+        const std::string saved = where + " saved " + k.name + "=" + show(v);
+        if (k.defaultText) {
+            FUZZ_CHECK(std::string_view(k.name) == key::ComPort ? portNumber(v) : plainDigits(v),
+                       saved);
+            continue;
+        }
+        const auto back = plainDecimal(v, in->fmt);
+        FUZZ_CHECK(back.has_value(), saved);
+        if (*back == std::floor(*back) && std::fabs(*back) < 1e7)
+            FUZZ_CHECK(v.find(in->fmt.decimal) == std::string::npos, saved);
     }
-    FUZZ_CHECK(rig.settings.get("ComPort") == std::to_string(rig.serial.commPort()), where);
+    if (port)
+        FUZZ_CHECK(rig.settings.get(key::ComPort) == std::to_string(port), where);
+    for (const std::string& e : rig.journal.entries)
+        if (e.starts_with("serial open"))
+            FUZZ_CHECK(portNumber(std::string_view(e).substr(e.rfind("COM") + 3)),
+                       where + ": " + e);
 
     test::MainRig again(in->fmt);
-    prepare(again, flags);
-    again.settings.values = rig.settings.values;
-    again.window.l = again.window.t = 0;
-    frmMain& second = again.load();
+    prepare(again, flags).settings.values = rig.settings.values;
+    again.host.l = again.host.t = 0;
+    again.load();
     // Seven digits keep every whole position a screen can have; others to the seventh digit,
     // give or take the float's own step (2^-23 relative) when it is read back.
-    for (auto [now, then] :
-         {std::pair{again.window.l, rig.window.l}, {again.window.t, rig.window.t}}) {
+    for (auto [now, then] : {std::pair{again.host.l, rig.host.l}, {again.host.t, rig.host.t}}) {
         const double expected = static_cast<float>(then);
         const bool wholeOnScreen = std::fabs(expected) < 1e7 && expected == std::floor(expected);
         FUZZ_CHECK(!wholeOnScreen ? near(now, expected, (5e-7 + 1.2e-7) * std::fabs(expected))
                                   : now == expected,
                    where + " position " + std::to_string(now) + " for " + std::to_string(then));
     }
-    FUZZ_CHECK(again.serial.commPort() == rig.serial.commPort(), where);
-    FUZZ_CHECK(second.CheckTRX.value() == form.CheckTRX.value(), where);
-    FUZZ_CHECK(second.CheckHRD.value() == form.CheckHRD.value(), where);
-    FUZZ_CHECK(second.CheckCommander.value() == form.CheckCommander.value(), where);
+    FUZZ_CHECK(again.serial.opened == port, where);
+    FUZZ_CHECK(boxes(again) == first, where);
     return 0;
 }

@@ -32,7 +32,7 @@ for t in "${targets[@]}"; do
   mkdir -p "$dir/corpus" "$dir/artifacts"
   # Link texts may be as long as 1 MiB; the other inputs are short records.
   maxlen=4096
-  [ "$t" = link_text ] && maxlen=1048576
+  [ "$t" = link_readings ] && maxlen=1048576
   start=$(date +%s)
   "$build/fuzz_$t" -max_total_time="$seconds" -max_len="$maxlen" -timeout=10 \
       -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$dir/artifacts/" \

@@ -1,9 +1,8 @@
-// Readings per second through the tracker, with fakes for the port and the file: readings that
-// stay within 10 kHz (labels only) and readings that relay every time (command and file too).
-#include "core/fakes.h"
-#include "relay/controller_link.h"
-#include "relay/frequency_file.h"
-#include "relay/tracker.h"
+// Readings per second through the tracker, with fakes for the port and the file: Commander
+// readings that stay within 10 kHz (displays only), and Commander and MHz readings that relay
+// every time (command and file too).
+#include "core/tracker_rig.h"
+#include "relay/convert.h"
 
 #include <benchmark/benchmark.h>
 
@@ -14,66 +13,40 @@ using namespace veltaro;
 
 namespace {
 
-struct Rig {
-    Rig()
-        : link(serial, combo, dialogs, {'.'}, [] {}), file(fs),
-          tracker(l7, l3, t3, link, file, {'.'}) {
-        serial.open = true;
-    }
-    fake::SerialPort serial;
-    fake::FileSystem fs;
-    fake::Dialogs dialogs;
-    ComboBox combo;
-    Label l7, l3;
-    TextBox t3;
-    ControllerLink link;
-    FrequencyFile file;
-    Tracker tracker;
-};
-
-std::vector<std::string> texts(int first, int step, int count, const char* suffix) {
-    std::vector<std::string> out;
-    for (int i = 0; i < count; ++i)
-        out.push_back(std::to_string(first + i * step) + suffix);
-    return out;
-}
-
-template <typename Feed>
-void run(benchmark::State& state, const std::vector<std::string>& in, Feed feed) {
-    Rig rig;
+void run(benchmark::State& state, const std::vector<Reading>& readings) {
+    test::TrackerRig rig;
     std::size_t i = 0;
     for (auto _ : state) {
-        feed(rig.tracker, in[i]);
-        if (++i == in.size()) {
+        rig.tracker.update(readings[i]);
+        if (++i == readings.size()) {
             i = 0;
             rig.serial.sent.clear(); // keep the fake's record from growing
         }
     }
     state.SetItemsProcessed(state.iterations());
-    state.counters["relays"] = static_cast<double>(rig.tracker.Relays);
+    state.counters["relays"] = static_cast<double>(rig.tracker.relays());
+}
+
+std::vector<Reading> kilohertz(int first, int step, int count, const char* suffix) {
+    std::vector<Reading> out;
+    for (int i = 0; i < count; ++i)
+        out.push_back(Reading::kilohertzText(std::to_string(first + i * step) + suffix));
+    return out;
 }
 
 void commanderNoRelay(benchmark::State& state) {
-    // 14070..14079 kHz around a relayed 14074: after the first, nothing relays.
-    run(state, texts(14070, 1, 10, ""), [](Tracker& t, const std::string& s) {
-        t.CommanderFreq = s;
-        t.UpdateFromCommander();
-    });
+    // 14070..14079 kHz: after the first, nothing relays.
+    run(state, kilohertz(14070, 1, 10, ""));
 }
 void commanderRelayEach(benchmark::State& state) {
-    run(state, texts(14000, 20, 64, ".5"), [](Tracker& t, const std::string& s) {
-        t.CommanderFreq = s;
-        t.UpdateFromCommander();
-    });
+    run(state, kilohertz(14000, 20, 64, ".5"));
 }
+// MHz readings as TRX-Manager and HRD give them: 15 significant digits.
 void trxRelayEach(benchmark::State& state) {
-    std::vector<std::string> mhz;
+    std::vector<Reading> readings;
     for (int i = 0; i < 64; ++i)
-        mhz.push_back(std::to_string(14 + i * 0.02).substr(0, 9));
-    run(state, mhz, [](Tracker& t, const std::string& s) {
-        t.TrxFreq = s;
-        t.UpdateFromTRX();
-    });
+        readings.push_back(Reading::megahertz(roundTo15Digits(14 + i * 0.02)));
+    run(state, readings);
 }
 
 } // namespace

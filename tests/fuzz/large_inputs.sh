@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
-# Link texts of 1 MiB for the link_text target: long runs of digits, blanks, hex digits, exponent
-# digits and many deliveries. Runs the given target (a libFuzzer binary or a replay runner, with
-# any extra options) on each; the caller bounds the time.
+# Link texts of 1 MiB for the link_readings target: long runs of digits, blanks, hex digits,
+# exponent digits and many deliveries. Runs the given target (a libFuzzer binary or a replay
+# runner, with any extra options) on each; the caller bounds the time.
 # Usage: large_inputs.sh TARGET [OPTION...]
 set -euo pipefail
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 mib=1048576
 fill() { head -c "$1" /dev/zero | tr '\0' "$2"; }
-# The first byte picks the source: 0 Commander, 2 HRD (see fuzz/link_text.cpp).
+# The first byte picks the source: 0 Commander, 2 HRD (see fuzz/link_readings.cpp).
 { printf '\000'; fill $((mib - 1)) 7; } >"$dir/commander_digits"
 { printf '\000'; fill $((mib - 20)) ' '; printf '14074'; } >"$dir/commander_blanks"
 { printf '\000'; printf '0.'; fill $((mib - 10)) 0; printf '1'; } >"$dir/commander_fraction"
