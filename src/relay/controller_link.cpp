@@ -39,8 +39,12 @@ bool ControllerLink::tryOpen(int n, const std::string& shownAs) {
     }
 }
 
-void ControllerLink::openAtStartup(const std::string& storedPort) {
-    tryOpen(port_, storedPort);
+void ControllerLink::openAtStartup(int storedNumber, const std::string& storedText) {
+    setPortNumber(storedNumber);
+    if (isPortNumber(storedNumber))
+        tryOpen(storedNumber, storedText);
+    else
+        notAvailable(storedText);
 }
 
 bool ControllerLink::onPortPicked(const std::string& listText) {
@@ -49,13 +53,17 @@ bool ControllerLink::onPortPicked(const std::string& listText) {
     static const std::string prefix = "Com ";
     for (auto at = selected.find(prefix); at != std::string::npos; at = selected.find(prefix, at))
         selected.erase(at, prefix.size());
+    int n = 0;
     try {
-        port_ = textToInt16(selected, fmt_);
+        n = textToInt16(selected, fmt_);
     } catch (const Error&) {
+    }
+    if (!isPortNumber(n)) {
         notAvailable(selected); // a text that names no port cannot be opened either
         return false;
     }
-    return tryOpen(port_, selected);
+    port_ = n;
+    return tryOpen(n, selected);
 }
 
 } // namespace veltaro

@@ -24,14 +24,18 @@ public:
     // Sends the command while the line is open; nothing otherwise. Raises PortError.
     void sendFrequency(std::int32_t khz);
 
+    // The port numbers a line can open: "COM1" to "COM255".
+    static bool isPortNumber(int n) { return n >= 1 && n <= 255; }
+
     // The port number that the settings store: the one last tried, even when it did not open.
     int portNumber() const { return port_; }
     // Takes the stored port number before the port is opened, so that saves made meanwhile
-    // keep it.
-    void setPortNumber(int n) { port_ = n; }
+    // keep it; a number no port has leaves port 1.
+    void setPortNumber(int n) { port_ = isPortNumber(n) ? n : 1; }
 
-    // Opens the stored port; when it cannot be opened, tells the user and goes on closed.
-    void openAtStartup(const std::string& storedPort);
+    // Opens the stored port (as the stored text gives it); when it cannot be opened, tells the
+    // user and goes on closed.
+    void openAtStartup(int storedNumber, const std::string& storedText);
     // The user picked an item of the list: closes the line and opens the port the text names.
     // False, after telling the user, when it did not open.
     bool onPortPicked(const std::string& listText);

@@ -209,7 +209,8 @@ std::string formatDecimal15(double v, NumberFormat fmt) {
 double roundTo15Digits(double v) {
     const std::string text = formatDecimal15(v, NumberFormat{'.'});
     double r = 0;
-    std::from_chars(text.data(), text.data() + text.size(), r);
+    if (std::from_chars(text.data(), text.data() + text.size(), r).ec != std::errc())
+        throw OverflowError("Overflow"); // rounded up past the largest double
     return r == 0 ? 0.0 : r;
 }
 

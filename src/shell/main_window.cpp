@@ -77,12 +77,13 @@ void MainWindow::startUp() {
         p_.window.setTop(*top);
 
     std::string storedPort = settings_.read(key::ComPort);
+    int storedNumber = 1;
     try {
-        controller_.setPortNumber(textToInt16(storedPort, p_.format));
+        storedNumber = textToInt16(storedPort, p_.format);
     } catch (const Error&) {
         storedPort = "1"; // stored text that names no number
-        controller_.setPortNumber(1);
     }
+    controller_.setPortNumber(storedNumber);
 
     // Each key is read at its own step: a box restored ticked saves the settings, and the keys
     // after it read what that save stored.
@@ -91,7 +92,7 @@ void MainWindow::startUp() {
     for (const auto& r : sourceRegistrations())
         control(r.box).setValue(settings_.readBoxState(r.settingsKey));
 
-    controller_.openAtStartup(storedPort);
+    controller_.openAtStartup(storedNumber, storedPort);
     tracker_.forgetRelayed();
     selector_.relinkTicked();
 }

@@ -117,6 +117,7 @@ TEST(Startup, UnusableStoredValuesFallBackToDefaults) {
 // the re-link's reading still updates the display and the file.
 TEST(Startup, PortRefusedOrMissingIsReportedOnceAndStartupCompletes) {
     for (const char* stored : {"5", "300", "0", "-3", " 12 "}) {
+        const bool aPort = stored[0] != '-' && stored[0] != '0' && stored[1] != '0';
         MainRig rig;
         rig.settings.set("ComPort", stored);
         rig.settings.set("CheckHRD", "1");
@@ -128,6 +129,9 @@ TEST(Startup, PortRefusedOrMissingIsReportedOnceAndStartupCompletes) {
         EXPECT_EQ(w.tracker().relayedKHz(), 7074);
         EXPECT_EQ(rig.pegasus(), "07.074000\r\n");
         EXPECT_TRUE(rig.serial.sent.empty());
+        w.unload();
+        EXPECT_EQ(rig.settings.get("ComPort"), aPort ? std::to_string(std::stoi(stored)) : "1")
+            << "a number no port has is not stored back";
     }
 }
 
