@@ -49,13 +49,8 @@ struct MainWindowPlatform {
 class MainWindow {
 public:
     static constexpr int PollIntervalMs = 100;
-    // The designed frame, title bar and menu bar took 690 twips of the designed outer heights
-    // 1455 and 3105. The area below the menu bar is what counts, whatever the platform draws
-    // around it: collapsed, the cut falls between the captions (down to 735) and the port row
-    // (from 840); expanded, between the HRD box (down to 2295) and the hidden text boxes (from
-    // 2640).
-    static constexpr double CollapsedClientHeight = 1455 - 690;
-    static constexpr double ExpandedClientHeight = 3105 - 690;
+    static constexpr double CollapsedClientHeight = layout::MainCollapsedHeight;
+    static constexpr double ExpandedClientHeight = layout::MainExpandedHeight;
 
     explicit MainWindow(MainWindowPlatform p);
     MainWindow(const MainWindow&) = delete;

@@ -71,7 +71,7 @@ constexpr ControlSpec AboutControls[] = {
      Command::SystemInfo},
 };
 
-constexpr WindowSpec MainWindowSpec{"mainWindow", 2115, 2415, MainControls, MainMenu};
+constexpr WindowSpec MainWindowSpec{"mainWindow", 2115, MainExpandedHeight, MainControls, MainMenu};
 constexpr WindowSpec AboutBoxSpec{"aboutBox", 5730, 3555, AboutControls, {}};
 
 } // namespace

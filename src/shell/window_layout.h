@@ -67,6 +67,14 @@ struct WindowSpec {
 const WindowSpec& mainWindow();
 const WindowSpec& aboutBox();
 
+// The main window's client area below the menu bar: expanded, the setup panel is in view down to
+// its last box and the text boxes below it stay hidden; collapsed, only the two frequency rows
+// are in view. The designed outer heights were 1455 and 3105 twips with a frame, title bar and
+// menu bar of 690; the area below the menu bar is what counts, whatever a platform draws around
+// it.
+inline constexpr double MainExpandedHeight = 2415;
+inline constexpr double MainCollapsedHeight = 765;
+
 // The About box opens with its client area's top-left corner here on the screen.
 inline constexpr double AboutScreenLeft = 2340;
 inline constexpr double AboutScreenTop = 1935;
