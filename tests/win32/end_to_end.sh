@@ -32,6 +32,12 @@ rm -f "$link"
 socat -u "pty,link=$link,raw,echo=0" "open:$out,creat,trunc" &
 pids+=($!)
 wait_for 5 test -e "$link" || fail "no pty at $link"
+# A session of its own takes the pseudo-terminal as its controlling terminal first; the
+# wineserver, which opens the device for veltaro.exe, would otherwise take it and die of the
+# SIGHUP when the pseudo-terminal ends.
+setsid sh -c 'exec 3<"$0"; exec sleep 120' "$link" &
+pids+=($!)
+wait_for 5 test -e "/proc/${pids[-1]}/fd/3" || fail "pty not held"
 
 ready="$app/standin.ready"
 wine "$standin_exe" --commander 14074 --ready-file 'C:\veltaro-e2e\standin.ready' &

@@ -1,19 +1,19 @@
-// veltaro.exe: builds the Windows parts, loads the main window and runs the message loop until
-// the main window and the About dialog have both closed.
+// veltaro.exe: builds the Windows adapters, the main window and its logic, loads it and runs the
+// message loop until the main window and the About window have both closed.
+#include "about/about_box.h"
 #include "platform/win32/com_automation.h"
 #include "platform/win32/dde_link_client.h"
 #include "platform/win32/main_window.h"
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/registry_win32.h"
-#include "platform/win32/serial_port_win32.h"
-#include "shell/frm_main.h"
+#include "platform/win32/serial_line_win32.h"
+#include "shell/main_window.h"
 
 #include <windows.h>
 
 #include <commctrl.h>
 #include <objbase.h>
 
-using namespace veltaro;
 using namespace veltaro::win32;
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
@@ -22,7 +22,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     InitCommonControlsEx(&icc);
     int rc = 0;
     {
-        Win32SerialPort serial;
+        Win32SerialLine serial;
         RegistrySettingsStore settings;
         Win32FileSystem files;
         DdeLinkClient link;
@@ -30,15 +30,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
         Win32Dialogs dialogs;
         Win32System system;
         Win32Help help;
-        Win32Registry registry;
+        Win32SystemInfoLocator locator;
         Win32Launcher launcher;
-        MainWindow window(instance, AboutPlatform{registry, files, launcher, dialogs});
+        MainWindow window(instance, veltaro::AboutPlatform{locator, launcher, dialogs});
         dialogs.setOwner(window.hwnd());
         help.setOwner(window.hwnd());
-        frmMain form(MainPlatform{serial, settings, files, link, automation, window, dialogs,
-                                  system, help, numberFormatFromLocale()});
-        window.bind(form);
-        form.Form_Load();
+        veltaro::MainWindow core(veltaro::MainWindowPlatform{serial, settings, files, link,
+                                                             automation, window, dialogs, system,
+                                                             help, numberFormatFromLocale()});
+        window.attach(core);
+        core.load();
         if (!IsWindowVisible(window.hwnd()))
             ShowWindow(window.hwnd(), show == SW_HIDE ? SW_SHOWNORMAL : show);
 
@@ -52,7 +53,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
         // The loop may end on the message that closed the last window rather than on WM_QUIT.
         rc = msg.message == WM_QUIT ? static_cast<int>(msg.wParam) : 0;
         // Done already, unless a WM_QUIT from elsewhere ended the loop.
-        form.Form_Unload();
+        core.unload();
         // Boxes posted as the window closed (the settings not saved, say).
         dialogs.showPosted();
     }

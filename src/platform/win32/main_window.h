@@ -1,44 +1,56 @@
-// Responsibilities: the thin Win32 front end: the main window with its menus and controls laid
-// out in twips at the system DPI, mirroring frmMain's control models and forwarding the user's
-// actions to its handlers; WM_TIMER at 100 ms driving Timer1_Timer while a tick has work to do;
-// closing through the frame, and the end of the Windows session, run Form_Unload. It is the
-// IWindowHost of frmMain and shows the one modeless About dialog.
-// Collaborations: main.cpp creates it before frmMain and binds the two; AboutWindow hosts frmAbout.
+// Responsibilities: the Win32 main window: the menu bar and the client area built from the core's
+// description of the window (ControlWindows), the poll timer run while the core has something to
+// poll, and the window itself for the core (IWindowHost: outer geometry in twips, the height below
+// the menu bar, keep-above, closing, the one modeless About window). Closing it through the frame
+// or the end of the Windows session unloads the core; the program is finished once it and the
+// About window have both closed.
+// Collaborations: main.cpp creates it before the core's MainWindow and attaches the two;
+// AboutWindow hosts the About box. The message loop passes every message through preTranslate.
 #pragma once
 
-#include "about/frm_about.h"
+#include "about/about_box.h"
+#include "platform/win32/control_windows.h"
 #include "platform/window_host.h"
-#include "shell/frm_main.h"
+#include "shell/window_layout.h"
 
 #include <windows.h>
 
 #include <memory>
+#include <string_view>
+
+namespace veltaro {
+class MainWindow;
+}
 
 namespace veltaro::win32 {
 
 class AboutWindow;
 
-// Twips to pixels at the given DPI, rounded.
-int twipsToPixels(double twips, int dpi);
-
 class MainWindow : public IWindowHost {
 public:
     static constexpr const char* ClassName = "VeltaroMain";
+    // Menu item IDs: FirstMenuId plus the item's index in the described menu.
+    static constexpr int FirstMenuId = 200;
 
     MainWindow(HINSTANCE instance, AboutPlatform about);
     ~MainWindow() override;
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
 
-    // Connects the window to the form's controls and handlers.
-    void bind(frmMain& form);
+    // Builds the menu bar and the controls of the core's window, sized as described, and
+    // forwards the user's actions to it. Call once, before core.load(); the core must stay
+    // until the message loop has ended.
+    void attach(veltaro::MainWindow& core);
     HWND hwnd() const { return hwnd_; }
-    // The About dialog's window while it is open.
+    // The child window of a described control, once attached.
+    HWND control(std::string_view name) const;
+    // The About window while it is open.
+    AboutWindow* about() const;
     HWND aboutHwnd() const;
-    // The message loop's keyboard handling of the main window and the About dialog (Tab between
+    // The message loop's keyboard handling of the main window and the About window (Tab between
     // the controls, Enter and Esc): true when the message has been dispatched here.
     bool preTranslate(MSG& msg);
-    // True once the main window and the About dialog have both closed.
+    // True once the main window and the About window have both closed.
     bool finished() const;
 
     double left() const override;
@@ -50,8 +62,8 @@ public:
     void setClientHeight(double twips) override;
     // CW_USEDEFAULT places the window as it is created.
     bool placed() const override { return hwnd_ != nullptr; }
-    double twipsPerPixelX() const override { return 1440.0 / dpiX_; }
-    double twipsPerPixelY() const override { return 1440.0 / dpiY_; }
+    double twipsPerPixelX() const override { return scale_.x; }
+    double twipsPerPixelY() const override { return scale_.y; }
     void setWindowPos(bool topmost, int x, int y, int cx, int cy) override;
     void close() override;
     void showAbout() override;
@@ -59,25 +71,23 @@ public:
 private:
     static LRESULT CALLBACK proc(HWND, UINT, WPARAM, LPARAM);
     LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
-    void createControls();
-    HWND child(const char* cls, const char* text, DWORD style, int id, double l, double t, double w,
-               double h);
-    void command(int id, int code);
-    void updateTimer();
+    void buildMenu(const layout::WindowSpec& window);
+    void command(int id, int code, HWND from);
+    void updatePolling();
     RECT rect() const;
     void aboutClosed();
 
     HINSTANCE instance_;
     AboutPlatform aboutPlatform_;
+    Scale scale_;
     HWND hwnd_ = nullptr;
-    int dpiX_ = 96;
-    int dpiY_ = 96;
-    HFONT guiFont_ = nullptr;
-    HFONT freqFont_ = nullptr;
-    frmMain* form_ = nullptr;
-    bool timerRunning_ = false;
+    veltaro::MainWindow* core_ = nullptr;
+    std::unique_ptr<ControlWindows> controls_;
+    bool polling_ = false;
     bool mainClosed_ = false;
     std::unique_ptr<AboutWindow> about_;
+    // Lets the core's poll-state listener outlive this object harmlessly.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 } // namespace veltaro::win32
