@@ -1,7 +1,9 @@
 ; Installer of veltaro.exe: installs for the current user into a folder the user may write to
 ; (PEGASUS.OUT is written beside the program) and adds a Start-menu entry. No administrator
 ; rights are asked for. Built by scripts/win-build.sh:
-;   makensis -DEXE=path\to\veltaro.exe -DOUTFILE=veltaro-setup.exe installer/veltaro.nsi
+;   makensis -DEXE=path\to\veltaro.exe -DOUTFILE=veltaro-setup.exe
+;            -DVERSION_NSH=build-win\version.nsh installer/veltaro.nsi
+; version.nsh (FILE_VERSION, PRODUCT_VERSION) is written by CMake from the project's version.
 Target amd64-unicode
 !ifndef EXE
   !define EXE "..\build-win\veltaro-dist.exe"
@@ -9,6 +11,10 @@ Target amd64-unicode
 !ifndef OUTFILE
   !define OUTFILE "..\build-win\veltaro-setup.exe"
 !endif
+!ifndef VERSION_NSH
+  !define VERSION_NSH "..\build-win\version.nsh"
+!endif
+!include "${VERSION_NSH}"
 
 Name "Veltaro"
 OutFile "${OUTFILE}"
@@ -16,9 +22,9 @@ RequestExecutionLevel user
 InstallDir "$LOCALAPPDATA\Programs\Veltaro"
 InstallDirRegKey HKCU "Software\Veltaro" "InstallDir"
 SetCompressor /SOLID lzma
-VIProductVersion "1.2.0.2"
+VIProductVersion "${PRODUCT_VERSION}"
 VIAddVersionKey "ProductName" "Veltaro"
-VIAddVersionKey "FileVersion" "1.02.0002"
+VIAddVersionKey "FileVersion" "${FILE_VERSION}"
 VIAddVersionKey "FileDescription" "Veltaro installer"
 VIAddVersionKey "LegalCopyright" "Freeware"
 
@@ -34,7 +40,7 @@ Section "Veltaro"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   WriteRegStr HKCU "Software\Veltaro" "InstallDir" "$INSTDIR"
   WriteRegStr HKCU "Software\Microsoft\Windows\CurrentVersion\Uninstall\Veltaro" "DisplayName" "Veltaro"
-  WriteRegStr HKCU "Software\Microsoft\Windows\CurrentVersion\Uninstall\Veltaro" "DisplayVersion" "1.02.0002"
+  WriteRegStr HKCU "Software\Microsoft\Windows\CurrentVersion\Uninstall\Veltaro" "DisplayVersion" "${FILE_VERSION}"
   WriteRegStr HKCU "Software\Microsoft\Windows\CurrentVersion\Uninstall\Veltaro" "UninstallString" '"$INSTDIR\uninstall.exe"'
   CreateDirectory "$SMPROGRAMS\Veltaro"
   CreateShortcut "$SMPROGRAMS\Veltaro\Veltaro.lnk" "$INSTDIR\veltaro.exe"

@@ -5,13 +5,13 @@
 set -euo pipefail
 source "$(dirname "$0")/win-env.sh"
 cd "$VELTARO_ROOT"
-cmake -S . -B "$VELTARO_WIN_BUILD" -DCMAKE_TOOLCHAIN_FILE="$VELTARO_ROOT/cmake/mingw-w64.cmake" \
-  -DVELTARO_QT=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --preset win-cross -B "$VELTARO_WIN_BUILD" >/dev/null
 # The program, the core tests and the Windows tests; the fuzz replays are Linux-only.
 cmake --build "$VELTARO_WIN_BUILD" -j "${JOBS:-$(nproc)}" \
   --target veltaro core_tests win32_tests win32_window_tests dde_standin ftlink_standin close_window "$@"
 x86_64-w64-mingw32-strip -o "$VELTARO_WIN_BUILD/veltaro-dist.exe" "$VELTARO_WIN_BUILD/veltaro.exe"
 if command -v makensis >/dev/null; then
   makensis -V2 -DEXE="$VELTARO_WIN_BUILD/veltaro-dist.exe" \
-    -DOUTFILE="$VELTARO_WIN_BUILD/veltaro-setup.exe" installer/veltaro.nsi
+    -DOUTFILE="$VELTARO_WIN_BUILD/veltaro-setup.exe" -DVERSION_NSH="$VELTARO_WIN_BUILD/version.nsh" \
+    installer/veltaro.nsi
 fi
