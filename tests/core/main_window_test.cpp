@@ -164,18 +164,6 @@ TEST(Shell, ExitSavesTwiceAFrameCloseOnceAndNeitherWritesOnTop) {
     }
 }
 
-TEST(Shell, SetupAndHideSetupSetTheHeightBelowTheMenuBar) {
-    MainRig rig;
-    auto& w = rig.load();
-    for (auto [command, height] :
-         {std::pair{layout::Command::Setup, MainWindow::ExpandedClientHeight},
-          {layout::Command::Setup, MainWindow::ExpandedClientHeight},
-          {layout::Command::HideSetup, MainWindow::CollapsedClientHeight}}) {
-        w.run(command);
-        EXPECT_EQ(rig.host.clientHeight, height);
-    }
-}
-
 TEST(Shell, FailedPortPickIsStoredByTheNextSave) {
     MainRig rig;
     auto& w = rig.load();

@@ -21,12 +21,26 @@ void click(QWidget* w) {
     QTest::mouseClick(w, Qt::LeftButton);
 }
 
+// Both windows: every control that is not drawn is a widget at its place, showing what its
+// Control holds, and the focusable ones follow each other in tab order.
 TEST(MainWindowWidgets, EveryControlIsBuiltAtItsPlaceInTabOrder) {
     Station s;
-    for (const auto& c : layout::mainWindow().controls) {
-        auto* w = s.child<QWidget>(c.name);
-        ASSERT_NE(w, nullptr);
-        EXPECT_EQ(w->geometry(), qt::pixelRect(&s.window, c.rect)) << c.name;
+    s.start();
+    s.window.showAbout();
+    for (auto [top, controls] :
+         {std::pair<QWidget*, ControlSet*>{&s.window, &s.core.controls()},
+          {s.window.aboutDialog(), &s.window.aboutDialog()->box().controls()}}) {
+        for (auto& c : controls->all()) {
+            if (c.spec().kind == layout::Kind::Line)
+                continue;
+            auto* w = top->findChild<QWidget*>(c.name());
+            ASSERT_NE(w, nullptr) << c.name();
+            if (c.spec().kind == layout::Kind::Icon)
+                continue; // sized to its picture
+            EXPECT_EQ(w->geometry(), qt::pixelRect(top, c.spec().rect)) << c.name();
+            const char* shown = qobject_cast<QComboBox*>(w) ? "currentText" : "text";
+            EXPECT_EQ(w->property(shown).toString().toStdString(), c.text()) << c.name();
+        }
     }
     const auto order = layout::tabOrder(layout::mainWindow());
     for (std::size_t i = 0; i + 1 < order.size(); ++i) {
