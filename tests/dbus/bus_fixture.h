@@ -4,14 +4,9 @@
 
 #include "test_support.h"
 
-#include <QCoreApplication>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QFile>
+#include <QtDBus>
 
 #include <csignal>
-#include <optional>
-#include <stdexcept>
 
 namespace testing_support {
 
@@ -23,25 +18,17 @@ using veltaro::support::waitUntil;
 class PrivateBus {
 public:
     PrivateBus() {
-        daemon_.start(QStringLiteral("dbus-daemon"),
-                      {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                       QStringLiteral("--print-address")});
-        for (int i = 0; i < 50 && !daemon_.canReadLine(); ++i) // 5 s at most
-            daemon_.waitForReadyRead(100);
-        address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
+        for (int i = 0; i < 50 && !daemon_.process().canReadLine(); ++i) // 5 s at most
+            daemon_.process().waitForReadyRead(100);
+        address_ = QString::fromUtf8(daemon_.process().readLine()).trimmed();
     }
-    ~PrivateBus() {
-        QDBusConnection::disconnectFromBus(QStringLiteral("private-test-bus"));
-        daemon_.kill();
-        daemon_.waitForFinished(5000);
-    }
-    const QString& address() const { return address_; }
+    const QString& address() const { return address_; } // empty when it did not start
     QDBusConnection connection() const {
-        return QDBusConnection::connectToBus(address_, QStringLiteral("private-test-bus"));
+        return QDBusConnection::connectToBus(address_, "private-test-bus");
     }
     QProcessEnvironment environment() const {
         auto env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address_);
+        env.insert("DBUS_SESSION_BUS_ADDRESS", address_);
         return env;
     }
     bool hasOwner(const QString& name) const {
@@ -49,19 +36,22 @@ public:
     }
 
 private:
-    QProcess daemon_;
+    Child daemon_{"dbus-daemon", {"--session", "--nofork", "--print-address"}};
     QString address_;
 };
 
-extern PrivateBus* theBus; // the test program's bus, set by test_main.cpp
+// The test program's bus, started when first used.
+inline PrivateBus& theBus() {
+    static PrivateBus bus;
+    return bus;
+}
 
 // Starts program on the private bus; with `ready`, waits until it prints that line.
 inline std::unique_ptr<Child> startOnBus(const QString& program, const QStringList& args,
                                          const QString& ready = {}) {
-    auto c = std::make_unique<Child>(program, args, theBus->environment());
+    auto c = std::make_unique<Child>(program, args, theBus().environment());
     if (!ready.isEmpty() && !c->waitForLine(ready, 5000))
-        throw std::runtime_error(
-            (program + QStringLiteral(" did not print ") + ready).toStdString());
+        throw std::runtime_error((program + " did not print " + ready).toStdString());
     return c;
 }
 
@@ -71,41 +61,20 @@ inline std::unique_ptr<Child> startOnBus(const QString& program, const QStringLi
 // whole process group, the test runner and the window manager included.
 inline void sendSignal(Child& c, int signo) {
     const auto pid = static_cast<pid_t>(c.process().processId());
-    if (pid <= 0)
-        return;
-    ::kill(pid, signo);
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    waitUntil(
-        [&] {
-            if (signo != SIGSTOP || !stat.open(QIODevice::ReadOnly))
-                return true;
-            const QByteArray line = stat.readAll();
-            stat.close();
-            return line.mid(line.lastIndexOf(')') + 2, 1) == "T";
-        },
-        2000);
+    if (pid > 0 && ::kill(pid, signo) == 0 && signo == SIGSTOP)
+        waitUntil(
+            [&] {
+                const QByteArray s = veltaro::support::readFile(QString("/proc/%1/stat").arg(pid));
+                return s.mid(s.lastIndexOf(')') + 2, 1) == "T";
+            },
+            2000);
 }
 
 // Sends a command to the test server and waits for its "done".
 inline bool command(Child& server, const QString& line, int ms = 3000) {
-    const auto before = server.lines().count(QStringLiteral("done"));
+    const auto before = server.lines().count("done");
     server.send(line);
-    return waitUntil([&] { return server.lines().count(QStringLiteral("done")) > before; }, ms);
-}
-
-// Calls read() until it returns instead of throwing; nothing after ms.
-template <class Read> auto firstValue(Read read, int ms) {
-    std::optional<decltype(read())> value;
-    waitUntil(
-        [&] {
-            try {
-                value = read();
-            } catch (const std::exception&) {
-            }
-            return value.has_value();
-        },
-        ms);
-    return value;
+    return waitUntil([&] { return server.lines().count("done") > before; }, ms);
 }
 
 } // namespace testing_support

@@ -4,108 +4,68 @@
 #include "platform/errors.h"
 #include "platform/qt/platform_qt.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFile>
-#include <QLocale>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTimer>
-
+#include <QTest>
+#include <QtWidgets>
 #include <gtest/gtest.h>
-
-#include <functional>
-#include <optional>
 
 namespace veltaro::test {
 namespace {
-
-bool waitUntil(const std::function<bool()>& pred, int ms = 2000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!pred() && clock.elapsed() <= ms) {
-        QEventLoop loop;
-        QTimer::singleShot(5, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return pred();
-}
-
-// Replaces $PATH and the current folder for one test.
-class PathScope {
-public:
-    PathScope(const QString& path, const QString& current)
-        : old_(qgetenv("PATH")), oldCurrent_(QDir::currentPath()) {
-        qputenv("PATH", path.toLocal8Bit());
-        QDir::setCurrent(current);
-    }
-    ~PathScope() {
-        qputenv("PATH", old_);
-        QDir::setCurrent(oldCurrent_);
-    }
-
-private:
-    QByteArray old_;
-    QString oldCurrent_;
-};
 
 void makeFile(const QString& path, bool executable) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("#!/bin/sh\n");
-    f.close();
-    f.setPermissions(executable ? QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-                                : QFile::ReadOwner | QFile::WriteOwner);
+    f.setPermissions(QFile::ReadOwner | QFile::WriteOwner |
+                     (executable ? QFile::ExeOwner : QFile::Permissions()));
 }
 
 TEST(QtSystemInfoLocator, TheSettingAsItIsElseTheFirstFolderOfPathWithATool) {
     QTemporaryDir root;
-    ASSERT_TRUE(root.isValid());
-    QDir dir(root.path());
-    for (const char* d : {"empty", "plain", "folder", "folder/kinfocenter", "gnome", "kde", "both"})
-        ASSERT_TRUE(dir.mkdir(d));
+    const QDir dir(root.path());
+    for (const char* d : {"empty", "plain", "folder/kinfocenter", "gnome", "kde", "both"})
+        ASSERT_TRUE(dir.mkpath(d));
     makeFile(dir.filePath("plain/kinfocenter"), false); // not executable: no tool
-    makeFile(dir.filePath("gnome/gnome-system-monitor"), true);
-    makeFile(dir.filePath("kde/kinfocenter"), true);
-    makeFile(dir.filePath("both/hardinfo"), true);
-    makeFile(dir.filePath("both/kinfocenter"), true);
-    auto p = [&](const char* d) { return dir.filePath(d); };
-    auto tool = [&](const char* t) { return std::optional(dir.filePath(t).toStdString()); };
+    for (const char* tool :
+         {"gnome/gnome-system-monitor", "kde/kinfocenter", "both/hardinfo", "both/kinfocenter"})
+        makeFile(dir.filePath(tool), true);
+    const QByteArray oldPath = qgetenv("PATH");
+    const QString oldCurrent = QDir::currentPath();
+    const auto restore = qScopeGuard([&] {
+        qputenv("PATH", oldPath);
+        QDir::setCurrent(oldCurrent);
+    });
+    QDir::setCurrent(dir.filePath("kde")); // the current folder holds a tool
 
-    const struct {
-        std::string setting;
+    // PATH as folder names; found as a path below the folder, or the setting as it is. kinfocenter
+    // is preferred within one folder, an empty entry is not the current folder, and the setting
+    // is taken unchecked.
+    const std::tuple<const char*, QStringList, const char*> rows[] = {
+        {"", {"empty", "plain", "folder"}, ""},
+        {"", {"empty", "gnome", "kde"}, "gnome/gnome-system-monitor"},
+        {"", {"both"}, "both/kinfocenter"},
+        {"", {"", "gnome"}, "gnome/gnome-system-monitor"},
+        {"/opt/no such tool", {"kde"}, "/opt/no such tool"}};
+    for (const auto& [setting, folders, found] : rows) {
         QStringList path;
-        std::optional<std::string> found;
-    } rows[] = {
-        {"", {p("empty"), p("plain"), p("folder")}, {}},
-        {"", {p("empty"), p("gnome"), p("kde")}, tool("gnome/gnome-system-monitor")},
-        {"", {p("kde"), p("gnome")}, tool("kde/kinfocenter")},
-        {"", {p("both")}, tool("both/kinfocenter")}, // preferred within one folder
-        {"", {}, {}},                                // an empty entry is not the current folder
-        {"", {"", p("gnome")}, tool("gnome/gnome-system-monitor")},
-        {"/opt/no such tool", {p("kde")}, "/opt/no such tool"}, // unchecked, and first
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.setting + " " + r.path.join(':').toStdString());
-        PathScope scope(r.path.join(':'), p("kde")); // the current folder holds a tool
+        for (const QString& f : folders)
+            path << (f.isEmpty() ? f : dir.filePath(f));
+        SCOPED_TRACE(setting + (" " + path.join(':')).toStdString());
+        qputenv("PATH", path.join(':').toLocal8Bit());
         fake::SettingsStore settings;
-        settings.writeSetting("Veltaro", "SystemInfo", "Path", r.setting);
-        EXPECT_EQ(qt::QtSystemInfoLocator(settings).find(), r.found);
+        settings.writeSetting("Veltaro", "SystemInfo", "Path", setting);
+        const QString expected = *found == '/' ? found : dir.filePath(found);
+        EXPECT_EQ(qt::QtSystemInfoLocator(settings).find(),
+                  *found ? std::optional(expected.toStdString()) : std::nullopt);
     }
 }
 
 TEST(QtLauncher, RaisesWhenNothingCanBeStarted) {
-    qt::QtLauncher launcher;
-    EXPECT_THROW(launcher.startProgram(""), Error);
-    EXPECT_THROW(launcher.startProgram("/nonexistent/veltaro-no-such-tool"), Error);
     QTemporaryDir dir;
-    const QString plain = dir.filePath("not-a-program");
-    makeFile(plain, false);
-    EXPECT_THROW(launcher.startProgram(plain.toStdString()), Error);
-    EXPECT_NO_THROW(launcher.startProgram("/bin/true"));
+    makeFile(dir.filePath("not-a-program"), false);
+    for (const QString& path :
+         {QString(), QString("/nonexistent/veltaro-no-such-tool"), dir.filePath("not-a-program")})
+        EXPECT_THROW(qt::QtLauncher().startProgram(path.toStdString()), Error);
+    EXPECT_NO_THROW(qt::QtLauncher().startProgram("/bin/true"));
 }
 
 TEST(NumberFormat, FollowsTheLocaleDecimalSeparator) {
@@ -119,49 +79,28 @@ TEST(NumberFormat, FollowsTheLocaleDecimalSeparator) {
     QLocale::setDefault(saved);
 }
 
-TEST(QtDialogs, ShowsAModalOkOnlyBoxWithTheCaption) {
+// A posted box shows once the caller has returned, as a modal OK-only box with the caption, and
+// timers go on while it is open.
+TEST(QtDialogs, PostedBoxIsAModalOkOnlyBoxThatBlocksNothing) {
     qt::QtDialogs dialogs;
-    QString title, text;
-    QStringList buttons;
-    bool modal = false;
-    QTimer::singleShot(0, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        title = box->windowTitle();
-        text = box->text();
-        modal = box->isModal();
-        for (QAbstractButton* b : box->buttons())
-            buttons << b->text();
-        box->button(QMessageBox::Ok)->click();
-    });
-    QTimer watchdog; // never leave the box open
-    watchdog.callOnTimeout([] {
-        if (QWidget* w = QApplication::activeModalWidget())
-            w->close();
-    });
-    watchdog.start(5000);
-    dialogs.messageBox("COM 3: not available. Check Com Port setting.", "Veltaro");
-    EXPECT_EQ(title, "Veltaro");
-    EXPECT_EQ(text, "COM 3: not available. Check Com Port setting.");
-    EXPECT_TRUE(modal);
-    EXPECT_EQ(buttons, QStringList{"OK"});
-}
-
-// A posted box shows once the caller has returned, and timers go on while it is open.
-TEST(QtDialogs, PostedBoxWaitsForTheEventLoopAndBlocksNothing) {
-    qt::QtDialogs dialogs;
-    dialogs.postMessage("PEGASUS.OUT: Permission denied", "Veltaro");
+    dialogs.postMessage("COM 3: not available. Check Com Port setting.", "Veltaro");
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     int ticks = 0;
+    QStringList seen;
     QTimer ticker;
     ticker.callOnTimeout([&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box && ++ticks == 3)
-            box->button(QMessageBox::Ok)->click();
+        if (!box || ++ticks < 3)
+            return;
+        seen << box->windowTitle() << box->text() << QString::number(box->isModal());
+        for (QAbstractButton* b : box->buttons())
+            seen << b->text();
+        box->button(QMessageBox::Ok)->click();
     });
     ticker.start(10);
-    EXPECT_TRUE(waitUntil([&] { return ticks >= 3 && !QApplication::activeModalWidget(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !seen.isEmpty(); }, 5000));
+    EXPECT_EQ(seen,
+              (QStringList{"Veltaro", "COM 3: not available. Check Com Port setting.", "1", "OK"}));
 }
 
 } // namespace

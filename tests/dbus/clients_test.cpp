@@ -1,0 +1,188 @@
+// The link and automation clients against the scriptable test server on the private bus. The bus
+// names and object paths in use are checked as they appear on the bus (BridgeProcess, e2e).
+#include "bus_fixture.h"
+
+#include "platform/errors.h"
+#include "platform/qt/dbus_automation.h"
+#include "platform/qt/dbus_link_client.h"
+
+using namespace testing_support;
+using veltaro::LinkError;
+using Values = std::vector<std::string>;
+using Address = veltaro::ILinkClient::Address;
+
+namespace {
+
+const Address Commander{"CI-V Commander", "DDEServer", "XmitFreq"};
+
+// Milliseconds that f() took.
+template <class F> qint64 msTaken(F f) {
+    QElapsedTimer clock;
+    clock.start();
+    f();
+    return clock.elapsed();
+}
+
+// The test server: ITEM=VALUE pairs and options (see test_server.cpp).
+std::unique_ptr<Child> server(const QStringList& args) {
+    return startOnBus(TEST_SERVER, args, "ready");
+}
+
+class LinkClientTest : public ::testing::Test {
+protected:
+    // Links the item; values go to `to`, losses are counted in `lost`, and a loss disconnects
+    // (with nothing left to end).
+    void link(Values& to, const Address& address = Commander) {
+        client.connect(
+            address, [&to](const std::string& v) { to.push_back(v); },
+            [this] { ++lost, client.disconnect(); });
+    }
+
+    veltaro::qt::DBusLinkClient client{theBus().connection(), 1000};
+    Values got;
+    int lost = 0;
+};
+
+TEST_F(LinkClientTest, CurrentValueFirstThenChangesInOrderOnlyForTheLinkedItem) {
+    // The server also sends an older Advise just before its reply: it must not follow the reply.
+    auto s = server({"XmitFreq=14074", "--advise-first", "7000"});
+    link(got);
+    EXPECT_EQ(got, Values{"14074"}); // before connect returned
+    s->send("set Other 5");
+    s->send("burst XmitFreq 200");
+    ASSERT_TRUE(waitUntil([&] { return got.size() >= 201; }, 5000)) << got.size();
+    spin(50);
+    ASSERT_EQ(got.size(), 201u);
+    for (std::size_t i = 1; i < got.size(); ++i)
+        ASSERT_EQ(got[i], std::to_string(i));
+}
+
+TEST_F(LinkClientTest, ConnectFailsWithLinkErrorWithinItsBound) {
+    enum Server { None, Running, Stopped };
+    const std::tuple<const char*, Server, Address> cases[] = {
+        {"no server", None, Commander},
+        {"no such item", Running, {"CI-V Commander", "DDEServer", "Nope"}},
+        {"empty service", None, {"", "DDEServer", "XmitFreq"}},
+        {"hung server", Stopped, Commander}};
+    for (const auto& [name, kind, address] : cases) {
+        SCOPED_TRACE(name);
+        auto s = kind == None ? nullptr : server({"XmitFreq=1"});
+        if (kind == Stopped)
+            sendSignal(*s, SIGSTOP);
+        EXPECT_LT(msTaken([&] { EXPECT_THROW(link(got, address), LinkError); }), 2500);
+        if (kind == Running) {
+            // A failed connect leaves no subscription behind, nor a watch on the name.
+            EXPECT_TRUE(command(*s, "set Nope 5"));
+            s.reset();
+            spin(100);
+        }
+        EXPECT_TRUE(got.empty());
+        EXPECT_EQ(lost, 0);
+    }
+}
+
+// A link ends by disconnect, by a new connect, or by the end of its server, which is reported once
+// and only for the current link. Values received but not yet delivered (no event loop ran) go
+// with the link, and no ended link follows a new owner of the name.
+TEST_F(LinkClientTest, EndedLinksDeliverNothingMore) {
+    auto s = server({"XmitFreq=14074"});
+    link(got);
+    s->send("set XmitFreq 14100");
+    QThread::msleep(300);
+    client.disconnect();
+    Values second, third;
+    link(second);
+    s->send("set XmitFreq 14200");
+    QThread::msleep(300);
+    link(third); // replaces the second link
+    EXPECT_TRUE(command(*s, "set XmitFreq 14300"));
+    ASSERT_TRUE(waitUntil([&] { return third.size() == 2; }, 3000));
+    spin(100);
+    EXPECT_EQ(got, Values{"14074"});
+    EXPECT_EQ(second, Values{"14100"});
+    EXPECT_EQ(third, (Values{"14200", "14300"}));
+
+    s.reset(); // killed (SIGKILL) without a word to its clients
+    EXPECT_TRUE(waitUntil([&] { return lost == 1; }, 3000));
+    s = server({"XmitFreq=7074"});
+    EXPECT_TRUE(command(*s, "set XmitFreq 7080"));
+    spin(100);
+    EXPECT_EQ(third.size(), 2u);
+    link(got);
+    EXPECT_EQ(got, (Values{"14074", "7080"}));
+    EXPECT_EQ(lost, 1);
+}
+
+// The test server in FTLink mode; Frequency=MHZ sets the value it reads back.
+class AutomationTest : public ::testing::Test {
+protected:
+    static std::unique_ptr<Child> ftlink(QStringList args) { return server(args << "--ftlink"); }
+    // The first value a read returns instead of throwing within ms.
+    std::optional<double> read(int ms) {
+        std::optional<double> value;
+        waitUntil(
+            [&] {
+                try {
+                    value = client.frequencyMHz();
+                } catch (const LinkError&) {
+                }
+                return value.has_value();
+            },
+            ms);
+        return value;
+    }
+
+    veltaro::qt::DBusAutomationClient client{theBus().connection()};
+};
+
+// The objects belong to the server process that made them: a server that restarts is followed
+// only after a new connect.
+TEST_F(AutomationTest, FrequencyFollowsTheServerThatAnsweredUntilDisconnected) {
+    EXPECT_THROW(client.frequencyMHz(), LinkError); // nothing held yet
+    auto s = ftlink({"Frequency=14.074"});
+    client.connect();
+    EXPECT_EQ(read(3000), 14.074);
+    ASSERT_TRUE(command(*s, "set Frequency 7"));
+    EXPECT_TRUE(waitUntil([&] { return read(200) == 7.0; }, 3000));
+
+    s.reset();
+    s = ftlink({"Frequency=7.074"});
+    EXPECT_FALSE(waitUntil([&] { return read(0) == 7.074; }, 500));
+    client.connect();
+    EXPECT_EQ(read(3000), 7.074);
+    client.disconnect();
+    EXPECT_THROW(client.frequencyMHz(), LinkError);
+    // A server that hangs fails the next connect, and what an earlier connect made goes too,
+    // though a read of it is ready.
+    client.connect();
+    ASSERT_TRUE(read(3000));
+    spin(100);
+    sendSignal(*s, SIGSTOP);
+    EXPECT_LT(msTaken([&] { EXPECT_THROW(client.connect(), LinkError); }), 1000);
+    EXPECT_THROW(client.frequencyMHz(), LinkError);
+}
+
+TEST_F(AutomationTest, ConnectFailsQuicklyWithoutAServerOrItsTrxInterface) {
+    for (bool server : {false, true}) {
+        SCOPED_TRACE(server ? "no Trx interface" : "no server");
+        auto s = server ? ftlink({"Frequency=14.074", "--no-trx"}) : nullptr;
+        EXPECT_LT(msTaken([&] { EXPECT_THROW(client.connect(), LinkError); }), 1000);
+        EXPECT_THROW(client.frequencyMHz(), LinkError);
+    }
+}
+
+TEST_F(AutomationTest, AReadWithoutAValueIsALinkErrorAndNeverBlocks) {
+    for (const QString flag : {"--fail", "--silent"}) {
+        SCOPED_TRACE(flag.toStdString());
+        auto s = ftlink({flag});
+        client.connect();
+        ASSERT_TRUE(s->waitForLine("get", 2000));
+        spin(100);
+        for (int tick = 0; tick < 10; ++tick, spin(20))
+            EXPECT_LT(msTaken([&] { EXPECT_THROW(client.frequencyMHz(), LinkError); }), 300);
+        // An outstanding read is not repeated; a failed one is asked again on the next tick.
+        EXPECT_EQ(s->lines().count("get") == 1, flag == "--silent") << s->lines().count("get");
+    }
+}
+
+} // namespace
