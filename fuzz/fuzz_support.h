@@ -5,16 +5,17 @@
 
 #include "platform/system.h"
 
-#include <cerrno>
+#include <algorithm>
 #include <clocale>
 #include <cmath>
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace veltaro::fuzz {
@@ -22,32 +23,20 @@ namespace veltaro::fuzz {
 // A broken property: print what was seen and abort, so that libFuzzer keeps the input.
 [[noreturn]] inline void fail(const char* what, const std::string& detail) {
     std::fprintf(stderr, "property broken: %s\n  %s\n", what, detail.c_str());
-    std::fflush(stderr);
     std::abort();
 }
 
-#define FUZZ_CHECK(cond, detail)                                                                   \
-    do {                                                                                           \
-        if (!(cond))                                                                               \
-            ::veltaro::fuzz::fail(#cond, (detail));                                                \
-    } while (0)
+#define FUZZ_CHECK(cond, detail) ((cond) ? void() : ::veltaro::fuzz::fail(#cond, (detail)))
 
 // Shows a text with its control bytes escaped, shortened for the report.
 inline std::string show(std::string_view s) {
     std::string out = "\"";
-    for (std::size_t i = 0; i < s.size() && i < 200; ++i) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        if (c >= 0x20 && c < 0x7f && c != '"' && c != '\\') {
-            out += static_cast<char>(c);
-        } else {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02x", c);
-            out += buf;
-        }
+    for (const unsigned char c : s.substr(0, 200)) {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, c >= 0x20 && c < 0x7f && c != '"' ? "%c" : "\\x%02x", c);
+        out += buf;
     }
-    if (s.size() > 200)
-        out += "...(" + std::to_string(s.size()) + " bytes)";
-    return out + "\"";
+    return out + (s.size() > 200 ? "...(" + std::to_string(s.size()) + " bytes)\"" : "\"");
 }
 
 // The first byte holds flags; its lowest bit picks the regional decimal separator (',' when
@@ -64,12 +53,17 @@ inline std::optional<Input> takeInput(const std::uint8_t* data, std::size_t size
                  std::string_view(reinterpret_cast<const char*>(data + 1), size - 1)};
 }
 
+// Takes a T from the front of the payload (zero-filled when the payload is short).
+template <typename T> T take(std::string_view& in) {
+    T v{};
+    std::memcpy(&v, in.data(), std::min(in.size(), sizeof(T)));
+    in.remove_prefix(std::min(in.size(), sizeof(T)));
+    return v;
+}
+
 inline std::vector<std::string_view> split(std::string_view s, char sep, std::size_t maxParts) {
     std::vector<std::string_view> parts;
-    while (parts.size() + 1 < maxParts) {
-        const auto at = s.find(sep);
-        if (at == std::string_view::npos)
-            break;
+    for (auto at = s.find(sep); parts.size() + 1 < maxParts && at != s.npos; at = s.find(sep)) {
         parts.push_back(s.substr(0, at));
         s.remove_prefix(at + 1);
     }
@@ -81,37 +75,27 @@ inline std::vector<std::string_view> split(std::string_view s, char sep, std::si
 // at most one separator, optional exponent, blanks around it); nothing for any other text.
 // It serves as an independent opinion on what such a text is worth.
 inline std::optional<double> plainDecimal(std::string_view text, NumberFormat fmt) {
-    std::string s(text);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.pop_back();
-    std::size_t i = s.find_first_not_of(" \t");
-    if (i == std::string::npos)
-        return std::nullopt;
-    s.erase(0, i);
-    bool sawDigit = false, sawSep = false, sawExp = false;
-    for (std::size_t k = 0; k < s.size(); ++k) {
-        const char c = s[k];
-        if (c >= '0' && c <= '9') {
-            sawDigit = true;
-        } else if ((c == '+' || c == '-') && (k == 0 || s[k - 1] == 'e' || s[k - 1] == 'E')) {
-        } else if (c == fmt.decimal && !sawSep && !sawExp) {
-            sawSep = true;
-            s[k] = '.';
-        } else if ((c == 'e' || c == 'E') && sawDigit && !sawExp) {
-            sawExp = true;
-        } else {
-            return std::nullopt;
-        }
+    const auto first = text.find_first_not_of(" \t");
+    std::string s(
+        first == text.npos ? "" : text.substr(first, text.find_last_not_of(" \t") + 1 - first));
+    std::size_t i = 0;
+    const auto one = [&](std::string_view set) {
+        return i < s.size() && set.find(s[i]) != set.npos && ++i;
+    };
+    const auto digits = [&] {
+        const auto at = i;
+        return (i = std::min(s.find_first_not_of("0123456789", i), s.size())) > at;
+    };
+    one("+-");
+    bool sawDigit = digits();
+    if (one(std::string_view(&fmt.decimal, 1))) {
+        s[i - 1] = '.';
+        sawDigit = digits() || sawDigit;
     }
-    if (!sawDigit || s.back() == 'e' || s.back() == 'E' || s.back() == '+' || s.back() == '-')
+    if (!sawDigit || (one("eE") && (one("+-"), !digits())) || i != s.size())
         return std::nullopt;
     std::setlocale(LC_NUMERIC, "C");
-    errno = 0;
-    char* end = nullptr;
-    const double v = std::strtod(s.c_str(), &end);
-    if (end != s.c_str() + s.size())
-        return std::nullopt;
-    return v;
+    return std::strtod(s.c_str(), nullptr);
 }
 
 // |a - b| within an absolute step plus a relative allowance for the double rounding.

@@ -10,23 +10,18 @@
 #include "shell/settings.h"
 #include "sources/registrations.h"
 
-#include <algorithm>
-#include <utility>
-
 using namespace veltaro;
 using namespace veltaro::fuzz;
 
 namespace {
 
-const std::string OtherKey = "Veltaro/Other/Kept";
+const std::string OtherKey = "Veltaro/Other/Kept", Section = "Veltaro/StartUp/";
 
-bool plainDigits(std::string_view s) {
-    return !s.empty() && s.size() <= 5 && s.find_first_not_of("0123456789") == std::string::npos &&
-           (s == "0" || s[0] != '0');
-}
-// The number of one of the ports a serial line opens: COM1 to COM255.
-bool portNumber(std::string_view s) {
-    return plainDigits(s) && std::stoi(std::string(s)) >= 1 && std::stoi(std::string(s)) <= 255;
+// A whole number without sign or other leading zero, of five digits at most, from lo to hi.
+bool plainDigits(std::string_view s, int lo = 0, int hi = 99999) {
+    return !s.empty() && s.size() <= 5 && s.find_first_not_of("0123456789") == s.npos &&
+           (s == "0" || s[0] != '0') && std::stoi(std::string(s)) >= lo &&
+           std::stoi(std::string(s)) <= hi;
 }
 
 test::MainRig& prepare(test::MainRig& rig, std::uint8_t flags) {
@@ -57,7 +52,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto flags = static_cast<std::uint8_t>(in->rest[0]);
     const std::vector<SettingKey> keys = startUpKeys();
     const auto values = split(in->rest.substr(1), '\n', keys.size() + 1);
-
     test::MainRig rig(in->fmt);
     prepare(rig, flags);
     for (std::size_t i = 0; i < values.size() && i < keys.size(); ++i)
@@ -70,50 +64,44 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     MainWindow& window = rig.load(); // nothing may escape start-up
 
-    for (const auto& k : keys) {
-        const auto it = rig.settings.values.find(std::string("Veltaro/StartUp/") + k.name);
-        FUZZ_CHECK(it != rig.settings.values.end() && !it->second.empty(),
+    for (const auto& k : keys)
+        FUZZ_CHECK(!rig.settings.values[Section + k.name].empty(),
                    where + ": " + k.name + " has no value after start-up");
-    }
     FUZZ_CHECK(rig.settings.values[OtherKey] == "kept", where);
     // On Top is written only when its box changes.
-    const auto onTop = stored.find(std::string("Veltaro/StartUp/") + key::OnTop);
+    const auto onTop = stored.find(Section + key::OnTop);
     const std::int16_t onTopBox = rig.control("onTopBox").value();
-    if (onTop != stored.end() && !onTop->second.empty())
-        FUZZ_CHECK(rig.settings.get(key::OnTop) == onTop->second ||
-                       (onTopBox != 0 && rig.settings.get(key::OnTop) == std::to_string(onTopBox)),
-                   where + " On Top " + show(rig.settings.get(key::OnTop)));
+    FUZZ_CHECK(onTop == stored.end() || onTop->second.empty() ||
+                   rig.settings.get(key::OnTop) == onTop->second ||
+                   (onTopBox != 0 && rig.settings.get(key::OnTop) == std::to_string(onTopBox)),
+               where + " On Top " + show(rig.settings.get(key::OnTop)));
     const auto first = boxes(rig);
-    for (std::int16_t v : first)
-        FUZZ_CHECK(v >= 0 && v <= 2, where);
-    FUZZ_CHECK(std::count(first.begin(), first.end() - 1, 1) <= 1,
-               where + ": more than one source ticked");
+    FUZZ_CHECK(std::all_of(first.begin(), first.end(), [](auto v) { return v >= 0 && v <= 2; }) &&
+                   std::count(first.begin(), first.end() - 1, 1) <= 1,
+               where + ": boxes out of range or more than one source ticked");
 
-    // Closing saves everything but On Top: the port that was tried, positions as decimal text
-    // (a whole one below 1e7 without separator), the boxes as plain digits.
+    // Closing saves everything but On Top: the port that was tried (one a serial line opens,
+    // COM1 to COM255), positions as decimal text (a whole one below 1e7 without separator), the
+    // boxes as plain digits.
     const int port = rig.serial.opened;
     window.unload();
     for (const auto& k : keys) {
-        if (std::string_view(k.name) == key::OnTop)
-            continue;
-        const std::string v = rig.settings.get(k.name);
-        const std::string saved = where + " saved " + k.name + "=" + show(v);
-        if (k.defaultText) {
-            FUZZ_CHECK(std::string_view(k.name) == key::ComPort ? portNumber(v) : plainDigits(v),
-                       saved);
-            continue;
-        }
+        const std::string v = rig.settings.get(k.name),
+                          saved = where + " saved " + k.name + "=" + show(v);
+        const bool isPort = std::string_view(k.name) == key::ComPort;
         const auto back = plainDecimal(v, in->fmt);
-        FUZZ_CHECK(back.has_value(), saved);
-        if (*back == std::floor(*back) && std::fabs(*back) < 1e7)
-            FUZZ_CHECK(v.find(in->fmt.decimal) == std::string::npos, saved);
+        if (std::string_view(k.name) != key::OnTop)
+            FUZZ_CHECK(k.defaultText
+                           ? isPort ? plainDigits(v, 1, 255) : plainDigits(v)
+                           : back && (*back != std::floor(*back) || std::fabs(*back) >= 1e7 ||
+                                      v.find(in->fmt.decimal) == v.npos),
+                       saved);
     }
-    if (port)
-        FUZZ_CHECK(rig.settings.get(key::ComPort) == std::to_string(port), where);
+    FUZZ_CHECK(!port || rig.settings.get(key::ComPort) == std::to_string(port), where);
     for (const std::string& e : rig.journal.entries)
-        if (e.starts_with("serial open"))
-            FUZZ_CHECK(portNumber(std::string_view(e).substr(e.rfind("COM") + 3)),
-                       where + ": " + e);
+        FUZZ_CHECK(!e.starts_with("serial open") ||
+                       plainDigits(e.substr(e.rfind("COM") + 3), 1, 255),
+                   where + ": " + e);
 
     test::MainRig again(in->fmt);
     prepare(again, flags).settings.values = rig.settings.values;
@@ -130,7 +118,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // The next start opens the port that was saved (a stored number no port has was saved as 1).
     const int saved = std::stoi(rig.settings.get(key::ComPort));
-    FUZZ_CHECK(again.serial.opened == (again.serial.existing.count(saved) ? saved : 0), where);
-    FUZZ_CHECK(boxes(again) == first, where);
+    FUZZ_CHECK(again.serial.opened == (again.serial.existing.count(saved) ? saved : 0) &&
+                   boxes(again) == first,
+               where);
     return 0;
 }
