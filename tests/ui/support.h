@@ -1,4 +1,4 @@
-// A station of fakes around the real MainWindow and frmMain, and bounded waits.
+// A station of fakes around the real Qt window and the core's MainWindow, and bounded waits.
 #pragma once
 
 #include "core/fakes.h"

@@ -6,73 +6,84 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 using veltaro::ILinkClient;
-using veltaro::win32::DdeLinkClient;
 
 namespace {
 
 const ILinkClient::Address Commander{"CI-V Commander", "DDEServer", "XmitFreq"};
-const ILinkClient::Address Hrd{"HRD_RADIO_000", "HRD_CAT", "HRD_HERTZ"};
 
-// A client recording each value and whether connect had returned by then.
+// The stand-in with Commander's and HRD's values and the changes that follow the start of a hot
+// link, started once its services are registered, and ended when the object goes.
+class StandIn {
+public:
+    explicit StandIn(const std::string& values) {
+        const std::string ready = wintest::binDir() + "\\dde.ready";
+        DeleteFileA(ready.c_str());
+        std::string command =
+            "\"" + wintest::binDir() + "\\dde_standin.exe\" \"" + ready + "\" " + values;
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                       &pi_);
+        EXPECT_TRUE(wintest::pumpUntil(
+            [&] { return GetFileAttributesA(ready.c_str()) != INVALID_FILE_ATTRIBUTES; }, 15000));
+    }
+    ~StandIn() {
+        TerminateProcess(pi_.hProcess, 1);
+        WaitForSingleObject(pi_.hProcess, 5000);
+        CloseHandle(pi_.hProcess);
+        CloseHandle(pi_.hThread);
+    }
+
+private:
+    PROCESS_INFORMATION pi_{};
+};
+
+// A client recording each value, marked "early" when it came before connect returned.
 struct Link {
-    DdeLinkClient client;
+    veltaro::win32::DdeLinkClient client;
     std::vector<std::string> values;
-    std::vector<bool> beforeReturn;
     bool connecting = false;
 
     void connect(const ILinkClient::Address& a) {
         connecting = true;
-        const auto record = [this](const std::string& v) {
-            values.push_back(v);
-            beforeReturn.push_back(connecting);
-        };
-        client.connect(a, record, [] {});
+        client.connect(
+            a, [this](const std::string& v) { values.push_back(v + (connecting ? " early" : "")); },
+            [] {});
         connecting = false;
     }
 };
 
 } // namespace
 
-// The Commander value changes every 30 ms once linked; the link is ended or replaced after a few.
+// The current value comes before connect returns, then the Commander value changes every 30 ms;
+// the link is ended or replaced after a few, and none of the changes still to come arrives.
 TEST(DdeLink, CurrentValueFirstThenChangesInOrderUntilTheLinkEndsOrIsReplaced) {
-    const std::vector<std::string> changes{"7074",  "14074", "14084", "21074", "21084",
-                                           "24894", "28074", "28084", "50313"};
-    const struct {
-        const char* what;
-        std::function<void(Link&)> end;
-        std::vector<std::string> after;
-    } rows[] = {{"disconnect", [](Link& l) { l.client.disconnect(); }, {}},
-                {"connect to HRD", [](Link& l) { l.connect(Hrd); }, {"50313000"}}};
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.what);
-        wintest::DdeStandIn server("--commander 7074 --hrd 50313000 --then 14074,14084,21074,"
-                                   "21084,24894,28074,28084,50313");
-        ASSERT_TRUE(server.ready());
+    const std::vector<std::string> values{"7074 early", "14074", "14084", "21074", "21084",
+                                          "24894",      "28074", "28084", "50313"};
+    for (const bool replace : {false, true}) {
+        SCOPED_TRACE(replace ? "replaced by a link to HRD" : "disconnected");
+        const StandIn server("7074 50313000 14074 14084 21074 21084 24894 28074 28084 50313");
         Link link;
         link.connect(Commander);
-        ASSERT_EQ(link.beforeReturn, std::vector<bool>{true});
         ASSERT_TRUE(wintest::pumpUntil([&] { return link.values.size() >= 3; }, 10000));
         auto expected = link.values;
         EXPECT_EQ(expected,
-                  std::vector<std::string>(changes.begin(), changes.begin() + expected.size()));
-        r.end(link);
-        // Time for the changes still to come, none of which may arrive.
-        wintest::pumpUntil([] { return false; }, 500);
-        expected.insert(expected.end(), r.after.begin(), r.after.end());
-        EXPECT_EQ(link.values, expected);
-        if (!r.after.empty()) {
-            EXPECT_TRUE(link.beforeReturn.back()) << "delivered before connect returned";
+                  std::vector<std::string>(values.begin(), values.begin() + expected.size()));
+        if (replace) {
+            link.connect({"HRD_RADIO_000", "HRD_CAT", "HRD_HERTZ"});
+            expected.push_back("50313000 early");
+        } else {
+            link.client.disconnect();
         }
+        wintest::pumpUntil([] { return false; }, 500);
+        EXPECT_EQ(link.values, expected);
     }
 }
 
 // A failed connect delivers nothing and leaves no link behind: the next connect works.
 TEST(DdeLink, UnknownServiceTopicOrItemFailsTheConnect) {
-    wintest::DdeStandIn server("--commander 14074");
-    ASSERT_TRUE(server.ready());
+    const StandIn server("14074 14074000");
     Link link;
     for (const ILinkClient::Address& a :
          {ILinkClient::Address{"No Such Service", "DDEServer", "XmitFreq"},
@@ -83,5 +94,5 @@ TEST(DdeLink, UnknownServiceTopicOrItemFailsTheConnect) {
         EXPECT_TRUE(link.values.empty());
     }
     link.connect(Commander);
-    EXPECT_EQ(link.values, std::vector<std::string>{"14074"});
+    EXPECT_EQ(link.values, std::vector<std::string>{"14074 early"});
 }

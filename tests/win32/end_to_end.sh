@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # veltaro.exe under Wine with Commander stored as ticked and ComPort 5: the DDE stand-in
 # delivers 14074, the pty linked as COM5 receives exactly "FA00014074000;", PEGASUS.OUT beside
-# the exe holds "14.074000" CR LF, and a WM_CLOSE leaves the settings in the registry.
+# the exe holds "14.074000" CR LF, and a WM_CLOSE leaves the settings in the registry as REG_SZ
+# values.
 set -euo pipefail
 veltaro_exe="$1" standin_exe="$2" close_exe="$3"
 app="$WINEPREFIX/drive_c/veltaro-e2e"
@@ -40,7 +41,7 @@ pids+=($!)
 wait_for 5 test -e "/proc/${pids[-1]}/fd/3" || fail "pty not held"
 
 ready="$app/standin.ready"
-wine "$standin_exe" --commander 14074 --ready-file 'C:\veltaro-e2e\standin.ready' &
+wine "$standin_exe" 'C:\veltaro-e2e\standin.ready' 14074 14074000 &
 pids+=($!)
 wait_for 20 test -e "$ready" || fail "DDE stand-in did not start"
 
@@ -54,12 +55,12 @@ wait_for 30 pegasus_ok || fail "PEGASUS.OUT: $(od -c "$app/PEGASUS.OUT" 2>&1 | h
 wait_for 10 sent_ok || fail "serial line received '$(cat "$out")'"
 echo "PEGASUS.OUT and COM5 as expected"
 
-wine "$close_exe" VeltaroMain 20000 || fail "veltaro.exe did not close on WM_CLOSE"
+wine "$close_exe" VeltaroMain || fail "veltaro.exe did not close on WM_CLOSE"
 wait "$veltaro_pid" 2>/dev/null || true
 sleep 0.2
 sent_ok || fail "more was sent: '$(cat "$out")'"
 
-query() { wine reg query "$branch" /v "$1" 2>/dev/null | tr -d '\r' | awk -v k="$1" '$1==k {print $3}'; }
+query() { wine reg query "$branch" /v "$1" 2>/dev/null | tr -d '\r' | awk -v k="$1" '$1==k && $2=="REG_SZ" {print $3}'; }
 [ "$(query CheckCommander)" = 1 ] || fail "CheckCommander is '$(query CheckCommander)'"
 [ "$(query ComPort)" = 5 ] || fail "ComPort is '$(query ComPort)'"
 [ "$(query CheckTRX)" = 0 ] || fail "CheckTRX is '$(query CheckTRX)'"

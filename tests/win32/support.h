@@ -1,47 +1,38 @@
-// Helpers of the Windows tests: starting the stand-ins and pumping messages while waiting.
+// Helpers of the Windows tests: the test program's folder, where the stand-ins are built, and
+// pumping messages while waiting.
 #pragma once
 
 #include <windows.h>
 
+#include <algorithm>
 #include <functional>
-#include <memory>
 #include <string>
 
 namespace wintest {
 
-// Folder of the running test program (the stand-ins are built beside it).
-std::string binDir();
-
-// A started process, killed when the object goes.
-class Process {
-public:
-    explicit Process(const std::string& commandLine);
-    ~Process();
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
-    // Exit code, or -1 when it has not ended within the time.
-    long wait(unsigned long ms);
-
-private:
-    PROCESS_INFORMATION pi_{};
-};
-
-// Runs a command line to its end (bounded); returns its exit code, -1 on time-out.
-long run(const std::string& commandLine, unsigned long ms = 20000);
+inline std::string binDir() {
+    char buf[MAX_PATH];
+    const std::string path(buf, GetModuleFileNameA(nullptr, buf, MAX_PATH));
+    return path.substr(0, path.find_last_of("\\/"));
+}
 
 // Dispatches window messages until cond() holds or the time is up; returns cond().
-bool pumpUntil(const std::function<bool()>& cond, unsigned long ms);
-
-// Starts the DDE stand-in with the arguments and waits until its services are registered; it is
-// killed when the object goes.
-class DdeStandIn {
-public:
-    explicit DdeStandIn(const std::string& args);
-    bool ready() const { return ready_; }
-
-private:
-    bool ready_ = false;
-    std::unique_ptr<Process> proc_;
-};
+inline bool pumpUntil(const std::function<bool()>& cond, DWORD ms) {
+    const ULONGLONG end = GetTickCount64() + ms;
+    while (!cond()) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= end)
+            return false;
+        // Wakes at least every 20 ms, for conditions that no message announces.
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min(end - now, 20ull)),
+                                  QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    return true;
+}
 
 } // namespace wintest
