@@ -16,7 +16,7 @@ void Control::setValue(std::int16_t v) {
         return;
     value_ = v;
     changed_.notify();
-    if (spec_->kind == layout::Kind::CheckBox)
+    if (design_->kind == layout::Kind::CheckBox)
         handle();
 }
 
@@ -26,7 +26,7 @@ void Control::setItems(std::vector<std::string> items) {
 }
 
 void Control::click() {
-    if (spec_->kind == layout::Kind::CheckBox)
+    if (design_->kind == layout::Kind::CheckBox)
         setValue(value_ == 1 ? 0 : 1);
     else
         handle();
@@ -46,8 +46,8 @@ void Control::edit(std::string text) {
 
 ControlSet::ControlSet(const layout::WindowSpec& window) {
     controls_.reserve(window.controls.size());
-    for (const auto& spec : window.controls)
-        controls_.emplace_back(spec);
+    for (const auto& design : window.controls)
+        controls_.emplace_back(design);
 }
 
 Control& ControlSet::operator[](std::string_view name) {

@@ -34,10 +34,10 @@ class Control {
 public:
     using Handler = std::function<void()>;
 
-    explicit Control(const layout::ControlSpec& spec) : spec_(&spec), text_(spec.caption) {}
+    explicit Control(const layout::ControlSpec& design) : design_(&design), text_(design.caption) {}
 
-    const layout::ControlSpec& spec() const { return *spec_; }
-    const char* name() const { return spec_->name; }
+    const layout::ControlSpec& design() const { return *design_; }
+    const char* name() const { return design_->name; }
 
     // A label's caption, a text box's text or the port list's edit text. Setting it runs no
     // handling.
@@ -70,7 +70,7 @@ private:
             handler_();
     }
 
-    const layout::ControlSpec* spec_;
+    const layout::ControlSpec* design_;
     std::string text_;
     std::int16_t value_ = 0;
     std::vector<std::string> items_;

@@ -31,13 +31,13 @@ TEST(MainWindowWidgets, EveryControlIsBuiltAtItsPlaceInTabOrder) {
          {std::pair<QWidget*, ControlSet*>{&s.window, &s.core.controls()},
           {s.window.aboutDialog(), &s.window.aboutDialog()->box().controls()}}) {
         for (auto& c : controls->all()) {
-            if (c.spec().kind == layout::Kind::Line)
+            if (c.design().kind == layout::Kind::Line)
                 continue;
             auto* w = top->findChild<QWidget*>(c.name());
             ASSERT_NE(w, nullptr) << c.name();
-            if (c.spec().kind == layout::Kind::Icon)
+            if (c.design().kind == layout::Kind::Icon)
                 continue; // sized to its picture
-            EXPECT_EQ(w->geometry(), qt::pixelRect(top, c.spec().rect)) << c.name();
+            EXPECT_EQ(w->geometry(), qt::pixelRect(top, c.design().rect)) << c.name();
             const char* shown = qobject_cast<QComboBox*>(w) ? "currentText" : "text";
             EXPECT_EQ(w->property(shown).toString().toStdString(), c.text()) << c.name();
         }

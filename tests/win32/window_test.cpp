@@ -88,7 +88,7 @@ RECT placeIn(HWND parent, HWND child) {
 // holds: its text, a box's state, the port list's items.
 template <class Logic, class Window> void expectMirrored(Logic& logic, const Window& window) {
     for (auto& c : logic.controls().all()) {
-        const Kind kind = c.spec().kind;
+        const Kind kind = c.design().kind;
         if (kind == Kind::Line || kind == Kind::Icon)
             continue;
         HWND h = window.control(c.name());
@@ -115,19 +115,19 @@ template <class Logic, class Window>
 void expectBuiltAsDescribed(Station& s, Logic& logic, const Window& window) {
     const HWND parent = window.hwnd();
     for (const auto& c : logic.controls().all()) {
-        if (c.spec().kind == Kind::Line)
+        if (c.design().kind == Kind::Line)
             continue;
         HWND h = window.control(c.name());
         ASSERT_NE(h, nullptr) << c.name();
-        RECT want = scale.pixels(c.spec().rect);
-        if (c.spec().kind == Kind::Icon) // the picture box takes the size of its picture
+        RECT want = scale.pixels(c.design().rect);
+        if (c.design().kind == Kind::Icon) // the picture box takes the size of its picture
             want = {want.left, want.top, want.left + GetSystemMetrics(SM_CXICON),
                     want.top + GetSystemMetrics(SM_CYICON)};
         EXPECT_EQ(corners(placeIn(parent, h)), corners(want)) << c.name();
         LOGFONTA font{};
         GetObjectA(reinterpret_cast<HFONT>(SendMessageA(h, WM_GETFONT, 0, 0)), sizeof font, &font);
-        if (c.spec().font.family) {
-            EXPECT_STREQ(font.lfFaceName, c.spec().font.family) << c.name();
+        if (c.design().font.family) {
+            EXPECT_STREQ(font.lfFaceName, c.design().font.family) << c.name();
         }
     }
     expectMirrored(logic, window);
@@ -236,10 +236,10 @@ TEST(Window, UserActionsReachTheCoreAndEveryWindowFollowsIt) {
     for (auto& c : s.core.controls().all()) {
         SCOPED_TRACE(c.name());
         const auto value = c.value();
-        if (c.spec().kind == Kind::CheckBox) {
+        if (c.design().kind == Kind::CheckBox) {
             s.click(c.name());
             EXPECT_NE(c.value(), value);
-        } else if (c.spec().kind == Kind::PortList) {
+        } else if (c.design().kind == Kind::PortList) {
             SetFocus(s.control(c.name()));
             s.press(VK_DOWN); // nothing is picked at the start: the first item, then port 2
             s.press(VK_DOWN);
@@ -248,7 +248,7 @@ TEST(Window, UserActionsReachTheCoreAndEveryWindowFollowsIt) {
             SendMessageA(GetFocus(), WM_CHAR, '7', 1);
             EXPECT_EQ(s.settings.writes.size(), writes);
             EXPECT_EQ(s.serial.opened, 2);
-        } else if (c.spec().kind == Kind::TextBox) {
+        } else if (c.design().kind == Kind::TextBox) {
             SendMessageA(s.control(c.name()), WM_CHAR, '9', 1);
         }
         expectMirrored(s.core, s.window);

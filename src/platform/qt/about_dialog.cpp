@@ -27,9 +27,9 @@ AboutDialog::AboutDialog(AboutPlatform platform, QWidget* parent)
     box_.titleChanged().subscribe([this] { setWindowTitle(QString::fromStdString(box_.title())); });
     setWindowTitle(QString::fromStdString(box_.title()));
 
-    const layout::WindowSpec& spec = box_.layout();
+    const layout::WindowSpec& design = box_.layout();
     const QRect client = pixelRect(this, {layout::AboutScreenLeft, layout::AboutScreenTop,
-                                          spec.clientWidth, spec.clientHeight});
+                                          design.clientWidth, design.clientHeight});
     setFixedSize(client.size());
     setGeometry(client);
     if (auto* ok = findChild<QPushButton*>(QStringLiteral("okButton")))

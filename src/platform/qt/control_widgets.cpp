@@ -62,7 +62,7 @@ void mirror(Control& control, const std::function<void()>& update) {
 QWidget* label(QWidget* parent, Control& c) {
     auto* l = new QLabel(parent);
     mirror(c, [l, &c] { l->setText(qs(c.text())); });
-    switch (c.spec().kind) {
+    switch (c.design().kind) {
     case layout::Kind::FrequencyDisplay:
         l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         l->setLineWidth(1);
@@ -143,11 +143,11 @@ QWidget* textBox(QWidget* parent, Control& c) {
 
 QWidget* button(QWidget* parent, Control& c, const WidgetOptions& options) {
     auto* b = new QPushButton(qs(c.text()), parent);
-    const bool isDefault = c.spec().kind == layout::Kind::DefaultButton;
+    const bool isDefault = c.design().kind == layout::Kind::DefaultButton;
     b->setDefault(isDefault);
     b->setAutoDefault(isDefault);
     QObject::connect(b, &QPushButton::clicked, b,
-                     [command = c.spec().command, onCommand = options.onCommand] {
+                     [command = c.design().command, onCommand = options.onCommand] {
                          if (onCommand)
                              onCommand(command);
                      });
@@ -173,7 +173,7 @@ void buildControls(QWidget* parent, const layout::WindowSpec& window, ControlSet
     QWidget* previous = nullptr;
     for (auto& c : controls.all()) {
         QWidget* w = nullptr;
-        switch (c.spec().kind) {
+        switch (c.design().kind) {
         case layout::Kind::FrequencyDisplay:
         case layout::Kind::Caption:
         case layout::Kind::Text:
@@ -202,20 +202,20 @@ void buildControls(QWidget* parent, const layout::WindowSpec& window, ControlSet
             continue; // painted by the parent
         }
         w->setObjectName(QString::fromLatin1(c.name()));
-        QRect place = pixelRect(parent, c.spec().rect);
-        if (c.spec().kind == layout::Kind::Icon && !options.icon.isNull())
+        QRect place = pixelRect(parent, c.design().rect);
+        if (c.design().kind == layout::Kind::Icon && !options.icon.isNull())
             place.setSize(options.icon.size()); // the picture box sizes itself to its picture
         w->setGeometry(place);
-        if (c.spec().font.family) {
-            QFont font(QString::fromLatin1(c.spec().font.family));
-            font.setPointSizeF(c.spec().font.points);
+        if (c.design().font.family) {
+            QFont font(QString::fromLatin1(c.design().font.family));
+            font.setPointSizeF(c.design().font.points);
             w->setFont(font);
         }
-        if (!layout::takesFocus(c.spec().kind))
+        if (!layout::takesFocus(c.design().kind))
             w->setFocusPolicy(Qt::NoFocus);
     }
-    for (const auto* spec : layout::tabOrder(window)) {
-        auto* w = parent->findChild<QWidget*>(QString::fromLatin1(spec->name),
+    for (const auto* design : layout::tabOrder(window)) {
+        auto* w = parent->findChild<QWidget*>(QString::fromLatin1(design->name),
                                               Qt::FindDirectChildrenOnly);
         if (previous && w)
             QWidget::setTabOrder(previous, w);

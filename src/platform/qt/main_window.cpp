@@ -49,9 +49,10 @@ void MainWindow::attach(veltaro::MainWindow& core) {
     buildControls(client, core.layout(), core.controls(),
                   {[this](layout::Command c) { core_->run(c); }, {}});
 
-    const layout::WindowSpec& spec = core.layout();
-    resize(layout::toPixels(spec.clientWidth, twipsPerPixelX()),
-           layout::toPixels(spec.clientHeight, twipsPerPixelY()) + menuBar()->sizeHint().height());
+    const layout::WindowSpec& design = core.layout();
+    resize(layout::toPixels(design.clientWidth, twipsPerPixelX()),
+           layout::toPixels(design.clientHeight, twipsPerPixelY()) +
+               menuBar()->sizeHint().height());
 
     core.pollStateChanged().subscribe([this] { updatePolling(); });
     updatePolling();

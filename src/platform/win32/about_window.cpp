@@ -26,9 +26,9 @@ AboutWindow::AboutWindow(HINSTANCE instance, AboutPlatform platform, std::functi
     // and the title bar come around it.
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
     const DWORD exStyle = WS_EX_DLGMODALFRAME;
-    const layout::WindowSpec& spec = box_.layout();
+    const layout::WindowSpec& design = box_.layout();
     const RECT client = Scale::ofScreen().pixels(
-        {layout::AboutScreenLeft, layout::AboutScreenTop, spec.clientWidth, spec.clientHeight});
+        {layout::AboutScreenLeft, layout::AboutScreenTop, design.clientWidth, design.clientHeight});
     RECT outer = client;
     AdjustWindowRectEx(&outer, style, FALSE, exStyle);
     hwnd_ = CreateWindowExA(exStyle, ClassName, box_.title().c_str(), style, outer.left, outer.top,
@@ -36,7 +36,7 @@ AboutWindow::AboutWindow(HINSTANCE instance, AboutPlatform platform, std::functi
                             instance, this);
 
     controls_ = std::make_unique<ControlWindows>(
-        hwnd_, spec, box_.controls(), [this](layout::Command c) { box_.run(c); },
+        hwnd_, design, box_.controls(), [this](layout::Command c) { box_.run(c); },
         LoadIconA(instance, MAKEINTRESOURCEA(IDI_ABOUT)));
     box_.titleChanged().subscribe([this] {
         if (hwnd_)

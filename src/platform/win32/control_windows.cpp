@@ -85,10 +85,10 @@ ControlWindows::ControlWindows(HWND parent, const layout::WindowSpec& window, Co
     // keep their place in it, lines are drawn.
     std::vector<std::size_t> order;
     for (std::size_t i = 0; i < controls.all().size(); ++i)
-        if (controls.all()[i].spec().kind != Kind::Line)
+        if (controls.all()[i].design().kind != Kind::Line)
             order.push_back(i);
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return controls.all()[a].spec().tabIndex < controls.all()[b].spec().tabIndex;
+        return controls.all()[a].design().tabIndex < controls.all()[b].design().tabIndex;
     });
 
     for (std::size_t i : order) {
@@ -114,18 +114,18 @@ ControlWindows::~ControlWindows() {
 }
 
 HWND ControlWindows::create(Control& c, int id, HICON icon) {
-    const layout::ControlSpec& spec = c.spec();
-    const WindowClass wc = windowClass(spec.kind);
-    const RECT place = scale_.pixels(spec.rect);
-    const DWORD tabStop = layout::takesFocus(spec.kind) ? WS_TABSTOP : 0;
+    const layout::ControlSpec& design = c.design();
+    const WindowClass wc = windowClass(design.kind);
+    const RECT place = scale_.pixels(design.rect);
+    const DWORD tabStop = layout::takesFocus(design.kind) ? WS_TABSTOP : 0;
     HWND h = CreateWindowExA(
         0, wc.name, c.text().c_str(), WS_CHILD | WS_VISIBLE | tabStop | wc.style, place.left,
         place.top, place.right - place.left, place.bottom - place.top, parent_,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
         reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent_, GWLP_HINSTANCE)), nullptr);
-    if (HFONT font = fontFor(spec.font))
+    if (HFONT font = fontFor(design.font))
         SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    if (spec.kind == Kind::Icon && icon) // the picture box takes the size of its picture
+    if (design.kind == Kind::Icon && icon) // the picture box takes the size of its picture
         SendMessageA(h, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
     return h;
 }
@@ -146,7 +146,7 @@ void ControlWindows::mirror(Child& child) {
     const Control& c = *child.control;
     const bool wasMirroring = mirroring_;
     mirroring_ = true;
-    switch (c.spec().kind) {
+    switch (c.design().kind) {
     case Kind::CheckBox:
         SendMessageA(child.hwnd, BM_SETCHECK, checkState(c.value()), 0);
         setTextIfOther(child.hwnd, c.text());
@@ -173,7 +173,7 @@ void ControlWindows::mirror(Child& child) {
 void ControlWindows::fitPortList(const Child& child) const {
     // The selection field keeps the described height, whatever the font makes of it; the list
     // drops down far enough for every item.
-    const RECT place = scale_.pixels(child.control->spec().rect);
+    const RECT place = scale_.pixels(child.control->design().rect);
     const int height = place.bottom - place.top;
     // Some systems count the field's border into the height they report back: correct by what
     // the field turned out to be.
@@ -208,11 +208,11 @@ bool ControlWindows::command(int id, int code) {
         return true;
     Child& child = it->second;
     Control& c = *child.control;
-    switch (c.spec().kind) {
+    switch (c.design().kind) {
     case Kind::Button:
     case Kind::DefaultButton:
         if (code == BN_CLICKED && onCommand_)
-            onCommand_(c.spec().command);
+            onCommand_(c.design().command);
         break;
     case Kind::CheckBox:
         if (code == BN_CLICKED) {
@@ -245,14 +245,15 @@ bool ControlWindows::command(int id, int code) {
 }
 
 void ControlWindows::paintLines(HDC dc) const {
-    for (const auto& spec : window_.controls) {
-        if (spec.kind != Kind::Line)
+    for (const auto& design : window_.controls) {
+        if (design.kind != Kind::Line)
             continue;
-        const RECT r = scale_.pixels(spec.rect);
+        const RECT r = scale_.pixels(design.rect);
         // GDI centres a wide pen on the line; the line's top edge stays where it is described.
-        const int down = spec.pen / 2;
-        HPEN pen = CreatePen(PS_SOLID, spec.pen,
-                             RGB((spec.rgb >> 16) & 0xFF, (spec.rgb >> 8) & 0xFF, spec.rgb & 0xFF));
+        const int down = design.pen / 2;
+        HPEN pen =
+            CreatePen(PS_SOLID, design.pen,
+                      RGB((design.rgb >> 16) & 0xFF, (design.rgb >> 8) & 0xFF, design.rgb & 0xFF));
         HGDIOBJ old = SelectObject(dc, pen);
         MoveToEx(dc, r.left, r.top + down, nullptr);
         LineTo(dc, r.right, r.bottom + down);

@@ -47,10 +47,10 @@ MainWindow::~MainWindow() {
 
 void MainWindow::attach(veltaro::MainWindow& core) {
     core_ = &core;
-    const layout::WindowSpec& spec = core.layout();
-    buildMenu(spec);
+    const layout::WindowSpec& design = core.layout();
+    buildMenu(design);
     controls_ =
-        std::make_unique<ControlWindows>(hwnd_, spec, core.controls(), [this](layout::Command c) {
+        std::make_unique<ControlWindows>(hwnd_, design, core.controls(), [this](layout::Command c) {
             if (core_)
                 core_->run(c);
         });
@@ -60,10 +60,10 @@ void MainWindow::attach(veltaro::MainWindow& core) {
     RECT client{};
     GetClientRect(hwnd_, &client);
     const int width =
-        layout::toPixels(spec.clientWidth, twipsPerPixelX()) + (r.right - r.left) - client.right;
+        layout::toPixels(design.clientWidth, twipsPerPixelX()) + (r.right - r.left) - client.right;
     SetWindowPos(hwnd_, nullptr, 0, 0, width, r.bottom - r.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    setClientHeight(spec.clientHeight);
+    setClientHeight(design.clientHeight);
 
     core.pollStateChanged().subscribe([this, alive = std::weak_ptr<bool>(alive_)] {
         if (alive.lock())
