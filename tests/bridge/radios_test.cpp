@@ -1,6 +1,6 @@
-// The polled radios of the bridge: the text rules (addresses, frequencies, XML-RPC replies,
-// reconnection delays), and RigctldSource and FlrigSource against scripted servers on loopback.
-// The bridge program in front of a real rigctld is in tests/e2e.
+// The polled radios of the bridge: addresses, reconnection delays, and RigctldSource and
+// FlrigSource against scripted servers on loopback. Their protocols' texts are tested in
+// tests/core/rig_protocols_test.cpp; the bridge program in front of a real rigctld in tests/e2e.
 #include "fake_radios.h"
 #include "host_port.h"
 #include "test_support.h"
@@ -30,55 +30,12 @@ TEST(HostPort, AcceptsThePortTheHostAndBracketedIpv6) {
         EXPECT_EQ(parsed(bad), "") << bad;
 }
 
-TEST(Hertz, OnlyPlainDecimalHertzInsideTheRange) {
-    const std::pair<const char*, qint64> good[] = {
-        {"14074000", 14074000},   {" 14074000\r\n", 14074000}, {"14074000.000000", 14074000},
-        {"14074000.4", 14074000}, {"14074000.5", 14074001},    {"00007074000", 7074000},
-        {"1000", 1000},           {"99999999999", 99999999999}};
-    for (const auto& [text, hz] : good)
-        EXPECT_EQ(bridge::parseHertz(QByteArrayView(text)), hz) << '"' << text << '"';
-    // "14.074": MHz by mistake; 999 Hz is no radio frequency.
-    for (const char* text :
-         {"999", "14.074", "100000000000", "99999999999.5", "123456789012345678901234567890",
-          "-14074000", "+14074000", "1.4074e7", "14074000 Hz", "14 074 000", "0x1000", ".5", ""})
-        EXPECT_EQ(bridge::parseHertz(QByteArrayView(text)), std::nullopt) << '"' << text << '"';
-}
-
 TEST(Backoff, DoublesUpToTheCapAndStartsOverAfterReset) {
     bridge::Backoff b(100, 2000);
     for (int delay : {100, 200, 400, 800, 1600, 2000, 2000})
         EXPECT_EQ(b.next(), delay);
     b.reset();
     EXPECT_EQ(b.next(), 100);
-}
-
-// Faults and numbers that are no frequency are refused through FlrigSource itself.
-TEST(XmlRpc, ReadsTheOneValueAndRejectsTheRest) {
-    const auto wrap = [](const char* value) {
-        return QByteArray("<?xml version=\"1.0\"?><methodResponse><params><param>") + value +
-               "</param></params></methodResponse>";
-    };
-    const std::pair<QByteArray, std::optional<QString>> cases[] = {
-        {wrap("<value><string>14074000</string></value>"), "14074000"},
-        {wrap("<value>IC-7300</value>"), "IC-7300"},
-        {wrap("<value><i4>7074000</i4></value>"), "7074000"},
-        {wrap("<value><double>14074000.0</double></value>"), "14074000.0"},
-        {wrap("<value><string></string></value>"), QString()},
-        {wrap("\n  <value>\n    <string>IC-7300</string>\n  </value>\n"), "IC-7300"},
-        {wrap("<value><string>a</string></value></param><param><value>b</value>"), std::nullopt},
-        {wrap("<value><array><data><value>1</value></data></array></value>"), std::nullopt},
-        {"<methodResponse><params></params></methodResponse>", std::nullopt},
-        {wrap("<value><string>14074000</string>"), std::nullopt}}; // cut short
-    for (const auto& [body, value] : cases) {
-        SCOPED_TRACE(body.toStdString());
-        QString error;
-        EXPECT_EQ(parseXmlRpcResponse(body, &error), value);
-        EXPECT_EQ(error.isEmpty(), value.has_value()) << error.toStdString();
-    }
-    for (const char* none : {"", "  ", "none", "NONE"})
-        EXPECT_TRUE(isNoTransceiver(none)) << none;
-    for (const char* rig : {"IC-7300", "Nonesuch"})
-        EXPECT_FALSE(isNoTransceiver(rig)) << rig;
 }
 
 // Scripts of the replies to the successive "f" (split at '#'; a '|' splits one reply across two

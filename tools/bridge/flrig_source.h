@@ -1,8 +1,9 @@
 // Responsibilities: a radio read through flrig's XML-RPC server: each poll asks rig.get_xcvr and,
 // when a transceiver is connected, rig.get_vfo (flrig answers get_vfo with a placeholder when
 // there is none); one request at a time; reconnects with a capped backoff when flrig goes away.
-// Collaborations: a PollingSource (publishing rule, backoff, status lines); posts to
-// http://HOST:PORT/RPC2 through its own QNetworkAccessManager on the caller's event loop.
+// Collaborations: a PollingSource (publishing rule, backoff, status lines); the core's XML-RPC
+// texts (sources/rig_protocols); posts to http://HOST:PORT/RPC2 through its own
+// QNetworkAccessManager on the caller's event loop.
 #pragma once
 
 #include "polling_source.h"
@@ -12,16 +13,6 @@
 #include <QString>
 
 class QNetworkReply;
-
-// The single value of an XML-RPC methodResponse, as text (string, int, i4, i8, double, or an
-// untyped value). nullopt with *error set for a fault or a body that is not such a response.
-std::optional<QString> parseXmlRpcResponse(const QByteArray& body, QString* error);
-
-// A methodCall without parameters.
-QByteArray xmlRpcCall(const char* method);
-
-// True when get_xcvr's answer means that flrig has no transceiver connected.
-bool isNoTransceiver(const QString& xcvr);
 
 class FlrigSource : public bridge::PollingSource {
     Q_OBJECT

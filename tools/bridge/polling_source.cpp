@@ -6,46 +6,6 @@
 
 namespace bridge {
 
-namespace {
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-} // namespace
-
-std::optional<qint64> parseHertz(QByteArrayView text) {
-    qsizetype i = 0;
-    qsizetype end = text.size();
-    while (i < end && isBlank(text[i]))
-        ++i;
-    while (end > i && isBlank(text[end - 1]))
-        --end;
-    if (i == end || !isDigit(text[i]))
-        return std::nullopt;
-    qint64 hz = 0;
-    for (; i < end && isDigit(text[i]); ++i) {
-        hz = hz * 10 + (text[i] - '0');
-        if (hz > MaxPublishedHz)
-            return std::nullopt;
-    }
-    if (i < end && text[i] == '.') {
-        ++i;
-        const bool roundUp = i < end && isDigit(text[i]) && text[i] >= '5';
-        while (i < end && isDigit(text[i]))
-            ++i;
-        if (roundUp)
-            ++hz;
-    }
-    if (i != end || hz < MinPublishedHz || hz > MaxPublishedHz)
-        return std::nullopt;
-    return hz;
-}
-
 int Backoff::next() {
     last_ = last_ == 0 ? first_ : std::min(cap_, last_ * 2);
     return last_;

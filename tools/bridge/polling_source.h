@@ -1,7 +1,7 @@
-// Responsibilities: what the polled radios (rigctld, flrig) have in common: reading a frequency
-// text defensively, the publishing rule (a reading goes out when it changes, the first one after
-// each connection always, and the current one again as a keep-alive), the capped reconnection
-// backoff, and the one-line status messages (connected, lost, reconnecting).
+// Responsibilities: what the polled radios (rigctld, flrig) have in common: the publishing rule
+// (a reading goes out when it changes, the first one after each connection always, and the
+// current one again as a keep-alive), the capped reconnection backoff, and the one-line status
+// messages (connected, lost, reconnecting). Their texts are read by sources/rig_protocols.
 // Collaborations: RigctldSource and FlrigSource derive from PollingSource and report what their
 // protocol learns through reading(), linkUp(), linkDown() and problem(); main.cpp only sees a
 // FrequencySource.
@@ -9,7 +9,6 @@
 
 #include "frequency_source.h"
 
-#include <QByteArrayView>
 #include <QElapsedTimer>
 #include <QString>
 #include <QTimer>
@@ -17,17 +16,6 @@
 #include <optional>
 
 namespace bridge {
-
-// The range a reading must fall in: from 1 kHz (below that it is no radio frequency, more
-// likely a reply in the wrong unit) to the largest the controller command can carry (eleven Hz
-// digits).
-inline constexpr qint64 MinPublishedHz = 1000;
-inline constexpr qint64 MaxPublishedHz = 99'999'999'999;
-
-// A frequency in Hz written as decimal digits with an optional fraction ("14074000",
-// "14074000.000000"), blanks around it allowed; rounded to whole Hz. Anything else, or a value
-// outside MinPublishedHz..MaxPublishedHz, gives nothing.
-std::optional<qint64> parseHertz(QByteArrayView text);
 
 // Delays between connection attempts: doubling from the first delay up to the cap.
 class Backoff {

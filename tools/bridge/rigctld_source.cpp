@@ -1,42 +1,7 @@
 #include "rigctld_source.h"
 
-namespace {
-
-// The VFO names that Hamlib prints.
-bool isVfoName(QByteArrayView word) {
-    static const char* const names[] = {"VFOA", "VFOB", "VFOC",  "VFO",   "currVFO", "MEM",
-                                        "Main", "Sub",  "MainA", "MainB", "MainC",   "SubA",
-                                        "SubB", "SubC", "TX",    "RX",    "None"};
-    for (const char* n : names)
-        if (word == QByteArrayView(n))
-            return true;
-    return false;
-}
-
-} // namespace
-
-RigctldLine classifyRigctldLine(QByteArrayView line) {
-    const QByteArrayView text = line.trimmed();
-    RigctldLine r;
-    if (text.isEmpty() || isVfoName(text) || text.startsWith("VFO:")) {
-        r.kind = RigctldLine::Extra;
-        return r;
-    }
-    if (text.startsWith("RPRT ")) {
-        bool ok = false;
-        const int code = text.sliced(5).trimmed().toInt(&ok);
-        r.kind = ok ? RigctldLine::Report : RigctldLine::Malformed;
-        r.code = code;
-        return r;
-    }
-    const QByteArrayView number =
-        text.startsWith("Frequency:") ? text.sliced(sizeof("Frequency:") - 1) : text;
-    if (auto hz = bridge::parseHertz(number)) {
-        r.kind = RigctldLine::Frequency;
-        r.hz = *hz;
-    }
-    return r;
-}
+using veltaro::RigctldLine;
+using veltaro::RigctldRequest;
 
 RigctldSource::RigctldSource(QString host, quint16 port, int intervalMs, QObject* parent)
     : PollingSource(QStringLiteral("rigctld"), std::move(host), port, intervalMs, parent) {
@@ -68,7 +33,7 @@ RigctldSource::~RigctldSource() {
 }
 
 void RigctldSource::connectNow() {
-    buffer_.clear();
+    lines_.clear();
     outstanding_ = false;
     connecting_ = true;
     socket_.abort();
@@ -81,27 +46,33 @@ void RigctldSource::poll() {
         return;
     outstanding_ = true;
     replyTimer_.start();
-    socket_.write("f\n", 2);
+    const std::string_view request = veltaro::rigctldRequestText(RigctldRequest::Frequency);
+    socket_.write(request.data(), qint64(request.size()));
 }
 
 void RigctldSource::readLines() {
-    buffer_.append(socket_.readAll());
-    qsizetype from = 0;
-    for (qsizetype nl; (nl = buffer_.indexOf('\n', from)) >= 0; from = nl + 1) {
-        handle(QByteArrayView(buffer_).sliced(from, nl - from));
-    }
-    buffer_.remove(0, from);
-    if (buffer_.size() > MaxLine) {
-        problem(QStringLiteral("skipped an overlong reply line"));
-        fail(QStringLiteral("reply line too long"));
+    const QByteArray bytes = socket_.readAll();
+    lines_.append(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    for (std::string_view line;;) {
+        switch (lines_.next(&line)) {
+        case veltaro::LineSplitter::Status::Line:
+            handle(line);
+            break;
+        case veltaro::LineSplitter::Status::More:
+            return;
+        case veltaro::LineSplitter::Status::TooLong:
+            problem(QStringLiteral("skipped an overlong reply line"));
+            fail(QStringLiteral("reply line too long"));
+            return;
+        }
     }
 }
 
-void RigctldSource::handle(QByteArrayView line) {
-    const RigctldLine r = classifyRigctldLine(line);
-    switch (r.kind) {
-    case RigctldLine::Extra:
+void RigctldSource::handle(std::string_view line) {
+    const RigctldLine r = veltaro::classifyRigctldLine(line);
+    if (!veltaro::endsRigctldReply(r, RigctldRequest::Frequency))
         return;
+    switch (r.kind) {
     case RigctldLine::Frequency:
         reading(r.hz);
         break;
@@ -109,9 +80,11 @@ void RigctldSource::handle(QByteArrayView line) {
         if (r.code != 0)
             problem(QStringLiteral("skipped an error reply \"RPRT %1\"").arg(r.code));
         break;
-    case RigctldLine::Malformed:
+    default:
         problem(QStringLiteral("skipped a malformed reply \"%1\"")
-                    .arg(QString::fromLatin1(line.trimmed()).left(40)));
+                    .arg(QString::fromLatin1(
+                             QByteArrayView(line.data(), qsizetype(line.size())).trimmed())
+                             .left(40)));
         break;
     }
     outstanding_ = false;
@@ -126,7 +99,7 @@ void RigctldSource::fail(const QString& reason) {
     outstanding_ = false;
     connectTimer_.stop();
     replyTimer_.stop();
-    buffer_.clear();
+    lines_.clear();
     linkDown(reason); // first, so that the signals of abort() find the link already down
     socket_.abort();
 }
