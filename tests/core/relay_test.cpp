@@ -8,12 +8,8 @@ using namespace veltaro;
 using veltaro::test::TrackerRig;
 
 TEST(Tracker, RelaysOnlyChangesOfTenKHzOrMoreFromTheLastRelay) {
-    struct Step {
-        const char* reading;
-        bool relays;
-        const char* received;
-        const char* relayed;
-    } steps[] = {
+    // The reading, whether it is relayed, then what the received and relayed labels show.
+    const std::tuple<const char*, bool, const char*, const char*> steps[] = {
         {"5", false, "5", "0"},
         {"", false, "0", "0"},
         {"14074", true, "14074", "14074"},
@@ -28,46 +24,40 @@ TEST(Tracker, RelaysOnlyChangesOfTenKHzOrMoreFromTheLastRelay) {
     TrackerRig rig;
     std::size_t sent = 0;
     int fileWrites = 0;
-    for (const auto& s : steps) {
-        rig.commander(s.reading);
-        EXPECT_EQ(rig.serial.sent.size(), sent + (s.relays ? 1 : 0)) << s.reading;
-        EXPECT_EQ(rig.fs.writes, fileWrites + (s.relays ? 1 : 0)) << s.reading;
+    for (const auto& [reading, relays, received, relayed] : steps) {
+        rig.commander(reading);
+        EXPECT_EQ(rig.serial.sent.size(), sent + relays) << reading;
+        EXPECT_EQ(rig.fs.writes, fileWrites + relays) << reading;
         sent = rig.serial.sent.size();
         fileWrites = rig.fs.writes;
-        EXPECT_EQ(rig.received(), s.received) << s.reading;
-        EXPECT_EQ(rig.relayed(), s.relayed) << s.reading;
+        EXPECT_EQ(rig.received(), received) << reading;
+        EXPECT_EQ(rig.relayed(), relayed) << reading;
     }
     EXPECT_EQ(rig.serial.sent.back(), "FA00000000000;");
     EXPECT_EQ(rig.mhzText(), "0.000000");
     EXPECT_EQ(rig.pegasus(), "0.000000\r\n"); // only the last relay
 }
 
+// Commander's kHz text rounds to the nearest kHz, halves to even; a reading in MHz is floored.
+// The MHz text's shapes are Convert.FormatsMHzText.
 TEST(Tracker, UnitsRoundingAndFormatsPerReading) {
-    struct Case {
-        const char* commanderText; // nullptr: a reading in MHz
-        double mhz;
-        std::int32_t receivedKHz;
-        const char* mhzText;
-    } cases[] = {
-        {"14074.6", 0, 14075, "14.074600"},    {nullptr, 14.0746, 14074, "14.074600"},
-        {"14074.5", 0, 14074, "14.074500"},    {"14075.5", 0, 14076, "14.075500"},
-        {"9999", 0, 9999, "09.999000"},        {"10000", 0, 10000, "10.000000"},
-        {"144174", 0, 144174, "144.17400"},    {nullptr, 7.074, 7074, "07.074000"},
-        {nullptr, 10, 10000, "10.000000"},     {nullptr, 100, 100000, "100.00000"},
-        {nullptr, 50.313, 50313, "50.313000"}, {nullptr, 0.5, 500, "0.500000"},
+    const std::tuple<const char*, double, std::int32_t, const char*> cases[] = {
+        {"14074.6", 0, 14075, "14.074600"}, {nullptr, 14.0746, 14074, "14.074600"},
+        {"14074.5", 0, 14074, "14.074500"}, {"14075.5", 0, 14076, "14.075500"},
+        {"9999", 0, 9999, "09.999000"},     {nullptr, 7.074, 7074, "07.074000"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [commanderText, mhz, receivedKHz, mhzText] : cases) {
         TrackerRig rig;
-        if (c.commanderText)
-            rig.commander(c.commanderText);
+        if (commanderText)
+            rig.commander(commanderText);
         else
-            rig.megahertz(c.mhz);
-        const std::string what = c.commanderText ? c.commanderText : std::to_string(c.mhz);
-        EXPECT_EQ(rig.tracker.receivedKHz(), c.receivedKHz) << what;
-        EXPECT_EQ(rig.mhzText(), c.mhzText) << what;
+            rig.megahertz(mhz);
+        const std::string what = commanderText ? commanderText : std::to_string(mhz);
+        EXPECT_EQ(rig.tracker.receivedKHz(), receivedKHz) << what;
+        EXPECT_EQ(rig.mhzText(), mhzText) << what;
         ASSERT_EQ(rig.serial.sent.size(), 1u) << what;
-        EXPECT_EQ(rig.serial.sent[0], ControllerLink::frequencyCommand(c.receivedKHz)) << what;
-        EXPECT_EQ(rig.pegasus(), std::string(c.mhzText) + "\r\n") << what;
+        EXPECT_EQ(rig.serial.sent[0], ControllerLink::frequencyCommand(receivedKHz)) << what;
+        EXPECT_EQ(rig.pegasus(), std::string(mhzText) + "\r\n") << what;
     }
     EXPECT_EQ(ControllerLink::frequencyCommand(28074), "FA00028074000;");
 }
@@ -144,33 +134,30 @@ TEST(ControllerLink, PortListHasSixteenItemsWithBlanksOnTheFirstThree) {
 }
 
 TEST(ControllerLink, PickClosesThenOpensAndReportsAFailureWithTheItemText) {
-    struct Case {
-        std::size_t item;
-        bool exists;
-        const char* message; // empty: opened
-    } cases[] = {
+    // The item picked, whether its port exists, the message (empty: opened).
+    const std::tuple<std::size_t, bool, const char*> cases[] = {
         {0, true, ""},
         {11, true, ""},
         {2, false, "COM 3 : not available. Check Com Port setting."},
         {15, false, "COM 16: not available. Check Com Port setting."},
     };
-    for (const auto& c : cases) {
+    for (const auto& [item, exists, message] : cases) {
         fake::Journal journal;
         fake::SerialLine serial{&journal};
         fake::Dialogs dialogs;
         ControllerLink link(serial, dialogs, NumberFormat{'.'});
-        const int n = static_cast<int>(c.item + 1);
+        const int n = static_cast<int>(item + 1);
         serial.existing = {1};
-        if (c.exists)
+        if (exists)
             serial.existing.insert(n);
         serial.open("COM1");
         journal.entries.clear();
-        const bool opened = link.onPortPicked(ControllerLink::portItems()[c.item]);
-        EXPECT_EQ(journal.entries.front(), "serial close") << c.item;
+        const bool opened = link.onPortPicked(ControllerLink::portItems()[item]);
+        EXPECT_EQ(journal.entries.front(), "serial close") << item;
         EXPECT_EQ(link.portNumber(), n) << "kept for the next save, opened or not";
-        EXPECT_EQ(opened, !*c.message);
-        EXPECT_EQ(serial.isOpen(), !*c.message);
+        EXPECT_EQ(opened, !*message);
+        EXPECT_EQ(serial.isOpen(), !*message);
         EXPECT_EQ(dialogs.messages,
-                  *c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
+                  *message ? std::vector<std::string>{message} : std::vector<std::string>{});
     }
 }

@@ -30,50 +30,44 @@ TEST(Sources, TickingOneClearsTheOthersAndSavesAfterThem) {
 // A program that does not answer keeps its box ticked (the choice survives for the next start)
 // and saves nothing; only TRX-Manager's absence is told.
 TEST(Sources, ProgramNotAnsweringKeepsTheBoxAndSavesNothing) {
-    struct Case {
-        const char* box;
-        const char* message; // nullptr: nothing told
-    } cases[] = {{"commanderBox", nullptr},
-                 {"hrdBox", nullptr},
-                 {"trxManagerBox", TrxManagerSource::UnavailableText}};
-    for (const auto& c : cases) {
+    for (const auto& [box, message] : {std::pair<const char*, const char*>{"commanderBox", nullptr},
+                                       {"hrdBox", nullptr},
+                                       {"trxManagerBox", TrxManagerSource::UnavailableText}}) {
         MainRig rig;
         rig.link.servers.clear();
         rig.automation.installed = false;
         auto& w = rig.load();
         rig.settings.writes.clear();
-        w.control(c.box).click();
-        EXPECT_EQ(w.control(c.box).value(), 1) << c.box;
-        EXPECT_TRUE(rig.settings.writes.empty()) << c.box;
+        w.control(box).click();
+        EXPECT_EQ(w.control(box).value(), 1) << box;
+        EXPECT_TRUE(rig.settings.writes.empty()) << box;
         EXPECT_EQ(rig.dialogs.messages,
-                  c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{})
-            << c.box;
+                  message ? std::vector<std::string>{message} : std::vector<std::string>{})
+            << box;
         EXPECT_FALSE(w.pollNeeded());
-        w.control(c.box).click();
-        w.control(c.box).click();
-        EXPECT_EQ(rig.dialogs.messages.size(), c.message ? 2u : 0u) << "told once per tick";
+        w.control(box).click();
+        w.control(box).click();
+        EXPECT_EQ(rig.dialogs.messages.size(), message ? 2u : 0u) << "told once per tick";
     }
 }
 
+// The box, what its link delivers, what the received label shows ("1": the reading did not reach
+// the tracker).
 TEST(Sources, EachHotLinkReadsItsOwnUnit) {
-    struct Case {
-        const char* box;
-        const char* delivered;
-        const char* shown; // "1": the reading did not reach the tracker
-    } cases[] = {
+    const std::tuple<const char*, const char*, const char*> cases[] = {
         {"commanderBox", "21074", "21074"}, {"commanderBox", "", "0"},
         {"commanderBox", "abc", "1"},       {"hrdBox", "21074000", "21074"},
         {"hrdBox", "7000000 Hz", "7000"},   {"hrdBox", "", "0"},
         {"hrdBox", "garbage", "0"},         {"hrdBox", "1e400", "1"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [box, delivered, shown] : cases) {
         MainRig rig;
         rig.link.servers["CI-V Commander|DDEServer"]["XmitFreq"] = "1";
         rig.link.servers["HRD_RADIO_000|HRD_CAT"]["HRD_HERTZ"] = "1000";
         auto& w = rig.load();
-        w.control(c.box).click();
-        rig.link.advise(c.delivered);
-        EXPECT_EQ(w.control("receivedLabel").text(), c.shown) << c.box << " " << c.delivered;
+        w.control(box).click();
+        rig.link.advise(delivered);
+        EXPECT_EQ(w.control("receivedLabel").text(), shown) << box << " " << delivered;
         EXPECT_TRUE(rig.dialogs.messages.empty());
     }
 }

@@ -57,8 +57,9 @@ TEST(EndToEnd, TunedFrequencyReachesTheControllerAndTheFile) {
     }
 }
 
-// Hamlib's own dummy radio: rigctl -> rigctld -m 1 -> veltaro-bridge --rigctld -> veltaro.
-TEST(EndToEnd, RealRigctldReachesTheControllerAndSurvivesARigctldRestart) {
+// Hamlib's own dummy radio: rigctl -> rigctld -m 1 -> veltaro-bridge --rigctld -> veltaro. That
+// the bridge reconnects to a rigctld that went away is RigctldSource's (tests/bridge).
+TEST(EndToEnd, RealRigctldReachesTheControllerAndAHungRigctldHoldsNothingUp) {
     const QString rigctld = QStandardPaths::findExecutable("rigctld");
     const QString rigctl = QStandardPaths::findExecutable("rigctl");
     ASSERT_FALSE(rigctld.isEmpty() || rigctl.isEmpty())
@@ -68,29 +69,17 @@ TEST(EndToEnd, RealRigctldReachesTheControllerAndSurvivesARigctldRestart) {
     const QString port = QString::number(probe.serverPort()), address = "127.0.0.1:" + port;
     probe.close();
     // rigctld with the dummy radio (145 MHz at start); the bridge waits for it.
-    const auto startRigctld = [&] {
-        return std::make_unique<Child>(rigctld,
-                                       QStringList{"-m", "1", "-T", "127.0.0.1", "-t", port});
-    };
-    // Tunes the dummy radio as a user would, once rigctld answers.
-    const auto tune = [&](const char* hz) {
-        return waitUntil(
-            [&] {
-                return run(rigctl, {"-m", "2", "-r", address, "F", hz}).exitCode == 0;
-            },
-            5000);
-    };
-
-    auto rig = startRigctld();
+    Child rig(rigctld, {"-m", "1", "-T", "127.0.0.1", "-t", port});
     Chain c({"--rigctld", address, "--as", "hrd", "--verbose"});
     ASSERT_TRUE(c.bridge.waitForLine("145000000", 5000));
     c.startVeltaro("CheckHRD");
     EXPECT_EQ(c.pty.readAtLeast(14, 8000), "FA00145000000;");
-    ASSERT_TRUE(tune("14074000"));
+    // Tuned as a user would.
+    ASSERT_EQ(run(rigctl, {"-m", "2", "-r", address, "F", "14074000"}).exitCode, 0);
     EXPECT_EQ(c.pty.readAtLeast(14, 5000), "FA00014074000;");
 
     // rigctld hangs: the bridge keeps answering from the last value.
-    sendSignal(*rig, SIGSTOP);
+    sendSignal(rig, SIGSTOP);
     QDBusInterface hrd("org.veltaro.Link.HRD_5fRADIO_5f000", "/HRD_5fCAT", "org.veltaro.Link",
                        theBus().connection());
     hrd.setTimeout(500);
@@ -98,21 +87,7 @@ TEST(EndToEnd, RealRigctldReachesTheControllerAndSurvivesARigctldRestart) {
         const QDBusReply<QString> r = hrd.call("Request", QString("HRD_HERTZ"));
         EXPECT_EQ(r.isValid() ? r.value() : r.error().message(), "14074000");
     }
-    // Then it dies and comes back; neither the bridge nor Veltaro is touched.
-    rig.reset();
-    rig = startRigctld();
-    ASSERT_TRUE(tune("7074000"));
-    // The dummy radio is back at 145 MHz, which may be relayed before the new tuning is.
-    QByteArray seen;
-    EXPECT_TRUE(
-        waitUntil([&] { return (seen += c.pty.readNow()).endsWith("FA00007074000;"); }, 8000))
-        << seen.toStdString();
-    EXPECT_TRUE(waitUntil([&] { return c.veltaro.frequencyFile() == "07.074000\r\n"; }, 3000));
-    EXPECT_TRUE(c.bridge.running());
     EXPECT_EQ(c.veltaro.process().state(), QProcess::Running);
-    const QString err = QString::fromUtf8(c.bridge.process().readAllStandardError());
-    EXPECT_TRUE(err.contains("lost")) << err.toStdString();
-    EXPECT_EQ(err.count(": connected"), 2) << err.toStdString();
 }
 
 } // namespace

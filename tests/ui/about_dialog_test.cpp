@@ -1,7 +1,6 @@
 #include "ui/support.h"
 
 #include <QAction>
-#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
@@ -63,21 +62,6 @@ TEST(AboutDialog, EnterAndEscapeBothActAsOk) {
         flushDeletes();
         EXPECT_TRUE(d.isNull());
     }
-}
-
-TEST(AboutDialog, SystemInfoWithoutToolTellsTheUserAndStaysOpen) {
-    Station s;
-    s.window.showAbout();
-    AboutDialog* d = s.window.aboutDialog();
-    ASSERT_NE(d, nullptr);
-    QTest::mouseClick(button(d, "systemInfoButton"), Qt::LeftButton);
-    EXPECT_EQ(s.dialogs.messages,
-              std::vector<std::string>{"System Information Is Unavailable At This Time"});
-    EXPECT_EQ(s.dialogs.captions, std::vector<std::string>{"Veltaro"});
-    EXPECT_TRUE(s.launcher.started.empty());
-    flushDeletes();
-    EXPECT_EQ(s.window.aboutDialog(), d);
-    EXPECT_TRUE(d->isVisible());
 }
 
 } // namespace

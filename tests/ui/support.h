@@ -1,4 +1,4 @@
-// A station of fakes around the real Qt window and the core's MainWindow, and bounded waits.
+// A station of fakes around the real Qt window and the core's MainWindow.
 #pragma once
 
 #include "core/fakes.h"
@@ -7,29 +7,10 @@
 #include "shell/main_window.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 namespace veltaro::test {
-
-// Runs the event loop until pred holds or ms have passed; true when it holds.
-inline bool waitUntil(const std::function<bool()>& pred, int ms = 2000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!pred()) {
-        if (clock.elapsed() > ms)
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(5, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
 
 // Lets widgets closed with WA_DeleteOnClose go.
 inline void flushDeletes() {
@@ -37,23 +18,13 @@ inline void flushDeletes() {
     QCoreApplication::processEvents();
 }
 
-struct StartUpSettings : fake::SettingsStore {
-    std::string startUp(const std::string& key) const { return get(key); }
-    void setStartUp(const std::string& key, const std::string& v) { set(key, v); }
-};
-
-// Commander and HRD both answer; value is Commander's current reading.
-struct AnsweringLink : fake::LinkClient {
-    AnsweringLink() { servers["HRD_RADIO_000|HRD_CAT"]["HRD_HERTZ"] = "14074000"; }
-    std::string& value = servers["CI-V Commander|DDEServer"]["XmitFreq"] = "14074";
-};
-
-// The real Qt window around the core's main window, with fakes for the platform parts.
+// The real Qt window around the core's main window, with fakes for the platform parts; Commander
+// and HRD answer.
 struct Station {
-    StartUpSettings settings;
+    fake::SettingsStore settings;
     fake::SerialLine serial;
     fake::FileSystem files;
-    AnsweringLink link;
+    fake::LinkClient link;
     fake::Automation automation;
     fake::Dialogs dialogs;
     fake::System system;
@@ -65,6 +36,8 @@ struct Station {
                                        system, help, NumberFormat{}}};
 
     Station() {
+        link.servers["CI-V Commander|DDEServer"]["XmitFreq"] = "14074";
+        link.servers["HRD_RADIO_000|HRD_CAT"]["HRD_HERTZ"] = "14074000";
         window.attach(core);
         window.setAboutFactory([this] {
             return new qt::AboutDialog(AboutPlatform{locator, launcher, dialogs});
@@ -81,7 +54,6 @@ struct Station {
         EXPECT_NE(w, nullptr) << name;
         return w;
     }
-    int writes(const char* key) const { return settings.writesOf(key); }
 };
 
 } // namespace veltaro::test
