@@ -4,10 +4,28 @@
 #include "platform/errors.h"
 #include "relay/convert.h"
 
+#include <algorithm>
+#include <set>
+
 namespace veltaro {
 
+namespace {
+
+// A present port that is not simply "Com <n>" is shown and told by its device's name.
+bool namedByDevice(const PresentPort& p) {
+    return p.item != "Com " + std::to_string(p.number);
+}
+
+} // namespace
+
 ControllerLink::ControllerLink(ISerialLine& line, IDialogs& dialogs, NumberFormat fmt)
-    : line_(line), dialogs_(dialogs), fmt_(fmt) {}
+    : line_(line), dialogs_(dialogs), fmt_(fmt) {
+    line_.setLostHandler([this] { deviceLost(); });
+}
+
+ControllerLink::~ControllerLink() {
+    line_.setLostHandler({});
+}
 
 std::vector<std::string> ControllerLink::portItems() {
     std::vector<std::string> items;
@@ -20,35 +38,109 @@ std::string ControllerLink::frequencyCommand(std::int32_t khz) {
     return "FA" + formatKHzDigits(khz) + "000;";
 }
 
+std::vector<PresentPort> ControllerLink::numberPorts(std::vector<PresentPort> present,
+                                                     const std::map<int, std::string>& remembered) {
+    std::set<int> taken;
+    for (const auto& [n, device] : remembered)
+        taken.insert(n);
+    for (const auto& p : present)
+        taken.insert(p.number);
+    std::vector<PresentPort> numbered;
+    for (auto& p : present) {
+        if (p.number == 0) {
+            auto known = std::find_if(remembered.begin(), remembered.end(),
+                                      [&](const auto& r) { return r.second == p.device; });
+            if (known != remembered.end()) {
+                p.number = known->first;
+            } else {
+                int n = FirstFreeNumber;
+                while (n <= 255 && taken.count(n))
+                    ++n;
+                if (n > 255)
+                    continue; // every number is given: the device cannot be stored
+                p.number = n;
+                taken.insert(n);
+            }
+        }
+        numbered.push_back(std::move(p));
+    }
+    return numbered;
+}
+
+std::vector<std::string> ControllerLink::refreshPortItems() {
+    present_ = numberPorts(line_.presentPorts(), line_.rememberedPorts());
+    std::vector<std::string> items = portItems();
+    for (const auto& p : present_)
+        items.push_back(p.item);
+    return items;
+}
+
+std::string ControllerLink::itemFor(int storedNumber, const std::string& storedText) const {
+    if (storedNumber >= FirstFreeNumber)
+        for (const auto& p : present_)
+            if (p.number == storedNumber)
+                return p.item;
+    return "Com " + storedText;
+}
+
+void ControllerLink::send(const std::string& command) {
+    try {
+        line_.send(command);
+    } catch (const PortError&) {
+        if (line_.isOpen())
+            throw;
+        deviceLost(); // the write found the device gone and the line closed itself
+    }
+}
+
 void ControllerLink::sendFrequency(std::int32_t khz) {
+    lastCommand_ = frequencyCommand(khz);
     if (line_.isOpen())
-        line_.send(frequencyCommand(khz));
+        send(lastCommand_);
 }
 
-void ControllerLink::notAvailable(const std::string& shownAs) {
-    dialogs_.messageBox("COM " + shownAs + ": not available. Check Com Port setting.", app::Title);
+void ControllerLink::show(const std::string& shownAs, bool isDevice) {
+    shownAs_ = shownAs;
+    shownIsDevice_ = isDevice;
 }
 
-bool ControllerLink::tryOpen(int n, const std::string& shownAs) {
+std::string ControllerLink::portLabel() const {
+    return shownIsDevice_ ? shownAs_ : "COM " + shownAs_;
+}
+
+void ControllerLink::notAvailable() {
+    dialogs_.messageBox(portLabel() + ": not available. Check Com Port setting.", app::Title);
+}
+
+bool ControllerLink::tryOpen(int n) {
     try {
         line_.open("COM" + std::to_string(n));
+        wanted_ = true;
         return true;
     } catch (const Error&) {
-        notAvailable(shownAs);
+        notAvailable();
         return false;
     }
 }
 
 void ControllerLink::openAtStartup(int storedNumber, const std::string& storedText) {
     setPortNumber(storedNumber);
+    const std::string item = itemFor(storedNumber, storedText);
+    const auto device = std::find_if(present_.begin(), present_.end(), [&](const PresentPort& p) {
+        return p.item == item && namedByDevice(p);
+    });
+    show(device != present_.end() ? device->device : storedText, device != present_.end());
     if (isPortNumber(storedNumber))
-        tryOpen(storedNumber, storedText);
+        tryOpen(storedNumber);
     else
-        notAvailable(storedText);
+        notAvailable();
+    stateChanged_.notify();
 }
 
 bool ControllerLink::onPortPicked(const std::string& listText) {
     line_.close();
+    wanted_ = false;
+    waiting_ = false;
     std::string selected = listText;
     static const std::string prefix = "Com ";
     for (auto at = selected.find(prefix); at != std::string::npos; at = selected.find(prefix, at))
@@ -58,12 +150,62 @@ bool ControllerLink::onPortPicked(const std::string& listText) {
         n = textToInt16(selected, fmt_);
     } catch (const Error&) {
     }
-    if (!isPortNumber(n)) {
-        notAvailable(selected); // a text that names no port cannot be opened either
-        return false;
+    bool opened = false;
+    const auto device = std::find_if(present_.begin(), present_.end(),
+                                     [&](const PresentPort& p) { return p.item == listText; });
+    if (isPortNumber(n)) {
+        port_ = n;
+        show(selected, false);
+        opened = tryOpen(n);
+    } else if (device != present_.end()) {
+        port_ = device->number;
+        show(namedByDevice(*device) ? device->device : std::to_string(port_),
+             namedByDevice(*device));
+        try {
+            line_.remember(port_, device->device);
+        } catch (const Error&) {
+            stateChanged_.notify();
+            throw;
+        }
+        opened = tryOpen(port_);
+    } else {
+        show(selected, false);
+        notAvailable(); // a text that names no port cannot be opened either
     }
-    port_ = n;
-    return tryOpen(n, selected);
+    stateChanged_.notify();
+    return opened;
+}
+
+void ControllerLink::close() {
+    wanted_ = false;
+    waiting_ = false;
+    line_.close();
+    stateChanged_.notify();
+}
+
+void ControllerLink::deviceLost() {
+    if (!wanted_ || waiting_ || line_.isOpen())
+        return;
+    waiting_ = true;
+    dialogs_.postMessage(portLabel() +
+                             ": the port has gone away. Veltaro will open it again when it comes "
+                             "back.",
+                         app::Title);
+    stateChanged_.notify();
+}
+
+void ControllerLink::reopenTick() {
+    if (!waiting_)
+        return;
+    try {
+        line_.open("COM" + std::to_string(port_));
+    } catch (const Error&) {
+        return; // still away; the next tick tries again
+    }
+    waiting_ = false;
+    stateChanged_.notify();
+    if (!lastCommand_.empty())
+        send(lastCommand_);
 }
 
 } // namespace veltaro

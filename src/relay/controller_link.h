@@ -1,12 +1,16 @@
-// The link to the antenna controller: the frequency command, the port list's items, opening the
-// stored port at start-up and changing the port on a pick from the list.
+// The link to the antenna controller: the frequency command, the port list's items (the fixed
+// "Com 1" to "Com 16" and the ports present), opening the stored port at start-up, changing the
+// port on a pick from the list, and a device that goes away: the user is told once, the port is
+// tried again once per tick until it opens, and the last command is sent again.
 #pragma once
 
 #include "platform/dialogs.h"
 #include "platform/serial_line.h"
 #include "platform/system.h"
+#include "shell/control.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -14,14 +18,35 @@ namespace veltaro {
 
 class ControllerLink {
 public:
+    // How often a port whose device went away is tried again.
+    static constexpr int ReopenIntervalMs = 1000;
+    // The numbers a present device may be given, beyond the list's fixed items.
+    static constexpr int FirstFreeNumber = 17;
+
     ControllerLink(ISerialLine& line, IDialogs& dialogs, NumberFormat fmt);
+    ~ControllerLink();
+    ControllerLink(const ControllerLink&) = delete;
+    ControllerLink& operator=(const ControllerLink&) = delete;
 
     // "Com 1 " to "Com 16"; the first three end with a blank, which the message keeps.
     static std::vector<std::string> portItems();
     // "FA", the kHz as at least eight digits, "000;": the frequency in Hz as eleven digits.
     static std::string frequencyCommand(std::int32_t khz);
+    // Gives each present port without a number one: the number its device is remembered under
+    // (the lowest), else the first from 17 to 255 that is neither remembered nor given to a port
+    // before it. A port left without a number is dropped.
+    static std::vector<PresentPort> numberPorts(std::vector<PresentPort> present,
+                                                const std::map<int, std::string>& remembered);
 
-    // Sends the command while the line is open; nothing otherwise. Raises PortError.
+    // Asks the line which ports are present now; returns portItems() followed by theirs.
+    std::vector<std::string> refreshPortItems();
+    // The list text that shows a stored port: a present device's item for a number beyond the
+    // fixed items, else "Com " and the stored text.
+    std::string itemFor(int storedNumber, const std::string& storedText) const;
+
+    // Keeps the command as the one to send again after a reopen; sends it while the line is
+    // open. A write that finds the device gone is its loss, not an error. Raises PortError for
+    // any other failed write.
     void sendFrequency(std::int32_t khz);
 
     // The port numbers a line can open: "COM1" to "COM255".
@@ -36,20 +61,43 @@ public:
     // Opens the stored port (as the stored text gives it); when it cannot be opened, tells the
     // user and goes on closed.
     void openAtStartup(int storedNumber, const std::string& storedText);
-    // The user picked an item of the list: closes the line and opens the port the text names.
-    // False, after telling the user, when it did not open.
+    // The user picked an item of the list: ends any waiting, closes the line and opens the port
+    // the text names, a present device under the number it was given. False, after telling the
+    // user, when it did not open.
     bool onPortPicked(const std::string& listText);
 
-    void close() { line_.close(); }
+    // Lets go of the port and ends any waiting.
+    void close();
+
+    bool isOpen() const { return line_.isOpen(); }
+    // The open device went away; reopenTick() tries it again.
+    bool waitingForDevice() const { return waiting_; }
+    // The port as the user sees it: "5" for "Com 5", or a present device's name.
+    const std::string& portShownAs() const { return shownAs_; }
+    // Told on open, close, loss and reopen.
+    Signal& stateChanged() { return stateChanged_; }
+    // While waiting: one attempt to open the port; once it opens, the last command goes again.
+    void reopenTick();
 
 private:
-    bool tryOpen(int n, const std::string& shownAs);
-    void notAvailable(const std::string& shownAs);
+    bool tryOpen(int n);
+    void notAvailable();
+    void deviceLost();
+    void send(const std::string& command);
+    std::string portLabel() const;
+    void show(const std::string& shownAs, bool isDevice);
 
     ISerialLine& line_;
     IDialogs& dialogs_;
     NumberFormat fmt_;
     int port_ = 1;
+    std::string shownAs_ = "1";
+    bool shownIsDevice_ = false;
+    bool wanted_ = false; // the port opened and has not been let go of since
+    bool waiting_ = false;
+    std::string lastCommand_;
+    std::vector<PresentPort> present_;
+    Signal stateChanged_;
 };
 
 } // namespace veltaro

@@ -1,11 +1,13 @@
 // The \\.\COMn serial line: port names, a missing device, and (run by serial_pty.sh) a
-// pseudo-terminal as the port: the bytes that arrive, the line settings, a device that goes away.
+// pseudo-terminal as the port: the list of ports present, the bytes that arrive, the line
+// settings, a device that goes away and comes back.
 #include "platform/errors.h"
 #include "platform/win32/serial_line_win32.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <utility>
 
@@ -20,14 +22,26 @@ TEST(SerialLine, PortNamesAndTheirDevices) {
         EXPECT_THROW(Win32SerialLine::devicePath(name), PortError) << name;
 }
 
-// Run by serial_pty.sh: VELTARO_PTY_COM is a pseudo-terminal; in the folder VELTARO_PTY_DIR the
-// test creates "sent" and waits for "gone", which the script creates once it has checked the
-// line and ended the pseudo-terminal.
-TEST(Pty, CommandLeavesAsSentUntilTheDeviceGoesAway) {
+namespace {
+bool listed(Win32SerialLine& line, const std::string& com) { // as "Com n", number n
+    const auto ports = line.presentPorts();
+    return std::any_of(ports.begin(), ports.end(), [&](const auto& p) {
+        return p.device == com && p.item == "Com " + std::to_string(p.number) &&
+               p.device == "COM" + std::to_string(p.number);
+    });
+}
+} // namespace
+
+// Run by serial_pty.sh: VELTARO_PTY_COM is a pseudo-terminal beyond COM16; in the folder
+// VELTARO_PTY_DIR the test creates "sent" and waits for "gone", which the script creates once it
+// has checked the line and ended the pseudo-terminal. The script then brings a new one back
+// under the same name; once a try a second opens it, the test sends and creates "resent".
+TEST(Pty, CommandLeavesAsSentUntilTheDeviceGoesAwayAndAgainOnceItIsBack) {
     const char* com = std::getenv("VELTARO_PTY_COM");
     const char* dir = std::getenv("VELTARO_PTY_DIR");
     ASSERT_TRUE(com && dir) << "run through serial_pty.sh";
     Win32SerialLine line;
+    EXPECT_TRUE(listed(line, com));
     line.open(com);
     line.send("FA00014074000;");
     // Opening closes the port open before, also when the new one is refused: a name that is no
@@ -46,4 +60,20 @@ TEST(Pty, CommandLeavesAsSentUntilTheDeviceGoesAway) {
         [&] { return GetFileAttributesA(gone.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20000));
     EXPECT_THROW(line.send("FA00007074000;"), PortError);
     EXPECT_FALSE(line.isOpen());
+    EXPECT_FALSE(listed(line, com));
+
+    bool opened = false;
+    for (int attempt = 0; attempt < 20 && !opened; ++attempt) {
+        try {
+            line.open(com);
+            opened = true;
+        } catch (const PortError&) {
+            Sleep(1000);
+        }
+    }
+    ASSERT_TRUE(opened);
+    EXPECT_TRUE(listed(line, com));
+    line.send("FA00021074000;");
+    CloseHandle(CreateFileA((std::string(dir) + "\\resent").c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, 0, nullptr));
 }

@@ -1,5 +1,6 @@
 #include "platform/qt/control_widgets.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFocusEvent>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QStyle>
 
 namespace veltaro::qt {
 
@@ -41,6 +43,21 @@ protected:
 
 private:
     bool finishing_ = false;
+};
+
+// The port list, which lets the window's logic refresh its items as it drops down.
+class PortCombo : public QComboBox {
+public:
+    PortCombo(QWidget* parent, std::function<void()> opening)
+        : QComboBox(parent), opening_(std::move(opening)) {}
+    void showPopup() override {
+        if (opening_)
+            opening_();
+        QComboBox::showPopup();
+    }
+
+private:
+    std::function<void()> opening_;
 };
 
 void setBlackText(QWidget* w) {
@@ -81,8 +98,8 @@ QWidget* label(QWidget* parent, Control& c) {
     return l;
 }
 
-QWidget* portList(QWidget* parent, Control& c) {
-    auto* combo = new QComboBox(parent);
+QWidget* portList(QWidget* parent, Control& c, const WidgetOptions& options) {
+    auto* combo = new PortCombo(parent, options.onListOpening);
     combo->setEditable(true);
     auto* edit = new PortEdit(combo);
     combo->setLineEdit(edit);
@@ -98,11 +115,15 @@ QWidget* portList(QWidget* parent, Control& c) {
         if (shown != items) {
             combo->clear();
             combo->addItems(items);
+            combo->setMaxVisibleItems(static_cast<int>(items.size()));
+            // A device's name is wider than the field: the list drops down wide enough for it.
+            combo->view()->setMinimumWidth(
+                combo->view()->sizeHintForColumn(0) +
+                combo->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, combo));
         }
         if (combo->currentText() != qs(c.text()))
             combo->setEditText(qs(c.text()));
     });
-    combo->setMaxVisibleItems(static_cast<int>(c.items().size()));
     QObject::connect(combo, &QComboBox::activated, combo, [combo, edit, &c](int index) {
         if (index >= 0 && !edit->finishingEdit())
             c.pick(static_cast<std::size_t>(index));
@@ -180,7 +201,7 @@ void buildControls(QWidget* parent, const layout::WindowSpec& window, ControlSet
             w = label(parent, c);
             break;
         case layout::Kind::PortList:
-            w = portList(parent, c);
+            w = portList(parent, c, options);
             break;
         case layout::Kind::Button:
         case layout::Kind::DefaultButton:

@@ -26,6 +26,7 @@ QRect pixelRect(const QWidget* widget, const layout::TwipsRect& twips);
 struct WidgetOptions {
     std::function<void(layout::Command)> onCommand; // buttons
     QPixmap icon;                                   // for the Icon control
+    std::function<void()> onListOpening = {};       // the port list is about to drop down
 };
 
 // Creates the widgets of every control but the lines, on parent.

@@ -11,6 +11,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <utility>
 
 namespace veltaro::qt {
 
@@ -23,6 +24,14 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     pollTimer_->setInterval(veltaro::MainWindow::PollIntervalMs);
     connect(pollTimer_, &QTimer::timeout, this, [this] {
         core_->poll();
+        updatePolling();
+    });
+
+    reopenTimer_ = new QTimer(this);
+    reopenTimer_->setObjectName(QStringLiteral("reopenTimer"));
+    reopenTimer_->setInterval(veltaro::MainWindow::ReopenIntervalMs);
+    connect(reopenTimer_, &QTimer::timeout, this, [this] {
+        core_->reopenTick();
         updatePolling();
     });
 
@@ -46,8 +55,9 @@ void MainWindow::attach(veltaro::MainWindow& core) {
     small.setPointSizeF(std::min(small.pointSizeF(), 8.0));
     client->setFont(small);
     setCentralWidget(client);
-    buildControls(client, core.layout(), core.controls(),
-                  {[this](layout::Command c) { core_->run(c); }, {}});
+    buildControls(
+        client, core.layout(), core.controls(),
+        {[this](layout::Command c) { core_->run(c); }, {}, [this] { core_->portListOpening(); }});
 
     const layout::WindowSpec& design = core.layout();
     resize(layout::toPixels(design.clientWidth, twipsPerPixelX()),
@@ -78,11 +88,12 @@ void MainWindow::buildMenu() {
 }
 
 void MainWindow::updatePolling() {
-    if (core_ && core_->pollNeeded()) {
-        if (!pollTimer_->isActive())
-            pollTimer_->start();
-    } else {
-        pollTimer_->stop();
+    for (auto [timer, needed] : {std::pair{pollTimer_, core_ && core_->pollNeeded()},
+                                 std::pair{reopenTimer_, core_ && core_->reopenNeeded()}}) {
+        if (!needed)
+            timer->stop();
+        else if (!timer->isActive())
+            timer->start();
     }
 }
 

@@ -1,5 +1,6 @@
 // Responsibilities: the Qt main window: the menu bar and client area built from the main
-// window's description, the poll timer run while the core has something to poll, and the
+// window's description, the poll timer run while the core has something to poll, the reopen
+// timer run while the core waits for a serial device to come back, and the
 // window itself for the core (IWindowHost: outer geometry in twips, the height below the menu
 // bar, keep-above, closing, the one About dialog). Closing it by any route unloads the core.
 // Collaborations: main.cpp creates it before the core's MainWindow and attaches the two; the
@@ -69,6 +70,7 @@ private:
     AboutFactory aboutFactory_;
     QPointer<AboutDialog> about_;
     QTimer* pollTimer_ = nullptr;
+    QTimer* reopenTimer_ = nullptr;
     // A new window is placed by the window manager once it is mapped; until then its position
     // is not known. Looked for every 50 ms after the first show.
     bool placed_ = false;

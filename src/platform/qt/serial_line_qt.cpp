@@ -2,10 +2,13 @@
 
 #include "platform/errors.h"
 
+#include <QSerialPortInfo>
+
 #include <sys/ioctl.h>
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 namespace veltaro::qt {
 
@@ -42,10 +45,22 @@ qint64 wireMs(qint64 bytes) {
     return (bytes * BitsPerChar * 1000 + Baud - 1) / Baud;
 }
 
+// The built-in ports that "COM1" to "COM16" stand for when the Ports section names nothing.
+bool builtInPort(const std::string& device) {
+    static const std::string prefix = "/dev/ttyS";
+    if (device.rfind(prefix, 0) != 0 || device.size() > prefix.size() + 2)
+        return false;
+    const std::string digits = device.substr(prefix.size());
+    return !digits.empty() && std::all_of(digits.begin(), digits.end(), [](unsigned char c) {
+        return std::isdigit(c);
+    }) && std::stoi(digits) < 16;
+}
+
 } // namespace
 
-QtSerialLine::QtSerialLine(veltaro::ISettingsStore& settings, QueuedBytesProbe probe)
-    : settings_(settings), probe_(std::move(probe)) {
+QtSerialLine::QtSerialLine(veltaro::ISettingsStore& settings, QueuedBytesProbe probe,
+                           std::string stableNames)
+    : settings_(settings), probe_(std::move(probe)), stableNames_(std::move(stableNames)) {
     drainTimer_.setSingleShot(true);
     clock_.start();
     QObject::connect(&drainTimer_, &QTimer::timeout, &drainTimer_, [this] { drain(); });
@@ -80,11 +95,57 @@ std::optional<std::string> QtSerialLine::deviceFor(const std::string& port) cons
     return "/dev/ttyS" + std::to_string(n - 1);
 }
 
+std::vector<veltaro::PresentPort> QtSerialLine::presentPorts() {
+    namespace fs = std::filesystem;
+    std::map<std::string, std::string> described; // device -> the adapter's description
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        described[info.systemLocation().toStdString()] = info.description().toStdString();
+    std::map<std::string, std::string> stableName; // device -> its link in the folder
+    std::error_code ec;
+    for (fs::directory_iterator it(stableNames_, ec), end; !ec && it != end; it.increment(ec)) {
+        const fs::path target = fs::canonical(it->path(), ec);
+        if (!ec)
+            stableName.emplace(target.string(), it->path().string());
+        ec.clear();
+    }
+    for (const auto& [device, link] : stableName)
+        described.emplace(device, std::string());
+    std::vector<veltaro::PresentPort> present;
+    for (const auto& [device, description] : described) {
+        auto link = stableName.find(device);
+        const std::string name = link != stableName.end() ? link->second : device;
+        if (builtInPort(name))
+            continue;
+        present.push_back({description.empty() ? name : name + " (" + description + ")", 0, name});
+    }
+    std::sort(present.begin(), present.end(),
+              [](const auto& a, const auto& b) { return a.item < b.item; });
+    return present;
+}
+
+std::map<int, std::string> QtSerialLine::rememberedPorts() {
+    std::map<int, std::string> remembered;
+    for (int n = 1; n <= 255; ++n)
+        if (auto device =
+                trimmed(settings_.readSetting("Veltaro", "Ports", "Com" + std::to_string(n)));
+            !device.empty())
+            remembered[n] = device;
+    return remembered;
+}
+
+void QtSerialLine::remember(int number, const std::string& device) {
+    settings_.writeSetting("Veltaro", "Ports", "Com" + std::to_string(number), device);
+}
+
 void QtSerialLine::open(const std::string& port) {
     close();
     const auto device = deviceFor(port);
     if (!device)
         throw veltaro::PortError("no serial port is called \"" + port + "\"");
+    // A device that is not there fails at once, before QSerialPort locks its name.
+    if (std::error_code ec; !std::filesystem::exists(*device, ec))
+        throw veltaro::PortError(*device + ": No such file or directory");
+    ++opening_;
     serial_.setPortName(QString::fromStdString(*device));
     failure_.clear();
     serial_.clearError();
@@ -178,10 +239,17 @@ void QtSerialLine::onError(QSerialPort::SerialPortError error) {
     case QSerialPort::WriteError:
     case QSerialPort::ResourceError:
         // Left open, a failed device makes QSerialPort report the error over and over.
+        if (!serial_.isOpen())
+            break;
         failure_ = serial_.errorString().toStdString();
         drainTimer_.stop();
         waiting_.reset();
         serial_.close();
+        // Told from the event loop, and only while nothing has opened or closed the line since.
+        QTimer::singleShot(0, &serial_, [this, opened = opening_] {
+            if (opened == opening_ && !serial_.isOpen() && onLost_)
+                onLost_();
+        });
         break;
     default:
         break;
@@ -189,6 +257,7 @@ void QtSerialLine::onError(QSerialPort::SerialPortError error) {
 }
 
 void QtSerialLine::close() {
+    ++opening_;
     drainTimer_.stop();
     if (serial_.isOpen() && waiting_) {
         // The controller should end on the last frequency given; closing waits for the line.

@@ -1,10 +1,13 @@
 // Responsibilities: the serial line to the antenna controller on Linux, over QSerialPort. Maps
 // "COM<n>" to a device (the Ports/Com<n> setting, else /dev/ttyS<n-1>), opens it at 4800,n,8,1,
 // writes each command at once, keeps at most one command waiting while the line is still
-// sending, and closes itself when the device goes away.
-// Collaborations: ISerialLine for relay/controller_link; reads the Ports section through
-// ISettingsStore; owns a QSerialPort and a single-shot QTimer (needs a running Qt event loop for
-// the waiting command and for noticing a vanished device).
+// sending, and closes itself and tells when the device goes away. Lists the serial devices
+// present by their stable names (the links of /dev/serial/by-id, else the device) with the
+// adapter's description, and remembers a device as Ports/Com<n>.
+// Collaborations: ISerialLine for relay/controller_link; reads and writes the Ports section
+// through ISettingsStore; QSerialPortInfo for the devices present; owns a QSerialPort and a
+// single-shot QTimer (needs a running Qt event loop for the waiting command and for noticing a
+// vanished device).
 #pragma once
 
 #include "platform/serial_line.h"
@@ -16,8 +19,10 @@
 #include <QTimer>
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace veltaro::qt {
 
@@ -27,7 +32,11 @@ public:
     // the tty layer (ioctl TIOCOUTQ); tests replace it.
     using QueuedBytesProbe = std::function<qint64(int fd)>;
 
-    explicit QtSerialLine(veltaro::ISettingsStore& settings, QueuedBytesProbe probe = {});
+    static constexpr const char* StableNamesFolder = "/dev/serial/by-id";
+
+    // stableNames: the folder of links that name each device for good (tests use their own).
+    explicit QtSerialLine(veltaro::ISettingsStore& settings, QueuedBytesProbe probe = {},
+                          std::string stableNames = StableNamesFolder);
     ~QtSerialLine() override;
     QtSerialLine(const QtSerialLine&) = delete;
     QtSerialLine& operator=(const QtSerialLine&) = delete;
@@ -38,6 +47,12 @@ public:
     bool isOpen() const override;
     // Raises PortError while closed.
     void send(const std::string& bytes) override;
+    // The devices QSerialPortInfo finds and those the stable names' folder links to, but the
+    // built-in /dev/ttyS0 to /dev/ttyS15 that "COM1" to "COM16" stand for by default.
+    std::vector<veltaro::PresentPort> presentPorts() override;
+    std::map<int, std::string> rememberedPorts() override;
+    void remember(int number, const std::string& device) override;
+    void setLostHandler(std::function<void()> onLost) override { onLost_ = std::move(onLost); }
 
     // The device that the port name stands for at this moment; nothing for a name other than
     // "COM1" to "COM255".
@@ -57,6 +72,10 @@ private:
 
     veltaro::ISettingsStore& settings_;
     QueuedBytesProbe probe_;
+    std::string stableNames_;
+    std::function<void()> onLost_;
+    // Counts opens and closes, so that a late loss report of an earlier open is dropped.
+    unsigned opening_ = 0;
     QSerialPort serial_;
     QTimer drainTimer_;
     QElapsedTimer clock_;

@@ -230,6 +230,8 @@ bool ControlWindows::command(int id, int code) {
             // holds by now is shown instead.
             if (c.text() != child.items[static_cast<std::size_t>(index)])
                 mirror(child);
+        } else if (code == CBN_DROPDOWN && listOpening_) {
+            listOpening_();
         } else if (code == CBN_EDITCHANGE) {
             c.setText(windowText(child.hwnd)); // typing runs no handling
         }

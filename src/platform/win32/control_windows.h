@@ -61,6 +61,9 @@ public:
     // ID belongs to none of these controls.
     bool command(int id, int code);
 
+    // Runs as the port list drops down (CBN_DROPDOWN), before it shows its items.
+    void setListOpening(std::function<void()> opening) { listOpening_ = std::move(opening); }
+
     // Draws the described lines; call from the parent's WM_PAINT.
     void paintLines(HDC dc) const;
 
@@ -80,6 +83,7 @@ private:
     const layout::WindowSpec& window_;
     Scale scale_;
     CommandHandler onCommand_;
+    std::function<void()> listOpening_;
     std::map<int, Child> children_; // by ID
     std::vector<HFONT> fonts_;      // the dialog font first, then the described ones
     // Set while a window shows a change of its Control, so that the change echoed back by the

@@ -14,6 +14,16 @@ namespace veltaro::win32 {
 namespace {
 
 constexpr UINT_PTR PollTimerId = 1;
+constexpr UINT_PTR ReopenTimerId = 2;
+
+// Starts or stops one timer of the window as wanted; running tells whether it runs.
+void runTimer(HWND hwnd, UINT_PTR id, int intervalMs, bool want, bool& running) {
+    if (want && !running)
+        SetTimer(hwnd, id, static_cast<UINT>(intervalMs), nullptr);
+    else if (!want && running)
+        KillTimer(hwnd, id);
+    running = want;
+}
 
 } // namespace
 
@@ -54,6 +64,10 @@ void MainWindow::attach(veltaro::MainWindow& core) {
             if (core_)
                 core_->run(c);
         });
+    controls_->setListOpening([this] {
+        if (core_)
+            core_->portListOpening();
+    });
 
     // The described client area; the frame and the menu bar come around it.
     const RECT r = rect();
@@ -93,13 +107,11 @@ HWND MainWindow::control(std::string_view name) const {
 }
 
 void MainWindow::updatePolling() {
-    const bool want = hwnd_ && core_ && !mainClosed_ && core_->pollNeeded();
-    if (want && !polling_)
-        SetTimer(hwnd_, PollTimerId, static_cast<UINT>(veltaro::MainWindow::PollIntervalMs),
-                 nullptr);
-    else if (!want && polling_)
-        KillTimer(hwnd_, PollTimerId);
-    polling_ = want;
+    const bool live = hwnd_ && core_ && !mainClosed_;
+    runTimer(hwnd_, PollTimerId, veltaro::MainWindow::PollIntervalMs, live && core_->pollNeeded(),
+             polling_);
+    runTimer(hwnd_, ReopenTimerId, veltaro::MainWindow::ReopenIntervalMs,
+             live && core_->reopenNeeded(), reopening_);
 }
 
 void MainWindow::command(int id, int code, HWND from) {
@@ -136,10 +148,11 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
             command(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp));
             return 0;
         case WM_TIMER:
-            if (wp == PollTimerId && core_) {
+            if (wp == PollTimerId && core_)
                 core_->poll();
-                updatePolling();
-            }
+            else if (wp == ReopenTimerId && core_)
+                core_->reopenTick();
+            updatePolling();
             return 0;
         case WM_CLOSE:
             if (core_)

@@ -1,6 +1,7 @@
 // Responsibilities: the Win32 main window: the menu bar and the client area built from the core's
 // description of the window (ControlWindows), the poll timer run while the core has something to
-// poll, and the window itself for the core (IWindowHost: outer geometry in twips, the height below
+// poll, the reopen timer run while the core waits for a serial device to come back, and the
+// window itself for the core (IWindowHost: outer geometry in twips, the height below
 // the menu bar, keep-above, closing, the one modeless About window). Closing it through the frame
 // or the end of the Windows session unloads the core; the program is finished once it and the
 // About window have both closed.
@@ -84,6 +85,7 @@ private:
     veltaro::MainWindow* core_ = nullptr;
     std::unique_ptr<ControlWindows> controls_;
     bool polling_ = false;
+    bool reopening_ = false;
     bool mainClosed_ = false;
     std::unique_ptr<AboutWindow> about_;
     // Lets the core's poll-state listener outlive this object harmlessly.

@@ -4,12 +4,38 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cwchar>
+
 namespace veltaro::win32 {
 
 namespace {
 
 std::string lastErrorText(const std::string& what) {
     return what + " (error " + std::to_string(GetLastError()) + ")";
+}
+
+// n of "COMn" (any case, 1 to 255 without leading zeros); 0 for any other name.
+int comNumber(const std::wstring& name) {
+    if (name.size() < 4 || name.size() > 6 || (name[0] | 0x20) != L'c' ||
+        (name[1] | 0x20) != L'o' || (name[2] | 0x20) != L'm' || name[3] == L'0' ||
+        name.find_first_not_of(L"0123456789", 3) != std::wstring::npos)
+        return 0;
+    const int n = std::stoi(name.substr(3));
+    return n <= 255 ? n : 0;
+}
+
+// Under Wine, its dosdevices folder as a Unix path Windows calls take; empty on Windows.
+std::wstring wineDosDevices() {
+    if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
+        return {};
+    wchar_t prefix[MAX_PATH] = L"";
+    if (!GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH)) {
+        if (!GetEnvironmentVariableW(L"HOME", prefix, MAX_PATH - 6))
+            return {};
+        wcscat(prefix, L"/.wine");
+    }
+    return std::wstring(L"\\\\?\\unix") + prefix + L"/dosdevices/";
 }
 
 } // namespace
@@ -26,6 +52,36 @@ std::string Win32SerialLine::devicePath(const std::string& port) {
         digits.find_first_not_of("0123456789") != std::string::npos || std::stoi(digits) > 255)
         throw PortError("Invalid port name " + port);
     return "\\\\.\\COM" + digits;
+}
+
+std::vector<PresentPort> Win32SerialLine::presentPorts() {
+    std::vector<int> numbers;
+    // The DOS device names, each ended by a NUL, the list by another; grown until it fits.
+    std::vector<wchar_t> names(16384);
+    while (QueryDosDeviceW(nullptr, names.data(), static_cast<DWORD>(names.size())) == 0) {
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || names.size() >= (1u << 22)) {
+            names.assign(1, L'\0');
+            break;
+        }
+        names.resize(names.size() * 2);
+    }
+    for (const wchar_t* name = names.data(); *name; name += wcslen(name) + 1)
+        if (const int n = comNumber(name); n > 16)
+            numbers.push_back(n);
+    // Wine leaves the ports linked in $WINEPREFIX/dosdevices out of that list: there a port is
+    // present when its link leads to a device.
+    if (const std::wstring folder = wineDosDevices(); !folder.empty())
+        for (int n = 17; n <= 255; ++n)
+            if (GetFileAttributesW((folder + L"com" + std::to_wstring(n)).c_str()) !=
+                    INVALID_FILE_ATTRIBUTES ||
+                (GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND))
+                numbers.push_back(n);
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    std::vector<PresentPort> present;
+    for (int n : numbers)
+        present.push_back({"Com " + std::to_string(n), n, "COM" + std::to_string(n)});
+    return present;
 }
 
 void Win32SerialLine::open(const std::string& port) {

@@ -1,0 +1,85 @@
+// The Linux serial line with the controller link against real parts: a device under a stable
+// name that socat makes, takes away and brings back, and a picked device stored in a real
+// settings file.
+#include "test_support.h"
+
+#include "core/fakes.h"
+#include "platform/qt/serial_line_qt.h"
+#include "platform/qt/settings_store_qt.h"
+#include "relay/controller_link.h"
+
+#include <algorithm>
+
+namespace veltaro::qt::test {
+namespace {
+
+using support::Child;
+using support::waitUntil;
+
+// socat's end of a pseudo-terminal that it links as `link`; what arrives is on its output.
+struct Device : Child {
+    explicit Device(const QString& link)
+        : Child("socat", {"-u", "pty,link=" + link + ",raw,echo=0", "STDOUT"}) {
+        waitUntil([&] { return QFileInfo::exists(link); }, 3000);
+    }
+    QByteArray command(int ms) {
+        QByteArray got;
+        waitUntil([&] { return (got += process().readAllStandardOutput()).endsWith(';'); }, ms);
+        return got;
+    }
+};
+
+TEST(QtSerialLinePorts, DeviceBackUnderItsNameIsReopenedAndGetsTheLastCommand) {
+    QTemporaryDir dir;
+    const QString name = dir.filePath("usb-Test_Adapter-if00-port0");
+    fake::SettingsStore settings;
+    settings.values["Veltaro/Ports/Com17"] = name.toStdString();
+    fake::Dialogs dialogs;
+    QtSerialLine line(settings);
+    ControllerLink link(line, dialogs, NumberFormat{'.'});
+    QTimer reopen; // as the front ends run it
+    QObject::connect(&reopen, &QTimer::timeout, [&] { link.reopenTick(); });
+    reopen.start(ControllerLink::ReopenIntervalMs);
+
+    Device first(name);
+    ASSERT_TRUE(link.onPortPicked("Com 17"));
+    link.sendFrequency(14074);
+    EXPECT_EQ(first.command(2000), "FA00014074000;");
+    first.process().terminate(); // socat removes its link as it ends
+    first.process().waitForFinished(3000);
+    ASSERT_TRUE(waitUntil([&] { return link.waitingForDevice(); }, 3000));
+    link.sendFrequency(21074); // while away: kept for the return
+    support::spin(1500);       // ticks that find nothing
+
+    Device second(name);
+    EXPECT_EQ(second.command(3000), "FA00021074000;");
+    EXPECT_FALSE(link.waitingForDevice());
+    EXPECT_EQ(dialogs.posted.size() + dialogs.messages.size(), 1u);
+}
+
+// The list offers the device by its link in the stable names' folder; the pick stores the link
+// under the first free number and opens it.
+TEST(QtSerialLinePorts, PickedStableNameIsStoredInThePortsSection) {
+    support::ConfigHome home;
+    home.write("[Ports]\nCom17=/dev/serial/by-id/other\n");
+    QTemporaryDir byId;
+    support::Pty pty;
+    const QString name = byId.filePath("usb-Test_Adapter-if00-port0");
+    ASSERT_TRUE(QFile::link(pty.path(), name));
+    QtSettingsStore store;
+    QtSerialLine line(store, {}, byId.path().toStdString());
+    fake::Dialogs dialogs;
+    ControllerLink link(line, dialogs, NumberFormat{'.'});
+
+    const auto items = link.refreshPortItems();
+    ASSERT_EQ(std::count(items.begin(), items.end(), name.toStdString()), 1);
+    ASSERT_TRUE(link.onPortPicked(name.toStdString()));
+    EXPECT_EQ(link.portNumber(), 18);
+    EXPECT_EQ(QSettings(home.settingsFile(), QSettings::IniFormat).value("Ports/Com18").toString(),
+              name);
+    link.sendFrequency(7074);
+    EXPECT_EQ(pty.readAtLeast(14, 2000), "FA00007074000;");
+}
+
+} // namespace
+} // namespace veltaro::qt::test
