@@ -18,7 +18,8 @@ public:
 class IHelp {
 public:
     virtual ~IHelp() = default;
-    // Hands the help file to the viewer with the command (3: contents); does not wait.
+    // Hands the help file to the viewer with the command (3: contents); does not wait. Linux
+    // shows the program's own manual instead, and raises Error when it has none to show.
     virtual void showHelp(int command, const std::string& file) = 0;
 };
 

@@ -1,9 +1,33 @@
 #include "relay/frequency_file.h"
 
+#include "about/app_identity.h"
+
 namespace veltaro {
 
+void FrequencyFile::choosePlace() {
+    if (chosenPath_)
+        path_ = chosenPath_();
+    if (!path_.empty())
+        return;
+    path_ = fs_.inProgramFolder(FileName);
+    if (fs_.canWriteBeside(path_))
+        return;
+    path_ = fs_.inUserStateFolder(app::Title, FileName);
+    folderNeeded_ = true;
+}
+
 void FrequencyFile::write(const std::string& mhzText) {
-    fs_.writeFile(fs_.inProgramFolder(FileName), mhzText + "\r\n");
+    if (path_.empty())
+        choosePlace();
+    if (folderNeeded_) {
+        fs_.makeFolderFor(path_);
+        folderNeeded_ = false;
+        dialogs_.postMessage(std::string(FileName) +
+                                 " cannot be written in the program's folder. It is written to " +
+                                 path_ + ".",
+                             app::Title);
+    }
+    fs_.writeFile(path_, mhzText + "\r\n");
 }
 
 } // namespace veltaro

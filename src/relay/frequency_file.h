@@ -1,9 +1,14 @@
-// The frequency file PEGASUS.OUT in the program's folder: one line, the MHz text and CR LF,
-// rewritten on every relay and never read.
+// The frequency file PEGASUS.OUT: one line, the MHz text and CR LF, rewritten on every relay and
+// never read. Its place is chosen at the first write and kept for the run: the path the user
+// named in the settings, when there is one, and no other; else the program's folder, when the
+// user can create files there (a portable copy); else the user's state folder, created when
+// missing, which the user is told once.
 #pragma once
 
+#include "platform/dialogs.h"
 #include "platform/file_system.h"
 
+#include <functional>
 #include <string>
 
 namespace veltaro {
@@ -12,12 +17,26 @@ class FrequencyFile {
 public:
     static constexpr const char* FileName = "PEGASUS.OUT";
 
-    explicit FrequencyFile(IFileSystem& fs) : fs_(fs) {}
-    // Replaces the file's content with the text and CR LF. Raises FileError.
+    // chosenPath gives the path the user named, empty for the automatic place; it is asked at
+    // the first write.
+    FrequencyFile(IFileSystem& fs, IDialogs& dialogs, std::function<std::string()> chosenPath = {})
+        : fs_(fs), dialogs_(dialogs), chosenPath_(std::move(chosenPath)) {}
+
+    // Replaces the file's content with the text and CR LF. Raises FileError, also when the state
+    // folder cannot be created (tried again at the next write).
     void write(const std::string& mhzText);
 
+    // Where the file goes: empty until the first write.
+    const std::string& path() const { return path_; }
+
 private:
+    void choosePlace();
+
     IFileSystem& fs_;
+    IDialogs& dialogs_;
+    std::function<std::string()> chosenPath_;
+    std::string path_;
+    bool folderNeeded_ = false;
 };
 
 } // namespace veltaro

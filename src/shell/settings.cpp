@@ -18,8 +18,8 @@ std::vector<SettingKey> startUpKeys() {
     return keys;
 }
 
-std::string Settings::read(const char* key) {
-    return store_.readSetting(Application, Section, key);
+std::string Settings::read(const char* key, const char* section) {
+    return store_.readSetting(Application, section, key);
 }
 
 void Settings::write(const char* key, const std::string& value) {

@@ -1,6 +1,6 @@
 // Responsibilities: the program's settings: the keys of the section "StartUp" with their
-// defaults, reading them with a fallback for stored text that cannot be used, and writing them
-// with a failure told once.
+// defaults and the key of the section "Files", reading them with a fallback for stored text that
+// cannot be used, and writing them with a failure told once.
 // Collaborations: shell/main_window reads them at start-up and saves them; the source boxes'
 // keys come from sources/registrations; the values live in the platform's ISettingsStore.
 #pragma once
@@ -21,6 +21,8 @@ inline constexpr const char* ComPort = "ComPort";
 inline constexpr const char* PositionLeft = "Position-Left";
 inline constexpr const char* PositionTop = "Position-Top";
 inline constexpr const char* OnTop = "CheckOnTop";
+// In Settings::FilesSection; never written by the program. Empty or missing: the automatic place.
+inline constexpr const char* FrequencyFilePath = "FrequencyFile";
 } // namespace key
 
 struct SettingKey {
@@ -36,12 +38,13 @@ class Settings {
 public:
     static constexpr const char* Application = "Veltaro";
     static constexpr const char* Section = "StartUp";
+    static constexpr const char* FilesSection = "Files";
 
     Settings(ISettingsStore& store, FailureNotice& notice, NumberFormat fmt)
         : store_(store), notice_(notice), fmt_(fmt) {}
 
     // Empty when the key is missing.
-    std::string read(const char* key);
+    std::string read(const char* key, const char* section = Section);
     // A failure is told once (until a write succeeds again) and otherwise ignored.
     void write(const char* key, const std::string& value);
 

@@ -14,7 +14,7 @@ namespace veltaro::test {
 
 struct TrackerRig {
     explicit TrackerRig(NumberFormat fmt = {'.'})
-        : link(serial, dialogs, fmt), file(fs),
+        : link(serial, dialogs, fmt), file(fs, dialogs),
           tracker({controls["receivedLabel"], controls["relayedLabel"], controls["relayedMhzText"]},
                   link, file, fmt) {
         serial.open("COM1");

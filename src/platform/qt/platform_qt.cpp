@@ -45,9 +45,23 @@ void QtLauncher::startProgram(const std::string& path) {
         throw Error("cannot start " + path);
 }
 
-void QtHelp::showHelp(int /*command*/, const std::string& file) {
-    // The viewer reports a missing file itself; nothing is waited for.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file)));
+void QtHelp::showHelp(int /*command*/, const std::string& /*file*/) {
+    const QDir folder(programFolder_.empty() ? QCoreApplication::applicationDirPath()
+                                             : QString::fromStdString(programFolder_));
+    const QString beside = folder.filePath(QLatin1String(ManualName));
+    const QString installed = QDir::cleanPath(
+        folder.filePath(QLatin1String(VELTARO_MANUAL_FROM_PROGRAM "/") + ManualName));
+    for (const QString& manual : {beside, installed}) {
+        if (!QFileInfo(manual).isFile())
+            continue;
+        // Nothing is waited for: the browser reports its own troubles.
+        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(manual)))
+            throw Error("No program on this desktop opens the manual " + manual.toStdString() +
+                        ". Open it in a web browser.");
+        return;
+    }
+    throw Error("The manual cannot be found. It is installed with the program as " +
+                installed.toStdString() + ".");
 }
 
 void QtSystem::Sleep(std::uint32_t milliseconds) {

@@ -1,5 +1,5 @@
 // Responsibilities: the small Qt services of the Linux front end: message boxes, starting a
-// program, handing the help file to the desktop's viewer, the time-slice yield, the user's
+// program, opening the program's manual in the desktop's browser, the time-slice yield, the user's
 // decimal separator, and finding the desktop's system-information tool.
 // Collaborations: main.cpp builds them and hands them to the core; QtSystemInfoLocator reads
 // the administrator's choice through ISettingsStore and searches $PATH.
@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 class QWidget;
 
@@ -37,10 +38,20 @@ public:
     void startProgram(const std::string& path) override;
 };
 
-// Hands the help file, whatever its path holds, to the desktop's default viewer.
+// Opens the program's own manual in the desktop's browser: manual.html beside the program (a
+// build folder), else the installed one (share/doc/veltaro/manual.html beside bin/). The
+// Windows help file named by the caller is not used. Raises Error when no manual is found or
+// the desktop has nothing that opens it.
 class QtHelp : public IHelp {
 public:
+    // programFolder: where the manual is looked for from; empty means the running program's.
+    explicit QtHelp(std::string programFolder = {}) : programFolder_(std::move(programFolder)) {}
     void showHelp(int command, const std::string& file) override;
+
+    static constexpr const char* ManualName = "manual.html";
+
+private:
+    std::string programFolder_;
 };
 
 class QtSystem : public ISystem {

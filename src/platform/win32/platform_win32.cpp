@@ -33,6 +33,27 @@ bool replaceAtomically(const std::string& path, const std::string& bytes) {
     return false;
 }
 
+std::string folderOf(const std::string& path) {
+    const auto slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+std::string environment(const char* name) {
+    std::string value(MAX_PATH, '\0');
+    DWORD n = GetEnvironmentVariableA(name, value.data(), static_cast<DWORD>(value.size()));
+    if (n >= value.size()) {
+        value.resize(n);
+        n = GetEnvironmentVariableA(name, value.data(), n);
+    }
+    value.resize(n < value.size() ? n : 0);
+    return value;
+}
+
+bool isFolder(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 constexpr const char* PosterClass = "VeltaroPostedBoxes";
 constexpr UINT ShowPosted = WM_USER + 1;
 
@@ -65,6 +86,35 @@ std::string Win32FileSystem::exeFolder() {
 
 std::string Win32FileSystem::inProgramFolder(const std::string& fileName) const {
     return (folder_.empty() ? exeFolder() : folder_) + "\\" + fileName;
+}
+
+std::string Win32FileSystem::inUserStateFolder(const std::string& app,
+                                               const std::string& fileName) const {
+    std::string base = environment("LOCALAPPDATA");
+    if (base.empty())
+        base = environment("USERPROFILE") + "\\AppData\\Local";
+    return base + "\\" + app + "\\" + fileName;
+}
+
+bool Win32FileSystem::canWriteBeside(const std::string& path) const {
+    char probe[MAX_PATH + 1] = {};
+    if (!GetTempFileNameA(folderOf(path).c_str(), "vel", 0, probe))
+        return false;
+    DeleteFileA(probe);
+    return true;
+}
+
+void Win32FileSystem::makeFolderFor(const std::string& path) {
+    const std::string folder = folderOf(path);
+    // Each missing folder on the way, from the top down.
+    for (auto at = folder.find_first_of("\\/", 3); at != std::string::npos;
+         at = folder.find_first_of("\\/", at + 1))
+        CreateDirectoryA(folder.substr(0, at).c_str(), nullptr);
+    if (CreateDirectoryA(folder.c_str(), nullptr))
+        return;
+    const DWORD code = GetLastError();
+    if (!isFolder(folder))
+        throw FileError(errorText("Cannot create the folder " + folder, code));
 }
 
 void Win32FileSystem::writeFile(const std::string& path, const std::string& bytes) {

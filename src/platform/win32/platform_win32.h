@@ -1,4 +1,4 @@
-// Responsibilities: the small Windows services: PEGASUS.OUT in the program's folder
+// Responsibilities: the small Windows services: PEGASUS.OUT's places and its writing
 // (Win32FileSystem), message boxes (Win32Dialogs), starting a program (Win32Launcher), WinHelp
 // (Win32Help), Sleep (Win32System) and the user's decimal separator (numberFormatFromLocale).
 // Collaborations: the front end creates them and hands them to the core.
@@ -20,6 +20,12 @@ public:
     // folder: where inProgramFolder puts files; empty means the folder of the running exe.
     explicit Win32FileSystem(std::string folder = {});
     std::string inProgramFolder(const std::string& fileName) const override;
+    // %LOCALAPPDATA%\<app>\<file>.
+    std::string inUserStateFolder(const std::string& app,
+                                  const std::string& fileName) const override;
+    // Creates (and deletes) a temporary file in the folder.
+    bool canWriteBeside(const std::string& path) const override;
+    void makeFolderFor(const std::string& path) override;
     // Writes a sibling file and renames it over the target; when another program holds the
     // target open so that it cannot be replaced, rewrites it in place instead.
     void writeFile(const std::string& path, const std::string& bytes) override;

@@ -1,0 +1,49 @@
+// Where PEGASUS.OUT goes, through the main window's wiring: the setting, the program's folder,
+// the user's state folder, and what the user is told.
+#include "main_rig.h"
+
+#include <gtest/gtest.h>
+
+using namespace veltaro;
+using veltaro::test::MainRig;
+
+// Each case relays twice, the second time with the program's folder writable again: the place
+// is chosen once for the run, and the user is told once.
+TEST(FrequencyFilePlace, ChosenAtTheFirstWriteAndKeptForTheRun) {
+    const std::string state = "/state/Veltaro/PEGASUS.OUT", refused = "p.txt: Permission denied";
+    struct Case {
+        const char* name;
+        bool programFolderWritable;
+        std::string setting, writeFailure, folderFailure, writtenTo, posted;
+    };
+    const Case cases[] = {
+        {"portable", true, "", "", "", "/prog/PEGASUS.OUT", ""},
+        {"installed", false, "", "", "", state,
+         "PEGASUS.OUT cannot be written in the program's folder. It is written to " + state + "."},
+        {"named", false, "/mine/p.txt", "", "", "/mine/p.txt", ""},
+        {"named, unwritable", true, "/mine/p.txt", refused, "", "", refused},
+        {"state folder refused", false, "", "", "/state: Read-only", "", "/state: Read-only"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MainRig rig;
+        if (!c.programFolderWritable)
+            rig.files.readOnly.insert("/prog");
+        rig.settings.values["Veltaro/Files/FrequencyFile"] = c.setting;
+        rig.files.failure = c.writeFailure;
+        rig.files.folderFailure = c.folderFailure;
+        rig.settings.set("CheckHRD", "1");
+        rig.load(); // relays 7.074 MHz
+        rig.files.readOnly.clear();
+        rig.link.advise("14074000");
+        std::map<std::string, std::string> written;
+        if (!c.writtenTo.empty())
+            written[c.writtenTo] = "14.074000\r\n";
+        EXPECT_EQ(rig.files.files, written);
+        EXPECT_EQ(rig.files.folders.count("/state/Veltaro"), c.writtenTo == state);
+        std::string posted;
+        for (const auto& [text, caption] : rig.dialogs.posted)
+            posted += text;
+        EXPECT_EQ(posted, c.posted);
+    }
+}

@@ -1,0 +1,40 @@
+// Help > Index on Linux: the manual installed to a fresh prefix is handed to the desktop, whose
+// xdg-open (a stand-in first on PATH) records what it is asked to open; without a manual, an
+// error says so.
+#include "about/app_identity.h"
+#include "platform/errors.h"
+#include "platform/qt/platform_qt.h"
+#include "test_support.h"
+
+#include <QtWidgets>
+
+namespace veltaro::test {
+namespace {
+
+TEST(Help, HelpIndexOpensTheInstalledManual) {
+    if (QGuiApplication::platformName() != "xcb")
+        GTEST_SKIP() << "no X"; // the offscreen platform opens no URLs
+    QTemporaryDir prefix, bin;
+    ASSERT_EQ(
+        support::run(VELTARO_CMAKE, {"--install", VELTARO_BUILD_DIR, "--prefix", prefix.path()})
+            .exitCode,
+        0);
+    QFile open(bin.path() + "/xdg-open");
+    ASSERT_TRUE(open.open(QIODevice::WriteOnly));
+    open.write("#!/bin/sh\necho \"$@\" > \"$0.log\"\n");
+    open.close();
+    open.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin.path()) + ":" + path);
+    const auto restore = qScopeGuard([&] { qputenv("PATH", path); });
+
+    EXPECT_THROW(qt::QtHelp(bin.path().toStdString()).showHelp(3, app::HelpFile), Error);
+    qt::QtHelp(prefix.path().toStdString() + "/bin").showHelp(3, app::HelpFile);
+    const QString manual = prefix.path() + "/share/doc/veltaro/manual.html";
+    EXPECT_TRUE(support::waitUntil([&] { return QFile::exists(open.fileName() + ".log"); }, 5000));
+    EXPECT_EQ(support::readFile(open.fileName() + ".log").trimmed(),
+              QUrl::fromLocalFile(manual).toEncoded());
+}
+
+} // namespace
+} // namespace veltaro::test
