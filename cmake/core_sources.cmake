@@ -5,7 +5,9 @@ set(VELTARO_CORE_SOURCES
     src/relay/convert.cpp
     src/relay/frequency_file.cpp
     src/relay/tracker.cpp
+    src/shell/command_line.cpp
     src/shell/control.cpp
+    src/shell/headless.cpp
     src/shell/main_window.cpp
     src/shell/on_top.cpp
     src/shell/settings.cpp
@@ -13,5 +15,7 @@ set(VELTARO_CORE_SOURCES
     src/shell/window_layout.cpp
     src/sources/hot_link_source.cpp
     src/sources/registrations.cpp
+    src/sources/rig_protocols.cpp
     src/sources/trx_manager_source.cpp
+    src/sources/xml_reader.cpp
 )

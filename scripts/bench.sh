@@ -10,8 +10,11 @@
 #                      RSS growth, how fast the window answers a _NET_WM_PING (beside the idle
 #                      baseline window) and the delay from the last change to its command
 #   tracker            Google Benchmark of the core tracker, readings per second
+#   headless           veltaro --headless beside the window (bench/headless.sh)
+#   re-plug            the controller's device taken away and brought back: its return to the
+#                      command on the wire, CPU while it is away (bench/replug/replug.sh)
 # Environment: BUILD_DIR (default build/), IDLE_SECONDS (60), FLOOD_SECONDS (60), STARTS (7),
-#              BENCH_OUT (default docs/performance.md).
+#              REPLUGS (10), GONE_SECONDS (60), BENCH_OUT (default docs/performance.md).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] || [ -z "${DISPLAY:-}" ]; then
@@ -209,6 +212,12 @@ if [ -x "$build/bench/latency/bench_latency" ]; then
   latency=$("$build/bench/latency/bench_latency" 2>&1)
 fi
 
+# veltaro --headless beside the window, both following Commander (bench/headless.sh).
+headless=$(BUILD_DIR=$build IDLE_SECONDS=$idle_s "$root/bench/headless.sh")
+
+echo "bench: re-plugging the controller's device" >&2
+replug=$(BUILD_DIR=$build "$root/bench/replug/replug.sh" 2>&1)
+
 table=$(cat <<TABLE
 | Figure | Veltaro | Baseline | Ratio | Target |
 |---|---|---|---|---|
@@ -246,6 +255,16 @@ $table
 
 \`\`\`
 ${latency:-bench_latency not built}
+\`\`\`
+
+## Without a window
+
+$headless
+
+## Re-plugging the controller's device
+
+\`\`\`
+$replug
 \`\`\`
 REPORT
 )

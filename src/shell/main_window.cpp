@@ -13,11 +13,14 @@ namespace veltaro {
 MainWindow::MainWindow(MainWindowPlatform p)
     : p_(p), controls_(layout::mainWindow()), outputNotice_(p.dialogs, app::Title),
       settingsNotice_(p.dialogs, app::Title), settings_(p.settings, settingsNotice_, p.format),
-      controller_(p.serial, p.dialogs, p.format), file_(p.files),
+      controller_(p.serial, p.dialogs, p.format),
+      file_(p.files, p.dialogs,
+            [this] { return settings_.read(key::FrequencyFilePath, Settings::FilesSection); }),
       tracker_({control("receivedLabel"), control("relayedLabel"), control("relayedMhzText")},
                controller_, file_, p.format),
       selector_(tracker_, p.dialogs, outputNotice_, [this] { saveAll(); }) {
     control("portList").setItems(ControllerLink::portItems());
+    controller_.stateChanged().subscribe([this] { selector_.pollStateChanged().notify(); });
     control("portList").setHandler([this] {
         guarded([this] {
             if (controller_.onPortPicked(control("portList").text()))
@@ -88,7 +91,8 @@ void MainWindow::startUp() {
     // Each key is read at its own step: a box restored ticked saves the settings, and the keys
     // after it read what that save stored.
     control("onTopBox").setValue(settings_.readBoxState(key::OnTop));
-    control("portList").setText("Com " + storedPort);
+    control("portList").setItems(controller_.refreshPortItems());
+    control("portList").setText(controller_.itemFor(storedNumber, storedPort));
     for (const auto& r : sourceRegistrations())
         control(r.box).setValue(settings_.readBoxState(r.settingsKey));
 
@@ -139,6 +143,16 @@ void MainWindow::run(layout::Command command) {
 void MainWindow::poll() {
     if (!unloaded_)
         guarded([this] { selector_.poll(); });
+}
+
+void MainWindow::reopenTick() {
+    if (!unloaded_)
+        guarded([this] { controller_.reopenTick(); });
+}
+
+void MainWindow::portListOpening() {
+    if (!unloaded_)
+        guarded([this] { control("portList").setItems(controller_.refreshPortItems()); });
 }
 
 void MainWindow::onTopToggled() {

@@ -5,9 +5,10 @@
 // program running. Errors that escape a step are told in a message box here, once for all
 // front ends.
 // Collaborations: the front end builds the window from layout::mainWindow(), mirrors controls(),
-// forwards the user's actions and commands, implements IWindowHost, and runs poll() every
-// PollIntervalMs while pollNeeded(). It owns the tracker, the controller link, the frequency
-// file and the source selector.
+// forwards the user's actions and commands, implements IWindowHost, runs poll() every
+// PollIntervalMs while pollNeeded() and reopenTick() every ReopenIntervalMs while
+// reopenNeeded(), and calls portListOpening() as the port list drops down. It owns the tracker, the
+// controller link, the frequency file and the source selector.
 #pragma once
 
 #include "platform/automation.h"
@@ -49,6 +50,7 @@ struct MainWindowPlatform {
 class MainWindow {
 public:
     static constexpr int PollIntervalMs = 100;
+    static constexpr int ReopenIntervalMs = ControllerLink::ReopenIntervalMs;
     static constexpr double CollapsedClientHeight = layout::MainCollapsedHeight;
     static constexpr double ExpandedClientHeight = layout::MainExpandedHeight;
 
@@ -74,9 +76,18 @@ public:
 
     bool pollNeeded() const { return !unloaded_ && selector_.pollNeeded(); }
     void poll();
+    // Told also when reopenNeeded() changes.
     Signal& pollStateChanged() { return selector_.pollStateChanged(); }
+    // The serial device went away: reopenTick() every ReopenIntervalMs until it is back.
+    bool reopenNeeded() const { return !unloaded_ && controller_.waitingForDevice(); }
+    void reopenTick();
+    // The user opens the port list: it shows the ports present now.
+    void portListOpening();
 
     const FrequencyTracker& tracker() const { return tracker_; }
+    // For what shows the link and the port beside the window (the headless program's report).
+    SourceSelector& selector() { return selector_; }
+    ControllerLink& controller() { return controller_; }
 
 private:
     // Runs a step; an error that escapes it is told in a message box.

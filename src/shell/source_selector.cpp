@@ -16,7 +16,8 @@ void SourceSelector::add(Control& box, const SourceRegistration& registration,
                          std::unique_ptr<FrequencySource> source) {
     entries_.push_back(std::make_unique<Entry>(Entry{box, registration, std::move(source)}));
     Entry& e = *entries_.back();
-    e.source->setHandlers([this, &e](const Reading& r) { onReading(e, r); }, [] {});
+    e.source->setHandlers([this, &e](const Reading& r) { onReading(e, r); },
+                          [this, &e] { onLost(e); });
     box.setHandler([this, &e] { onToggled(e); });
 }
 
@@ -32,14 +33,19 @@ void SourceSelector::onToggled(Entry& e) {
             e.running = true;
         } catch (const Error&) {
             // The box stays ticked so that the choice survives; ticking it again retries.
+            setLinkState(LinkState::Lost);
             pollStateChanged_.notify();
             if (e.registration.unavailableText)
                 dialogs_.messageBox(e.registration.unavailableText, app::Title);
             return;
         }
+        setLinkState(LinkState::Linked);
     } else {
         e.source->stop();
         e.running = false;
+        // Cleared for another box: that box's start tells the new state.
+        if (!tickedBox())
+            setLinkState(LinkState::Unlinked);
     }
     pollStateChanged_.notify();
     save_();
@@ -63,6 +69,24 @@ void SourceSelector::onReading(const Entry& e, const Reading& r) {
     }
 }
 
+void SourceSelector::onLost(const Entry& e) {
+    // A source that is no longer ticked has nothing left to lose.
+    if (e.box.value() == 1 && e.running)
+        setLinkState(LinkState::Lost);
+}
+
+void SourceSelector::setLinkState(LinkState s) {
+    linkState_ = s;
+    linkStateChanged_.notify();
+}
+
+const Control* SourceSelector::tickedBox() const {
+    for (const auto& e : entries_)
+        if (e->box.value() == 1)
+            return &e->box;
+    return nullptr;
+}
+
 void SourceSelector::relinkTicked() {
     for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
         Entry& e = **it;
@@ -71,7 +95,9 @@ void SourceSelector::relinkTicked() {
         try {
             e.source->start();
             e.running = true;
+            setLinkState(LinkState::Linked);
         } catch (const Error&) {
+            setLinkState(LinkState::Lost);
         }
     }
 }
@@ -94,6 +120,7 @@ void SourceSelector::closeAll() {
         e->running = false;
         e->source->close();
     }
+    setLinkState(LinkState::Unlinked);
     pollStateChanged_.notify();
 }
 

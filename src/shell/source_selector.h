@@ -3,8 +3,10 @@
 // program does not answer keeps its box ticked, is told as its registration says, and saves
 // nothing. Only the ticked source's readings reach the tracker; a failing output is told once
 // per cause. Start-up links the ticked hot-linked sources again once the serial port is open.
+// It also keeps the state of the link to the ticked source, for whoever shows it.
 // Collaborations: shell/main_window adds each registered source with its box and owns the
-// selector; the front end runs poll() while pollNeeded(); relay/tracker takes the readings.
+// selector; the front end runs poll() while pollNeeded(); relay/tracker takes the readings;
+// shell/headless reports the link state.
 #pragma once
 
 #include "platform/dialogs.h"
@@ -44,6 +46,16 @@ public:
     // The window is closing: every source lets go of its link.
     void closeAll();
 
+    // The link to the ticked source: none yet or stopped (Unlinked), started without error
+    // (Linked), or its start failed or the source told that the link was lost (Lost).
+    enum class LinkState { Unlinked, Linked, Lost };
+    LinkState linkState() const { return linkState_; }
+    bool linked() const { return linkState_ == LinkState::Linked; }
+    // The ticked source's box, or nullptr when no box is ticked.
+    const Control* tickedBox() const;
+    // Told whenever linkState() or tickedBox() may have changed.
+    Signal& linkStateChanged() { return linkStateChanged_; }
+
 private:
     struct Entry {
         Control& box;
@@ -54,6 +66,8 @@ private:
 
     void onToggled(Entry& e);
     void onReading(const Entry& e, const Reading& r);
+    void onLost(const Entry& e);
+    void setLinkState(LinkState s);
 
     FrequencyTracker& tracker_;
     IDialogs& dialogs_;
@@ -61,6 +75,8 @@ private:
     std::function<void()> save_;
     std::vector<std::unique_ptr<Entry>> entries_;
     Signal pollStateChanged_;
+    LinkState linkState_ = LinkState::Unlinked;
+    Signal linkStateChanged_;
 };
 
 } // namespace veltaro

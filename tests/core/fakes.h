@@ -58,14 +58,32 @@ public:
             throw PortError("Port is closed");
         if (failWrites)
             throw PortError("Write failed");
+        if (!existing.count(opened)) { // the device went away: the write closes the line
+            opened = 0;
+            throw PortError("Device gone");
+        }
         sent.push_back(bytes);
         log("send " + bytes);
+    }
+    std::vector<PresentPort> presentPorts() override { return present; }
+    std::map<int, std::string> rememberedPorts() override { return remembered; }
+    void remember(int number, const std::string& device) override { remembered[number] = device; }
+    void setLostHandler(std::function<void()> onLost) override { lostHandler = std::move(onLost); }
+    // The open device goes away: the line closes itself and, from the event loop, tells.
+    void vanish() {
+        existing.erase(opened);
+        opened = 0;
+        if (lostHandler)
+            lostHandler();
     }
 
     std::set<int> existing{1};
     int opened = 0; // the port number open, 0 while closed
     bool failWrites = false;
     std::vector<std::string> sent;
+    std::vector<PresentPort> present;
+    std::map<int, std::string> remembered;
+    std::function<void()> lostHandler;
     Journal* journal;
 
 private:
@@ -78,6 +96,17 @@ private:
 class FileSystem : public IFileSystem {
 public:
     std::string inProgramFolder(const std::string& name) const override { return "/prog/" + name; }
+    std::string inUserStateFolder(const std::string& app, const std::string& name) const override {
+        return "/state/" + app + "/" + name;
+    }
+    bool canWriteBeside(const std::string& path) const override {
+        return !readOnly.count(path.substr(0, path.rfind('/')));
+    }
+    void makeFolderFor(const std::string& path) override {
+        if (!folderFailure.empty())
+            throw FileError(folderFailure);
+        folders.insert(path.substr(0, path.rfind('/')));
+    }
     void writeFile(const std::string& path, const std::string& bytes) override {
         if (!failure.empty())
             throw FileError(failure);
@@ -85,7 +114,8 @@ public:
         ++writes;
     }
     std::map<std::string, std::string> files;
-    std::string failure;
+    std::set<std::string> readOnly, folders; // folders closed to new files; folders made
+    std::string failure, folderFailure;
     int writes = 0;
 };
 

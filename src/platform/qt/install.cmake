@@ -1,10 +1,18 @@
 # Installation into the XDG places and the Debian package (cpack -G DEB in the build folder).
-# The program writes PEGASUS.OUT into its own folder, so install it into a prefix that the user
-# can write to (for instance cmake --install build --prefix ~/.local), or run it from the build
-# folder.
+# Where the program's folder cannot be written (/usr/bin), PEGASUS.OUT goes to the user's state
+# folder instead.
 include(GNUInstallDirs)
 
 install(TARGETS veltaro RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# The manual that Help > Index opens: beside the program in the build folder, and in the
+# documentation folder when installed, found from the program's folder by the relative path.
+configure_file(${CMAKE_SOURCE_DIR}/data/manual.html ${CMAKE_BINARY_DIR}/manual.html COPYONLY)
+install(FILES ${CMAKE_SOURCE_DIR}/data/manual.html DESTINATION ${CMAKE_INSTALL_DOCDIR})
+file(RELATIVE_PATH VELTARO_MANUAL_FROM_PROGRAM ${CMAKE_INSTALL_FULL_BINDIR}
+     ${CMAKE_INSTALL_FULL_DOCDIR})
+target_compile_definitions(veltaro_qt_adapters
+                           PRIVATE VELTARO_MANUAL_FROM_PROGRAM="${VELTARO_MANUAL_FROM_PROGRAM}")
 
 set(VELTARO_DATA_DIR ${CMAKE_SOURCE_DIR}/data)
 set(VELTARO_ICON_DIR ${CMAKE_CURRENT_LIST_DIR}/resources)
@@ -14,6 +22,12 @@ configure_file(${VELTARO_DATA_DIR}/org.veltaro.Veltaro.metainfo.xml.in
                ${CMAKE_BINARY_DIR}/generated/org.veltaro.Veltaro.metainfo.xml @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/generated/org.veltaro.Veltaro.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# veltaro --headless as a systemd user service, naming the program where it is installed (the
+# prefix of cmake --install --prefix or of the package, known only when installing).
+install(CODE "set(CMAKE_INSTALL_FULL_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+  configure_file(\"${VELTARO_DATA_DIR}/veltaro.service.in\"
+                 \"${CMAKE_BINARY_DIR}/generated/veltaro.service\" @ONLY)")
+install(FILES ${CMAKE_BINARY_DIR}/generated/veltaro.service DESTINATION lib/systemd/user)
 install(FILES ${VELTARO_ICON_DIR}/veltaro.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps)
 install(FILES ${VELTARO_ICON_DIR}/veltaro-48.png
