@@ -5,6 +5,7 @@ set(VELTARO_CORE_SOURCES
     src/relay/convert.cpp
     src/relay/frequency_file.cpp
     src/relay/tracker.cpp
+    src/shell/address_dialog.cpp
     src/shell/command_line.cpp
     src/shell/control.cpp
     src/shell/headless.cpp
@@ -13,9 +14,14 @@ set(VELTARO_CORE_SOURCES
     src/shell/settings.cpp
     src/shell/source_selector.cpp
     src/shell/window_layout.cpp
+    src/sources/flrig_source.cpp
     src/sources/hot_link_source.cpp
+    src/sources/net_address.cpp
+    src/sources/radio_info_source.cpp
     src/sources/registrations.cpp
     src/sources/rig_protocols.cpp
+    src/sources/rig_server_source.cpp
+    src/sources/rigctld_source.cpp
     src/sources/trx_manager_source.cpp
     src/sources/xml_reader.cpp
 )

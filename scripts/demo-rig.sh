@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Hamlib's dummy radio for the demo: starts `rigctld -m 1` on a free loopback port, tunes it
 # through a band sweep with `rigctl` (one change per DEMO_RIG_PERIOD seconds, default 1), and
-# publishes it with `veltaro-bridge --rigctld`.
+# publishes it with `veltaro-bridge --rigctld` unless BRIDGE is --direct (Veltaro's own Hamlib
+# source then reads rigctld).
 #
-# Usage: scripts/demo-rig.sh BRIDGE [BRIDGE-OPTION...]
+# Usage: scripts/demo-rig.sh BRIDGE|--direct [BRIDGE-OPTION...]
 #   BRIDGE            path of the veltaro-bridge program
 #   BRIDGE-OPTION     passed on to the bridge (e.g. --as commander); all three publishers when none
 # Prints one line with the PIDs and the port it started, runs until SIGINT or SIGTERM, then stops
@@ -11,8 +12,8 @@
 # 2 on bad usage.
 set -uo pipefail
 
-if [ $# -lt 1 ] || [ ! -x "$1" ]; then
-  echo "usage: $0 BRIDGE [BRIDGE-OPTION...]  (BRIDGE: the veltaro-bridge program)" >&2
+if [ $# -lt 1 ] || { [ "$1" != --direct ] && [ ! -x "$1" ]; }; then
+  echo "usage: $0 BRIDGE|--direct [BRIDGE-OPTION...]  (BRIDGE: the veltaro-bridge program)" >&2
   exit 2
 fi
 bridge=$1
@@ -64,14 +65,18 @@ if [ -z "$rig" ]; then
   exit 1
 fi
 
-"$bridge" --rigctld "127.0.0.1:$port" "$@" &
-pids+=($!)
-sleep 0.2
-if ! kill -0 "${pids[1]}" 2>/dev/null; then
-  echo "demo-rig: veltaro-bridge ended at once" >&2
-  exit 1
+if [ "$bridge" = --direct ]; then
+  echo "demo-rig: rigctld -m 1 (pid $rig) on 127.0.0.1:$port"
+else
+  "$bridge" --rigctld "127.0.0.1:$port" "$@" &
+  pids+=($!)
+  sleep 0.2
+  if ! kill -0 "${pids[1]}" 2>/dev/null; then
+    echo "demo-rig: veltaro-bridge ended at once" >&2
+    exit 1
+  fi
+  echo "demo-rig: rigctld -m 1 (pid $rig) on 127.0.0.1:$port, veltaro-bridge (pid ${pids[1]})"
 fi
-echo "demo-rig: rigctld -m 1 (pid $rig) on 127.0.0.1:$port, veltaro-bridge (pid ${pids[1]})"
 
 # Six 5 kHz steps up from the bottom of each band, so every other step moves the antenna.
 bands=(1800000 3500000 7000000 10100000 14000000 18068000 21000000 24890000 28000000 50000000)

@@ -27,19 +27,45 @@ pids+=($!)
 for _ in $(seq 100); do [ -e "$tmp/controller" ] && [ -e "$tmp/com1" ] && break; sleep 0.05; done
 if [ ! -e "$tmp/com1" ]; then echo "demo: socat could not make a pty pair" >&2; exit 1; fi
 
+# The rig: Hamlib's dummy radio swept through the bands, read by Veltaro's own Hamlib source;
+# without Hamlib, the built-in simulated rig published on the bus as Commander.
+if command -v rigctld >/dev/null 2>&1; then
+  "$root/scripts/demo-rig.sh" --direct > "$tmp/rig.out" &
+  pids+=($!)
+  for _ in $(seq 200); do grep -q ' on 127.0.0.1:' "$tmp/rig.out" 2>/dev/null && break; sleep 0.05; done
+  rigport=$(sed -n 's/.* on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$tmp/rig.out" | head -n 1)
+  if [ -z "$rigport" ]; then echo "demo: rigctld could not be started" >&2; exit 1; fi
+  echo "demo: Hamlib's dummy rig (rigctld -m 1 on 127.0.0.1:$rigport), swept through the bands"
+  source_box=CheckHamlib
+  source_name=Hamlib
+else
+  echo "demo: the built-in simulated rig (veltaro-bridge --sweep), published as Commander"
+  "$build/veltaro-bridge" --sweep --as commander &
+  pids+=($!)
+  source_box=CheckCommander
+  source_name=Commander
+fi
+
 # Settings of the demo only: the user's own settings are never touched.
 mkdir -p "$tmp/config/Veltaro" "$tmp/app"
 cat > "$tmp/config/Veltaro/Veltaro.conf" <<CONF
 [StartUp]
 ComPort=1
-CheckCommander=1
+CheckCommander=0
 CheckTRX=0
 CheckHRD=0
+CheckHamlib=0
+CheckFlrig=0
+CheckN1MM=0
 CheckOnTop=0
+
+[Addresses]
+Hamlib=127.0.0.1:${rigport:-4532}
 
 [Ports]
 Com1=$tmp/com1
 CONF
+sed -i "s/^$source_box=0/$source_box=1/" "$tmp/config/Veltaro/Veltaro.conf"
 # PEGASUS.OUT is written beside the program, so the demo runs a copy in its own folder.
 cp "$build/veltaro" "$tmp/app/veltaro"
 
@@ -57,27 +83,10 @@ cp "$build/veltaro" "$tmp/app/veltaro"
 ) &
 pids+=($!)
 
-if command -v rigctld >/dev/null 2>&1 && [ -x "$root/scripts/demo-rig.sh" ]; then
-  echo "demo: Hamlib's dummy rig, swept through the bands, published by veltaro-bridge"
-  "$root/scripts/demo-rig.sh" "$build/veltaro-bridge" --as commander &
-else
-  echo "demo: the built-in simulated rig (veltaro-bridge --sweep)"
-  "$build/veltaro-bridge" --sweep --as commander &
-fi
-pids+=($!)
-
-# The program links once at start-up and does not retry, so let the bridge take its name first.
-for _ in $(seq 200); do
-  dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
-    org.freedesktop.DBus.NameHasOwner string:org.veltaro.Link.CI_2dV_20Commander 2>/dev/null |
-    grep -q true && break
-  sleep 0.05
-done
-
 XDG_CONFIG_HOME="$tmp/config" "$tmp/app/veltaro" &
 app=$!
 pids+=($app)
-echo "demo: Veltaro is running with Commander as its source; Ctrl-C stops the demo"
+echo "demo: Veltaro is running with $source_name as its source; Ctrl-C stops the demo"
 
 if [ -n "${DEMO_SECONDS:-}" ]; then
   end=$((SECONDS + DEMO_SECONDS))

@@ -5,18 +5,27 @@
 // and the notification subscription stay inside that adapter); tests use a fake.
 #pragma once
 
+#include <functional>
+
 namespace veltaro {
 
 class IAutomationClient {
 public:
     virtual ~IAutomationClient() = default;
 
-    // Makes the server's objects afresh, letting go of any held before. Raises LinkError when
-    // the server cannot be reached; nothing is held then.
-    virtual void connect() = 0;
-    // The radio's frequency in MHz. Raises LinkError when nothing is held or the call fails.
+    enum class Launch { Allowed, RunningOnly };
+    // Makes the server's objects afresh, letting go of any held before. With RunningOnly, only
+    // a server that is already running is taken: nothing is started. Raises LinkError when the
+    // server cannot be reached; nothing is held then.
+    virtual void connect(Launch launch) = 0;
+    // The radio's frequency in MHz. Raises LinkError when nothing is held or the call fails
+    // (the server ended or let go of its clients).
     virtual double frequencyMHz() = 0;
     virtual void disconnect() = 0;
+    // While nothing is held: onAppeared runs (from the event loop) when the server appears,
+    // where the platform tells; connect() and disconnect() end the watch.
+    // NOLINTNEXTLINE(performance-unnecessary-value-param): overrides keep the handler
+    virtual void watch(std::function<void()> onAppeared) { (void)onAppeared; }
 };
 
 } // namespace veltaro

@@ -1,11 +1,13 @@
 // Responsibilities: what the main window's logic needs of the window itself: its geometry in
 // twips, the screen's twips-per-pixel factors, the keep-above placement, closing, and showing
-// the About dialog.
+// the About dialog and the address dialog.
 // Collaborations: shell/main_window and shell/on_top call it; each front end (platform/qt,
 // platform/win32) implements it for its real window, tests use a fake.
 #pragma once
 
 namespace veltaro {
+
+class AddressDialog;
 
 class IWindowHost {
 public:
@@ -38,6 +40,14 @@ public:
     // Shows the one About dialog modeless and without owner, loading it first when it is not
     // loaded; an open dialog is shown again.
     virtual void showAbout() = 0;
+
+    // Shows the address dialog modal over the main window and returns once it is closed. The
+    // dialog is built from dialog.layout() with dialog.title() in its title bar and the address
+    // box focused; its controls are mirrored both ways, OK and Cancel run dialog.run(command),
+    // closing it any other way runs dialog.run(Command::Cancel), and the dialog closes when
+    // dialog.finishedSignal() is told. Timers, links and the serial line go on being served
+    // meanwhile.
+    virtual void showAddressDialog(AddressDialog& dialog) = 0;
 };
 
 } // namespace veltaro

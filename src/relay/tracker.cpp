@@ -4,6 +4,7 @@
 #include "relay/convert.h"
 
 #include <exception>
+#include <limits>
 
 namespace veltaro {
 
@@ -17,6 +18,18 @@ void FrequencyTracker::update(const Reading& reading) {
         const double khz = parseNumber(reading.text.empty() ? "0" : reading.text, fmt_);
         receivedKHz_ = roundToInt32(khz);
         apply(receivedKHz_, khz / 1000.0);
+    } else if (reading.unit == Reading::Unit::Hertz) {
+        // Whole Hz: floored to kHz in integers, so that 14074999 Hz is 14074 kHz, never 14075.
+        const std::int64_t khz = reading.hz / 1000 - (reading.hz % 1000 < 0 ? 1 : 0);
+        if (khz < std::numeric_limits<std::int32_t>::min() ||
+            khz > std::numeric_limits<std::int32_t>::max())
+            throw OverflowError("Overflow");
+        receivedKHz_ = static_cast<std::int32_t>(khz);
+        // The MHz text has six decimals below 100 MHz, five above: rounded here, half up, so
+        // that the double it goes through holds the decimals that are printed.
+        const std::int64_t shown =
+            reading.hz >= 100'000'000 ? (reading.hz + 5) / 10 * 10 : reading.hz;
+        apply(receivedKHz_, static_cast<double>(shown) / 1e6);
     } else {
         receivedKHz_ = floorKHzFromMHz(reading.mhz);
         apply(receivedKHz_, reading.mhz);

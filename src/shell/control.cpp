@@ -57,4 +57,18 @@ Control& ControlSet::operator[](std::string_view name) {
     throw std::logic_error("no control named " + std::string(name));
 }
 
+void Control::setEnabled(bool on) {
+    if (enabled_ == on)
+        return;
+    enabled_ = on;
+    changed_.notify();
+}
+
+void Control::setToolTip(std::string text) {
+    if (toolTip_ == text)
+        return;
+    toolTip_ = std::move(text);
+    changed_.notify();
+}
+
 } // namespace veltaro

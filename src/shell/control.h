@@ -52,6 +52,21 @@ public:
     const std::vector<std::string>& items() const { return items_; }
     void setItems(std::vector<std::string> items);
 
+    // Greyed (false) or not; and the hint shown when the pointer rests on the control (empty:
+    // none). Setting them runs no handling.
+    bool enabled() const { return enabled_; }
+    void setEnabled(bool on);
+    const std::string& toolTip() const { return toolTip_; }
+    void setToolTip(std::string text);
+
+    // The user asked for the control's context menu (a right click): runs the handler, if any.
+    void setContextHandler(Handler h) { contextHandler_ = std::move(h); }
+    bool hasContextMenu() const { return static_cast<bool>(contextHandler_); }
+    void contextMenu() const {
+        if (contextHandler_)
+            contextHandler_();
+    }
+
     // The window's logic: runs on the user's click, pick or edit, and when a box's value changes.
     void setHandler(Handler h) { handler_ = std::move(h); }
     // The front end: told after every change of text, value or items.
@@ -74,7 +89,10 @@ private:
     std::string text_;
     std::int16_t value_ = 0;
     std::vector<std::string> items_;
+    bool enabled_ = true;
+    std::string toolTip_;
     Handler handler_;
+    Handler contextHandler_;
     Signal changed_;
 };
 

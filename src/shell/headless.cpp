@@ -2,6 +2,7 @@
 
 #include "about/app_identity.h"
 #include "shell/settings.h"
+#include "sources/registrations.h"
 
 #include <algorithm>
 #include <utility>
@@ -46,15 +47,23 @@ void UnchangedSettingsSkipped::writeSetting(const std::string& app, const std::s
                                             const std::string& key, const std::string& value) {
     if (key == key::PositionLeft || key == key::PositionTop)
         return;
-    if (store_.readSetting(app, section, key) == value)
+    if (!stored_)
+        stored_ =
+            !store_.readSetting(Settings::Application, Settings::Section, key::ComPort).empty();
+    const std::string stored = store_.readSetting(app, section, key);
+    if (stored == value)
+        return;
+    if (*stored_ && stored.empty() && value == "0" &&
+        std::any_of(sourceRegistrations().begin(), sourceRegistrations().end(),
+                    [&](const SourceRegistration& r) { return key == r.settingsKey; }))
         return;
     store_.writeSetting(app, section, key, value);
 }
 
 HeadlessRelay::HeadlessRelay(HeadlessPlatform p)
     : reporter_(std::move(p.writeLine)), settings_(p.settings),
-      core_(MainWindowPlatform{p.serial, settings_, p.files, p.link, p.automation, host_, reporter_,
-                               p.system, help_, p.format}) {
+      core_(MainWindowPlatform{p.serial, settings_, p.files, p.link, p.automation, p.network,
+                               p.clock, host_, reporter_, p.system, help_, p.format}) {
     core_.selector().linkStateChanged().subscribe([this] { reportLink(); });
     core_.control("relayedMhzText").changed().subscribe([this] { reportRelay(); });
     core_.controller().stateChanged().subscribe([this] { reportPort(); });
@@ -82,10 +91,15 @@ void HeadlessRelay::reportLink() {
                         "No source is ticked: there is nothing to follow.");
         return;
     }
-    const std::string source = box->design().caption;
+    std::string source = box->design().caption;
+    if (const std::string place = core_.selector().tickedPlace(); !place.empty())
+        source += " at " + place;
     switch (core_.selector().linkState()) {
     case SourceSelector::LinkState::Linked:
         reporter_.state(LineReporter::Topic::Link, "Linked to " + source + ".");
+        break;
+    case SourceSelector::LinkState::Linking:
+        reporter_.state(LineReporter::Topic::Link, "Linking to " + source + "...");
         break;
     case SourceSelector::LinkState::Lost:
         reporter_.state(LineReporter::Topic::Link,

@@ -9,10 +9,12 @@
 #pragma once
 
 #include "platform/automation.h"
+#include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/launcher.h"
 #include "platform/link_client.h"
+#include "platform/network.h"
 #include "platform/serial_line.h"
 #include "platform/settings_store.h"
 #include "platform/system.h"
@@ -21,6 +23,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace veltaro {
@@ -53,7 +56,9 @@ private:
 // start-up) and when it closes. Without a window nobody changes a setting, so such saves only
 // restate what is stored: a write of the stored text is dropped, and so is the window's
 // position, which a window that was never placed cannot know. What remains are the defaults of
-// missing keys, which start-up writes as it always does.
+// missing keys, which start-up writes as it always does, except that stored settings (a port is
+// stored) do not gain the boxes of sources their version did not have: missing, they read as
+// clear all the same.
 class UnchangedSettingsSkipped : public ISettingsStore {
 public:
     explicit UnchangedSettingsSkipped(ISettingsStore& store) : store_(store) {}
@@ -66,6 +71,7 @@ public:
 
 private:
     ISettingsStore& store_;
+    std::optional<bool> stored_; // settings were there before the first write
 };
 
 // The window that is not there: never placed, keeping the position start-up gives it.
@@ -84,6 +90,7 @@ public:
     void setWindowPos(bool, int, int, int, int) override {}
     void close() override {}
     void showAbout() override {}
+    void showAddressDialog(AddressDialog&) override {} // no window to edit an address in
 
 private:
     double left_ = 0;
@@ -101,6 +108,8 @@ struct HeadlessPlatform {
     IFileSystem& files;
     ILinkClient& link;
     IAutomationClient& automation;
+    INetwork& network;
+    IClock& clock;
     ISystem& system;
     NumberFormat format;
     LineReporter::Sink writeLine;

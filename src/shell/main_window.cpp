@@ -3,7 +3,9 @@
 #include "about/app_identity.h"
 #include "platform/errors.h"
 #include "relay/convert.h"
+#include "shell/address_dialog.h"
 #include "shell/on_top.h"
+#include "sources/net_address.h"
 #include "sources/registrations.h"
 
 #include <exception>
@@ -18,7 +20,8 @@ MainWindow::MainWindow(MainWindowPlatform p)
             [this] { return settings_.read(key::FrequencyFilePath, Settings::FilesSection); }),
       tracker_({control("receivedLabel"), control("relayedLabel"), control("relayedMhzText")},
                controller_, file_, p.format),
-      selector_(tracker_, p.dialogs, outputNotice_, [this] { saveAll(); }) {
+      selector_(tracker_, p.dialogs, outputNotice_, p.clock, control("receivedLabel"),
+                [this] { saveAll(); }) {
     control("portList").setItems(ControllerLink::portItems());
     controller_.stateChanged().subscribe([this] { selector_.pollStateChanged().notify(); });
     control("portList").setHandler([this] {
@@ -28,9 +31,54 @@ MainWindow::MainWindow(MainWindowPlatform p)
         });
     });
     control("onTopBox").setHandler([this] { guarded([this] { onTopToggled(); }); });
-    const SourceServices services{p.link, p.automation, p.system};
-    for (const auto& r : sourceRegistrations())
+    const SourceServices services{
+        p.link,
+        p.automation,
+        p.system,
+        p.network,
+        p.clock,
+        [this](const SourceRegistration& r) { return addressOf(r); },
+        [this](const char* key) { return settings_.read(key, Settings::AddressesSection); }};
+    for (const auto& r : sourceRegistrations()) {
         selector_.add(control(r.box), r, r.make(services));
+        if (r.addressKey)
+            control(r.box).setContextHandler([this, &r] {
+                if (!unloaded_)
+                    guarded([this, &r] { editAddress(r); });
+            });
+    }
+}
+
+namespace {
+
+NetAddress defaultAddress(const SourceRegistration& r) {
+    return parseNetAddress(r.defaultAddress, {}, nullptr).value_or(NetAddress{});
+}
+
+} // namespace
+
+NetAddress MainWindow::addressOf(const SourceRegistration& r) {
+    NetAddress defaults = defaultAddress(r);
+    if (!r.addressKey)
+        return defaults;
+    const std::string stored = settings_.read(r.addressKey, Settings::AddressesSection);
+    if (stored.empty())
+        return defaults;
+    return parseNetAddress(stored, defaults, nullptr).value_or(defaults);
+}
+
+void MainWindow::editAddress(const SourceRegistration& r) {
+    Control& box = control(r.box);
+    AddressDialog dialog({box.design().caption, formatNetAddress(addressOf(r)), defaultAddress(r),
+                          [this, &r](const NetAddress& address) {
+                              settings_.write(r.addressKey, formatNetAddress(address),
+                                              Settings::AddressesSection);
+                          }},
+                         p_.dialogs);
+    p_.window.showAddressDialog(dialog);
+    // A ticked source links to the new address at once.
+    if (dialog.accepted() && !unloaded_)
+        selector_.relink(box);
 }
 
 void MainWindow::guarded(const std::function<void()>& step) {

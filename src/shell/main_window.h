@@ -1,6 +1,7 @@
 // Responsibilities: the main window's logic. It keeps a Control for every entry of the window's
 // description, runs the menu commands and buttons, starts up (defaults, the restore of position,
-// port and boxes, the serial port, the re-link), saves the settings, and closes: when the
+// port and boxes, the serial port, the re-link), opens the address dialog from the context menu
+// of a network source's box, saves the settings, and closes: when the
 // window goes, its serial port, links and poll go with it, even while the About box keeps the
 // program running. Errors that escape a step are told in a message box here, once for all
 // front ends.
@@ -12,10 +13,12 @@
 #pragma once
 
 #include "platform/automation.h"
+#include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/launcher.h"
 #include "platform/link_client.h"
+#include "platform/network.h"
 #include "platform/serial_line.h"
 #include "platform/settings_store.h"
 #include "platform/system.h"
@@ -40,6 +43,8 @@ struct MainWindowPlatform {
     IFileSystem& files;
     ILinkClient& link;
     IAutomationClient& automation;
+    INetwork& network;
+    IClock& clock;
     IWindowHost& window;
     IDialogs& dialogs;
     ISystem& system;
@@ -96,6 +101,10 @@ private:
     void saveAll();
     void writeMissingPositions();
     void onTopToggled();
+    // The address a network source links to: the stored one, or its default when none is
+    // stored or the stored text is not an address.
+    NetAddress addressOf(const SourceRegistration& r);
+    void editAddress(const SourceRegistration& r);
 
     MainWindowPlatform p_;
     ControlSet controls_;

@@ -22,9 +22,9 @@ std::string Settings::read(const char* key, const char* section) {
     return store_.readSetting(Application, section, key);
 }
 
-void Settings::write(const char* key, const std::string& value) {
+void Settings::write(const char* key, const std::string& value, const char* section) {
     try {
-        store_.writeSetting(Application, Section, key, value);
+        store_.writeSetting(Application, section, key, value);
         notice_.clear();
     } catch (const Error& e) {
         notice_.report(std::string("The settings could not be saved: ") + e.what());

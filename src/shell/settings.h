@@ -1,5 +1,6 @@
 // Responsibilities: the program's settings: the keys of the section "StartUp" with their
-// defaults and the key of the section "Files", reading them with a fallback for stored text that
+// defaults, the key of the section "Files" and the network sources' addresses in the section
+// "Addresses", reading them with a fallback for stored text that
 // cannot be used, and writing them with a failure told once.
 // Collaborations: shell/main_window reads them at start-up and saves them; the source boxes'
 // keys come from sources/registrations; the values live in the platform's ISettingsStore.
@@ -23,6 +24,9 @@ inline constexpr const char* PositionTop = "Position-Top";
 inline constexpr const char* OnTop = "CheckOnTop";
 // In Settings::FilesSection; never written by the program. Empty or missing: the automatic place.
 inline constexpr const char* FrequencyFilePath = "FrequencyFile";
+// In Settings::AddressesSection, beside each network source's address (keyed as its
+// registration says): the radio the N1MM UDP source follows, 0 or missing for the active one.
+inline constexpr const char* N1MMRadio = "N1MMRadio";
 } // namespace key
 
 struct SettingKey {
@@ -39,6 +43,7 @@ public:
     static constexpr const char* Application = "Veltaro";
     static constexpr const char* Section = "StartUp";
     static constexpr const char* FilesSection = "Files";
+    static constexpr const char* AddressesSection = "Addresses";
 
     Settings(ISettingsStore& store, FailureNotice& notice, NumberFormat fmt)
         : store_(store), notice_(notice), fmt_(fmt) {}
@@ -46,7 +51,7 @@ public:
     // Empty when the key is missing.
     std::string read(const char* key, const char* section = Section);
     // A failure is told once (until a write succeeds again) and otherwise ignored.
-    void write(const char* key, const std::string& value);
+    void write(const char* key, const std::string& value, const char* section = Section);
 
     // A box state of 0, 1 or 2; anything else reads as 0.
     std::int16_t readBoxState(const char* key);

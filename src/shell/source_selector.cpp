@@ -3,22 +3,47 @@
 #include "about/app_identity.h"
 #include "platform/errors.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace veltaro {
 
 SourceSelector::SourceSelector(FrequencyTracker& tracker, IDialogs& dialogs,
-                               FailureNotice& outputNotice, std::function<void()> saveSettings)
-    : tracker_(tracker), dialogs_(dialogs), outputNotice_(outputNotice),
-      save_(std::move(saveSettings)) {}
+                               FailureNotice& outputNotice, IClock& clock, Control& indicator,
+                               std::function<void()> saveSettings)
+    : tracker_(tracker), dialogs_(dialogs), outputNotice_(outputNotice), clock_(clock),
+      indicator_(indicator), save_(std::move(saveSettings)) {}
 
 void SourceSelector::add(Control& box, const SourceRegistration& registration,
                          std::unique_ptr<FrequencySource> source) {
-    entries_.push_back(std::make_unique<Entry>(Entry{box, registration, std::move(source)}));
+    entries_.push_back(
+        std::make_unique<Entry>(Entry{box, registration, std::move(source), false, {}}));
     Entry& e = *entries_.back();
-    e.source->setHandlers([this, &e](const Reading& r) { onReading(e, r); },
-                          [this, &e] { onLost(e); });
+    e.source->setHandlers({
+        .reading = [this, &e](const Reading& r) { onReading(e, r); },
+        .linked = [this, &e] { onLinked(e); },
+        .lost = [this, &e] { onLost(e); },
+        .appeared = [this, &e] { onAppeared(e); },
+        .notice = [this, &e](const std::string& text) { onNotice(e, text); },
+    });
     box.setHandler([this, &e] { onToggled(e); });
+}
+
+SourceSelector::Entry* SourceSelector::ticked() const {
+    for (const auto& e : entries_)
+        if (e->box.value() == 1)
+            return e.get();
+    return nullptr;
+}
+
+const Control* SourceSelector::tickedBox() const {
+    const Entry* e = ticked();
+    return e ? &e->box : nullptr;
+}
+
+std::string SourceSelector::tickedPlace() const {
+    const Entry* e = ticked();
+    return e ? e->source->place() : std::string();
 }
 
 void SourceSelector::onToggled(Entry& e) {
@@ -27,28 +52,57 @@ void SourceSelector::onToggled(Entry& e) {
         for (auto& other : entries_)
             if (other.get() != &e)
                 other->box.setValue(0);
-        try {
-            e.running = false;
-            e.source->start();
-            e.running = true;
-        } catch (const Error&) {
-            // The box stays ticked so that the choice survives; ticking it again retries.
-            setLinkState(LinkState::Lost);
-            pollStateChanged_.notify();
+        e.told.clear();
+        retryDue_ = false;
+        backoffMs_ = FirstRetryMs;
+        if (!link(e, true)) {
+            // The box stays ticked so that the choice survives, and the link is tried again;
+            // the user is told once per tick, not at every try.
             if (e.registration.unavailableText)
                 dialogs_.messageBox(e.registration.unavailableText, app::Title);
             return;
         }
-        setLinkState(LinkState::Linked);
     } else {
         e.source->stop();
         e.running = false;
         // Cleared for another box: that box's start tells the new state.
-        if (!tickedBox())
+        if (!ticked()) {
+            retryDue_ = false;
             setLinkState(LinkState::Unlinked);
+        }
     }
     pollStateChanged_.notify();
     save_();
+}
+
+bool SourceSelector::link(Entry& e, bool first) {
+    e.running = false;
+    try {
+        if (e.source->linksLater()) {
+            // The outcome comes through linked or lost, possibly before start() returns.
+            e.running = true;
+            setLinkState(LinkState::Linking);
+            first ? e.source->start() : e.source->restart();
+        } else {
+            first ? e.source->start() : e.source->restart();
+            e.running = true;
+            onLinked(e);
+        }
+    } catch (const Error&) {
+        e.running = false;
+        setLinkState(LinkState::Lost);
+        scheduleRetry();
+        return false;
+    }
+    pollStateChanged_.notify();
+    return true;
+}
+
+void SourceSelector::scheduleRetry() {
+    retryDue_ = true;
+    nextRetryMs_ = clock_.nowMs() + backoffMs_;
+    backoffMs_ = std::min(backoffMs_ * 2, LongestRetryMs);
+    pollStateChanged_.notify();
 }
 
 void SourceSelector::onReading(const Entry& e, const Reading& r) {
@@ -69,50 +123,103 @@ void SourceSelector::onReading(const Entry& e, const Reading& r) {
     }
 }
 
-void SourceSelector::onLost(const Entry& e) {
+void SourceSelector::onLinked(const Entry& e) {
+    if (e.box.value() != 1 || !e.running)
+        return;
+    backoffMs_ = FirstRetryMs;
+    retryDue_ = false;
+    setLinkState(LinkState::Linked);
+    pollStateChanged_.notify();
+}
+
+void SourceSelector::onLost(Entry& e) {
     // A source that is no longer ticked has nothing left to lose.
-    if (e.box.value() == 1 && e.running)
+    if (e.box.value() != 1 || !e.running)
+        return;
+    if (e.source->recoversByItself()) {
+        // It keeps listening and tells linked when readings come again.
         setLinkState(LinkState::Lost);
+        return;
+    }
+    e.running = false;
+    setLinkState(LinkState::Lost);
+    scheduleRetry();
+}
+
+void SourceSelector::onAppeared(Entry& e) {
+    if (e.box.value() != 1 || e.running || !retryDue_)
+        return;
+    retryDue_ = false;
+    link(e, false);
+}
+
+void SourceSelector::onNotice(Entry& e, const std::string& text) {
+    if (e.box.value() == 1 && e.told.insert(text).second)
+        dialogs_.postMessage(text, app::Title);
 }
 
 void SourceSelector::setLinkState(LinkState s) {
     linkState_ = s;
+    const Entry* e = ticked();
+    indicator_.setEnabled(!e || s == LinkState::Linked);
+    indicator_.setToolTip(e ? describe(e->box.design().caption, e->source->place(), s)
+                            : std::string());
     linkStateChanged_.notify();
 }
 
-const Control* SourceSelector::tickedBox() const {
-    for (const auto& e : entries_)
-        if (e->box.value() == 1)
-            return &e->box;
-    return nullptr;
+std::string SourceSelector::describe(const std::string& caption, const std::string& place,
+                                     LinkState state) {
+    std::string text = caption;
+    if (!place.empty())
+        text += " at " + place;
+    switch (state) {
+    case LinkState::Linked:
+        return text + ": linked";
+    case LinkState::Linking:
+        return text + ": linking";
+    case LinkState::Lost:
+        return text + ": not linked, trying again";
+    case LinkState::Unlinked:
+        break;
+    }
+    return text + ": not linked";
 }
 
 void SourceSelector::relinkTicked() {
     for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
         Entry& e = **it;
-        if (e.box.value() != 1 || e.source->polled())
+        if (e.box.value() != 1 || e.source->polled() || e.source->linksLater())
             continue;
-        try {
-            e.source->start();
-            e.running = true;
-            setLinkState(LinkState::Linked);
-        } catch (const Error&) {
-            setLinkState(LinkState::Lost);
-        }
+        retryDue_ = false;
+        link(e, true);
     }
 }
 
+void SourceSelector::relink(const Control& box) {
+    Entry* e = ticked();
+    if (!e || &e->box != &box)
+        return;
+    e->source->stop();
+    retryDue_ = false;
+    backoffMs_ = FirstRetryMs;
+    link(*e, false);
+}
+
 bool SourceSelector::pollNeeded() const {
-    for (const auto& e : entries_)
-        if (e->running && e->source->polled() && e->box.value() == 1)
-            return true;
-    return false;
+    const Entry* e = ticked();
+    return e && (retryDue_ || (e->running && e->source->polled()));
 }
 
 void SourceSelector::poll() {
-    for (auto& e : entries_)
-        if (e->running && e->source->polled() && e->box.value() == 1)
-            e->source->poll();
+    Entry* e = ticked();
+    if (!e)
+        return;
+    if (retryDue_ && clock_.nowMs() >= nextRetryMs_) {
+        retryDue_ = false;
+        link(*e, false);
+    }
+    if (e->running && e->source->polled() && e->box.value() == 1)
+        e->source->poll();
 }
 
 void SourceSelector::closeAll() {
@@ -120,6 +227,7 @@ void SourceSelector::closeAll() {
         e->running = false;
         e->source->close();
     }
+    retryDue_ = false;
     setLinkState(LinkState::Unlinked);
     pollStateChanged_.notify();
 }

@@ -34,9 +34,12 @@ constexpr ControlSpec MainControls[] = {
     {"trxManagerBox", Kind::CheckBox, "TRX-Manager", {120, 1560, 1575, 255}, 3},
     {"commanderBox", Kind::CheckBox, "Commander", {120, 1800, 1455, 255}, 4},
     {"hrdBox", Kind::CheckBox, "HRD", {120, 2040, 1455, 255}, 11},
+    {"hamlibBox", Kind::CheckBox, "Hamlib", {120, 2280, 1455, 255}, 12},
+    {"flrigBox", Kind::CheckBox, "flrig", {120, 2520, 1455, 255}, 13},
+    {"n1mmBox", Kind::CheckBox, "N1MM UDP", {120, 2760, 1455, 255}, 14},
     // Below the designed client area: never in view.
-    {"relayedMhzText", Kind::TextBox, "", {120, 2640, 975, 285}, 10},
-    {"linkValue", Kind::TextBox, "", {120, 3000, 975, 285}, 2},
+    {"relayedMhzText", Kind::TextBox, "", {120, 3360, 975, 285}, 10},
+    {"linkValue", Kind::TextBox, "", {120, 3720, 975, 285}, 2},
 };
 
 constexpr MenuItem MainMenu[] = {
@@ -71,8 +74,16 @@ constexpr ControlSpec AboutControls[] = {
      Command::SystemInfo},
 };
 
+constexpr ControlSpec AddressControls[] = {
+    {"promptLabel", Kind::Text, "Address (host:port):", {120, 120, 3375, 255}, 0},
+    {"addressText", Kind::TextBox, "", {120, 405, 3375, 285}, 1},
+    {"okButton", Kind::DefaultButton, "OK", {1035, 840, 1215, 345}, 2, Command::Ok},
+    {"cancelButton", Kind::CancelButton, "Cancel", {2280, 840, 1215, 345}, 3, Command::Cancel},
+};
+
 constexpr WindowSpec MainWindowSpec{"mainWindow", 2115, MainExpandedHeight, MainControls, MainMenu};
 constexpr WindowSpec AboutBoxSpec{"aboutBox", 5730, 3555, AboutControls, {}};
+constexpr WindowSpec AddressDialogSpec{"addressDialog", 3615, 1305, AddressControls, {}};
 
 } // namespace
 
@@ -84,6 +95,10 @@ const WindowSpec& aboutBox() {
     return AboutBoxSpec;
 }
 
+const WindowSpec& addressDialog() {
+    return AddressDialogSpec;
+}
+
 int toPixels(double twips, double twipsPerPixel) {
     return static_cast<int>(std::lround(twips / twipsPerPixel));
 }
@@ -93,6 +108,7 @@ bool takesFocus(Kind kind) {
     case Kind::PortList:
     case Kind::Button:
     case Kind::DefaultButton:
+    case Kind::CancelButton:
     case Kind::CheckBox:
     case Kind::TextBox:
         return true;

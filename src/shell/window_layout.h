@@ -22,7 +22,8 @@ enum class Kind {
     Text,             // a label, left-aligned, wrapped at word boundaries
     PortList,         // a drop-down list with an editable text
     Button,
-    DefaultButton, // Enter and Esc press it
+    DefaultButton, // Enter presses it, and Esc too in a window without a CancelButton
+    CancelButton,  // Esc presses it
     CheckBox,
     TextBox, // a single-line edit field
     Icon,    // the window's picture
@@ -30,7 +31,7 @@ enum class Kind {
 };
 
 // What a menu item or a button does; the window's logic runs it.
-enum class Command { None, Exit, Setup, HideSetup, HelpIndex, About, Ok, SystemInfo };
+enum class Command { None, Exit, Setup, HideSetup, HelpIndex, About, Ok, SystemInfo, Cancel };
 
 struct Font {
     const char* family = nullptr; // nullptr: the platform's dialog font
@@ -66,13 +67,15 @@ struct WindowSpec {
 
 const WindowSpec& mainWindow();
 const WindowSpec& aboutBox();
+// Where a network source links: a prompt, the address box ("addressText"), OK and Cancel.
+const WindowSpec& addressDialog();
 
 // The main window's client area below the menu bar: expanded, the setup panel is in view down to
 // its last box and the text boxes below it stay hidden; collapsed, only the two frequency rows
 // are in view. The designed outer heights were 1455 and 3105 twips with a frame, title bar and
-// menu bar of 690; the area below the menu bar is what counts, whatever a platform draws around
-// it.
-inline constexpr double MainExpandedHeight = 2415;
+// menu bar of 690, before the three network boxes added 720 to the panel; the area below the
+// menu bar is what counts, whatever a platform draws around it.
+inline constexpr double MainExpandedHeight = 3135;
 inline constexpr double MainCollapsedHeight = 765;
 
 // The About box opens with its client area's top-left corner here on the screen.

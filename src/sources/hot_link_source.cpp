@@ -12,15 +12,32 @@ HotLinkSource::HotLinkSource(ILinkClient& link, ILinkClient::Address address, Co
 
 void HotLinkSource::start() {
     active_ = true;
-    link_.connect(
-        address_,
-        [this](const std::string& text) {
-            if (!active_)
-                return;
-            if (auto reading = convert_(text))
-                deliver(*reading);
-        },
-        [this] { reportLost(); });
+    try {
+        link_.connect(
+            address_,
+            [this](const std::string& text) {
+                if (!active_)
+                    return;
+                if (auto reading = convert_(text))
+                    deliver(*reading);
+            },
+            [this] {
+                // Watched before the loss is told, so that a restart at once ends the watch.
+                watch();
+                reportLost();
+            });
+    } catch (const LinkError&) {
+        watch();
+        throw;
+    }
+}
+
+void HotLinkSource::watch() {
+    if (active_)
+        link_.watch(address_, [this] {
+            if (active_)
+                reportAppeared();
+        });
 }
 
 void HotLinkSource::close() {

@@ -20,12 +20,16 @@ public:
 
     HotLinkSource(ILinkClient& link, ILinkClient::Address address, Conversion convert);
 
+    // A program that does not answer, or goes away, is watched for: appeared tells when it is
+    // back.
     void start() override;
     // The link stays open until another source replaces it; its values are dropped meanwhile.
     void stop() override { active_ = false; }
     void close() override;
 
 private:
+    void watch();
+
     ILinkClient& link_;
     ILinkClient::Address address_;
     Conversion convert_;

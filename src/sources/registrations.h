@@ -1,31 +1,48 @@
 // Responsibilities: the list of frequency sources the main window offers: for each, its check
 // box in the window's description, the settings key of the box, what the user is told when its
-// program cannot be reached, and how it is made. The order is the order in which start-up
-// restores the boxes and the settings store them.
+// program cannot be reached, where its address is kept (for a source reached over the network),
+// and how it is made. The order is the order in which start-up restores the boxes and the
+// settings store them.
 // Collaborations: shell/main_window hands each to the source selector; shell/settings takes
 // the keys from here.
 #pragma once
 
 #include "platform/automation.h"
+#include "platform/clock.h"
 #include "platform/link_client.h"
+#include "platform/network.h"
 #include "platform/system.h"
 #include "sources/frequency_source.h"
 
+#include <functional>
 #include <memory>
 #include <span>
+#include <string>
 
 namespace veltaro {
+
+struct SourceRegistration;
 
 struct SourceServices {
     ILinkClient& link;
     IAutomationClient& automation;
     ISystem& system;
+    INetwork& network;
+    IClock& clock;
+    // The address stored for the source (its default when none is stored or it cannot be
+    // used), read at each start so that an edited address takes effect at the next link.
+    std::function<NetAddress(const SourceRegistration&)> address;
+    // The text stored under a key of the addresses' section ("N1MMRadio"); empty when none is
+    // stored. Read at each start, like the address.
+    std::function<std::string(const char* key)> setting;
 };
 
 struct SourceRegistration {
     const char* box;             // the check box's name in the main window's description
     const char* settingsKey;     // where the box's state is kept
     const char* unavailableText; // told when the program does not answer; nullptr: nothing
+    const char* addressKey;      // its key in the addresses' section; nullptr: no address
+    const char* defaultAddress;  // "HOST:PORT" when addressKey is set
     std::unique_ptr<FrequencySource> (*make)(const SourceServices&);
 };
 

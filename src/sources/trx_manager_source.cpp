@@ -5,25 +5,46 @@
 
 namespace veltaro {
 
-void TrxManagerSource::start() {
-    active_ = false;
-    client_.connect();
+void TrxManagerSource::link(IAutomationClient::Launch launch) {
     active_ = true;
+    linked_ = false;
+    try {
+        client_.connect(launch);
+    } catch (const LinkError&) {
+        watch();
+        throw;
+    }
+    linked_ = true;
+}
+
+void TrxManagerSource::watch() {
+    client_.watch([this] {
+        if (active_ && !linked_)
+            reportAppeared();
+    });
 }
 
 void TrxManagerSource::close() {
     active_ = false;
+    linked_ = false;
     client_.disconnect();
 }
 
 void TrxManagerSource::poll() {
-    if (!active_)
+    if (!active_ || !linked_)
         return;
     double mhz = 0;
     try {
         mhz = roundTo15Digits(client_.frequencyMHz());
-    } catch (const Error&) {
+    } catch (const LinkError&) {
+        // The server ended or let go of its clients: the link is lost, not the reading.
+        linked_ = false;
+        client_.disconnect();
+        watch();
+        reportLost();
         return;
+    } catch (const Error&) {
+        return; // a value that cannot be relayed is skipped
     }
     deliver(Reading::megahertz(mhz));
     system_.Sleep(0);

@@ -1,5 +1,6 @@
 // TRX-Manager, reached through its automation server and polled on every tick of the poll
-// timer for the radio's frequency in MHz.
+// timer for the radio's frequency in MHz. While it cannot be reached, the server is watched for
+// where the platform can tell when it appears.
 #pragma once
 
 #include "platform/automation.h"
@@ -16,19 +17,26 @@ public:
     TrxManagerSource(IAutomationClient& client, ISystem& system)
         : client_(client), system_(system) {}
 
-    // Makes the server's objects afresh.
-    void start() override;
+    // Makes the server's objects afresh, starting the server when it is not running.
+    void start() override { link(IAutomationClient::Launch::Allowed); }
+    // Takes a running server only: a retry never starts the program.
+    void restart() override { link(IAutomationClient::Launch::RunningOnly); }
     // The objects are kept until the next start or the window closes.
     void stop() override { active_ = false; }
     void close() override;
     bool polled() const override { return true; }
-    // Reads the frequency and gives up the rest of the time slice; a failed read is skipped.
+    // Reads the frequency and gives up the rest of the time slice. A read that fails because
+    // the server is gone loses the link; any other failed read is skipped.
     void poll() override;
 
 private:
+    void link(IAutomationClient::Launch launch);
+    void watch();
+
     IAutomationClient& client_;
     ISystem& system_;
-    bool active_ = false;
+    bool active_ = false; // between start and stop
+    bool linked_ = false; // the server's objects are held
 };
 
 } // namespace veltaro

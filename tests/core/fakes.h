@@ -180,6 +180,10 @@ public:
         linked.clear();
         handler = nullptr;
         lost = nullptr;
+        appeared = nullptr;
+    }
+    void watch(const Address&, std::function<void()> onAppeared) override {
+        appeared = std::move(onAppeared);
     }
 
     // The server's item changes; an open link delivers it.
@@ -197,29 +201,39 @@ public:
     int setups = 0;
     Delivery handler;
     Loss lost;
+    std::function<void()> appeared;
     Journal* journal;
 };
 
 // TRX-Manager's automation server.
 class Automation : public IAutomationClient {
 public:
-    void connect() override {
+    void connect(Launch launch) override {
         held = false;
+        appeared = nullptr;
         ++connects;
-        if (!installed || gone)
+        launches.push_back(launch);
+        if (!installed || gone || (launch == Launch::RunningOnly && !running))
             throw LinkError("Class not registered");
         held = true;
     }
+    void watch(std::function<void()> onAppeared) override { appeared = std::move(onAppeared); }
     double frequencyMHz() override {
         if (!held || gone)
             throw LinkError("server gone");
         return frequency;
     }
-    void disconnect() override { held = false; }
+    void disconnect() override {
+        held = false;
+        appeared = nullptr;
+    }
 
     double frequency = 14.074;
     bool installed = true, gone = false, held = false;
+    bool running = true; // an instance the user started; RunningOnly takes only that
     int connects = 0;
+    std::vector<Launch> launches;
+    std::function<void()> appeared;
 };
 
 class WindowHost : public IWindowHost {
@@ -244,6 +258,14 @@ public:
     }
     void close() override { ++closes; }
     void showAbout() override { ++aboutShown; }
+    // The user's part in the address dialog; without it the dialog is closed at once.
+    void showAddressDialog(AddressDialog& dialog) override {
+        ++addressDialogs;
+        if (inAddressDialog)
+            inAddressDialog(dialog);
+    }
+    std::function<void(AddressDialog&)> inAddressDialog;
+    int addressDialogs = 0;
 
     struct Pos {
         bool topmost;

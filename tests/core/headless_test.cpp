@@ -2,6 +2,7 @@
 // the link state it tells and the settings it leaves alone.
 #include "about/app_identity.h"
 #include "fakes.h"
+#include "net_fakes.h"
 #include "shell/command_line.h"
 #include "shell/headless.h"
 
@@ -69,10 +70,12 @@ struct HeadlessRun {
     fake::FileSystem files;
     fake::LinkClient link;
     fake::Automation automation;
+    test::FakeNetwork network;
+    test::FakeClock clock;
     fake::System system;
     std::vector<std::string> lines;
-    HeadlessRelay relay{HeadlessPlatform{serial, settings, files, link, automation, system,
-                                         NumberFormat{'.'},
+    HeadlessRelay relay{HeadlessPlatform{serial, settings, files, link, automation, network, clock,
+                                         system, NumberFormat{'.'},
                                          [this](const std::string& l) { lines.push_back(l); }}};
 };
 
@@ -91,15 +94,17 @@ TEST(Headless, RelaysTellsTheLinkAndWritesNoSettingsItDidNotChange) {
                   "Relayed 14.074000 MHz: FA00014074000;", "Linked to Commander.", "COM 1: open.",
                   "No link to Commander: the program does not answer or has ended.",
                   "Link to Commander closed.", "COM 1: closed.", "Stopped."}));
+    // Also settings of an earlier version, without the newer boxes, stay as they are.
     EXPECT_EQ(h.settings.writes, std::vector<std::string>{});
 
     HeadlessRun missing; // missing keys get their defaults, the window's position none
     missing.settings.values.clear();
     missing.relay.start();
     missing.relay.stop();
-    EXPECT_EQ(missing.settings.writes,
-              (std::vector<std::string>{"ComPort=1", "CheckCommander=0", "CheckTRX=0", "CheckHRD=0",
-                                        "CheckOnTop=0"}));
+    EXPECT_EQ(
+        missing.settings.writes,
+        (std::vector<std::string>{"ComPort=1", "CheckCommander=0", "CheckTRX=0", "CheckHRD=0",
+                                  "CheckHamlib=0", "CheckFlrig=0", "CheckN1MM=0", "CheckOnTop=0"}));
     EXPECT_THAT(missing.lines,
                 testing::Contains("No source is ticked: there is nothing to follow."));
 }

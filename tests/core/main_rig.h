@@ -2,6 +2,7 @@
 #pragma once
 
 #include "fakes.h"
+#include "net_fakes.h"
 #include "shell/main_window.h"
 
 #include <memory>
@@ -15,8 +16,9 @@ struct MainRig {
     }
     MainWindow& window() {
         if (!main_)
-            main_ = std::make_unique<MainWindow>(MainWindowPlatform{
-                serial, settings, files, link, automation, host, dialogs, system, help, fmt_});
+            main_ = std::make_unique<MainWindow>(
+                MainWindowPlatform{serial, settings, files, link, automation, network, clock, host,
+                                   dialogs, system, help, fmt_});
         return *main_;
     }
     MainWindow& load() {
@@ -37,6 +39,8 @@ struct MainRig {
     fake::FileSystem files;
     fake::LinkClient link{&journal};
     fake::Automation automation;
+    FakeNetwork network;
+    FakeClock clock;
     fake::WindowHost host;
     fake::Dialogs dialogs;
     fake::System system;

@@ -4,6 +4,7 @@
 //   --advise-first V    emit Advise(item, V) just before answering Request
 //   --no-trx            the object FirstObject returns lacks the Trx interface (though a
 //                       look-alike and a child node have it)
+//   --replace           take the name over from a running server (every server lets it go)
 // Commands on stdin: "set ITEM VALUE", "burst ITEM N" (Advise 1..N); each answered by "done".
 // Prints "ready" once the name is owned and "get" for each Get.
 #include "platform/qt/link_names.h"
@@ -75,8 +76,13 @@ int main(int argc, char** argv) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     bus.registerVirtualObject("/", &server, QDBusConnection::SubPath);
     const QString name = server.has("--ftlink") ? FtlinkService : linkBusName("CI-V Commander");
-    // A previous server of the same name may still be on its way out.
-    for (int tries = 0; !bus.registerService(name); ++tries, QThread::msleep(20))
+    // A previous server of the same name may still be on its way out; with --replace it is
+    // running, and gives the name up to this one.
+    using Bus = QDBusConnectionInterface;
+    const auto take = server.has("--replace") ? Bus::ReplaceExistingService : Bus::DontQueueService;
+    for (int tries = 0;
+         !bus.interface()->registerService(name, take, Bus::AllowReplacement).value();
+         ++tries, QThread::msleep(20))
         if (tries == 150) // 3 s
             return 4;
     std::puts("ready");

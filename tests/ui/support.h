@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/fakes.h"
+#include "core/net_fakes.h"
 #include "platform/qt/about_dialog.h"
 #include "platform/qt/main_window.h"
 #include "shell/main_window.h"
@@ -26,14 +27,16 @@ struct Station {
     fake::FileSystem files;
     fake::LinkClient link;
     fake::Automation automation;
+    FakeNetwork network;
+    FakeClock clock;
     fake::Dialogs dialogs;
     fake::System system;
     fake::Help help;
     fake::Launcher launcher;
     fake::SystemInfoLocator locator; // finds nothing
     qt::MainWindow window;
-    MainWindow core{MainWindowPlatform{serial, settings, files, link, automation, window, dialogs,
-                                       system, help, NumberFormat{}}};
+    MainWindow core{MainWindowPlatform{serial, settings, files, link, automation, network, clock,
+                                       window, dialogs, system, help, NumberFormat{}}};
 
     Station() {
         link.servers["CI-V Commander|DDEServer"]["XmitFreq"] = "14074";

@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <objbase.h>
 #include <oleauto.h>
 
 using veltaro::LinkError;
+using Launch = veltaro::IAutomationClient::Launch;
 
 namespace {
 
@@ -65,12 +67,12 @@ TEST(Com, ConnectHoldsTheSubscribedFrequencyObjectUntilDisconnectOrAFailedConnec
     registerStandIn(true);
     {
         veltaro::win32::ComAutomationClient client;
-        client.connect();
+        client.connect(Launch::Allowed);
         setControl("MHz", "7.0");
         EXPECT_DOUBLE_EQ(client.frequencyMHz(), 7.0);
         EXPECT_TRUE(settles("Live", 2));
         EXPECT_TRUE(settles("Sinks", 1));
-        client.connect();
+        client.connect(Launch::Allowed);
         EXPECT_TRUE(settles("Live", 2));
         EXPECT_TRUE(settles("Sinks", 1));
         setControl("Refuse", "frequency");
@@ -83,16 +85,62 @@ TEST(Com, ConnectHoldsTheSubscribedFrequencyObjectUntilDisconnectOrAFailedConnec
         for (const char* refusal : {"first", "trx"}) {
             SCOPED_TRACE(refusal);
             setControl("Refuse", "");
-            client.connect();
+            client.connect(Launch::Allowed);
             EXPECT_TRUE(settles("Live", 2));
             setControl("Refuse", refusal);
-            EXPECT_THROW(client.connect(), LinkError);
+            EXPECT_THROW(client.connect(Launch::Allowed), LinkError);
             EXPECT_TRUE(settles("Live", 0));
             EXPECT_THROW(client.frequencyMHz(), LinkError);
         }
         registerStandIn(false);
-        EXPECT_THROW(client.connect(), LinkError);
+        EXPECT_THROW(client.connect(Launch::Allowed), LinkError);
         EXPECT_THROW(client.frequencyMHz(), LinkError);
     }
+    CoUninitialize();
+}
+
+// With RunningOnly only a server the user started is taken: while none runs, nothing is started
+// (no object is made); a running one is linked, and once it has ended a read is a LinkError.
+TEST(Com, RunningOnlyTakesTheRunningServerAndStartsNone) {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    RegDeleteTreeA(HKEY_CURRENT_USER, ControlKey);
+    registerStandIn(true);
+    {
+        veltaro::win32::ComAutomationClient client;
+        EXPECT_THROW(client.connect(Launch::RunningOnly), LinkError);
+        wintest::pumpUntil([] { return false; }, 500);
+        EXPECT_EQ(reported("Live"), 0u);
+
+        // Started by the user: in the running object table once it has registered there.
+        std::string command = "\"" + wintest::binDir() + "\\ftlink_standin.exe\" /running";
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &si, &pi));
+        const bool linked = wintest::pumpUntil(
+            [&] {
+                try {
+                    client.connect(Launch::RunningOnly);
+                    return true;
+                } catch (const LinkError&) {
+                    return false;
+                }
+            },
+            10000);
+        setControl("MHz", "14.074");
+        const double mhz = linked ? client.frequencyMHz() : 0;
+        TerminateProcess(pi.hProcess, 1);
+        WaitForSingleObject(pi.hProcess, 5000);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+        ASSERT_TRUE(linked);
+        EXPECT_DOUBLE_EQ(mhz, 14.074);
+        const ULONGLONG start = GetTickCount64();
+        EXPECT_THROW(client.frequencyMHz(), LinkError);
+        std::printf("a read from the ended server failed after %llu ms\n",
+                    GetTickCount64() - start);
+    }
+    registerStandIn(false);
     CoUninitialize();
 }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 using veltaro::ILinkClient;
 
 namespace {
@@ -95,4 +97,21 @@ TEST(DdeLink, UnknownServiceTopicOrItemFailsTheConnect) {
     }
     link.connect(Commander);
     EXPECT_EQ(link.values, std::vector<std::string>{"14074 early"});
+}
+
+// A connect to a service that no server offers fails while it is made (the figure is printed);
+// a watch on the service tells once when a server registers it, and the link is made then.
+TEST(DdeLink, AbsentServiceFailsAtOnceAndItsRegistrationIsTold) {
+    Link link;
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_THROW(link.connect(Commander), veltaro::LinkError);
+    std::printf("connect to an absent service failed after %llu ms\n", GetTickCount64() - start);
+    int appeared = 0;
+    link.client.watch(Commander, [&] { ++appeared; });
+    const StandIn server("14074 14074000");
+    EXPECT_TRUE(wintest::pumpUntil([&] { return appeared > 0; }, 2000));
+    link.connect(Commander);
+    EXPECT_EQ(link.values, std::vector<std::string>{"14074 early"});
+    wintest::pumpUntil([] { return false; }, 200);
+    EXPECT_EQ(appeared, 1);
 }

@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <ocidl.h>
+#include <oleauto.h>
 #include <olectl.h>
 
 #include <cstdlib>
@@ -157,13 +158,23 @@ struct Factory : IClassFactory {
 } // namespace
 
 // Started by COM, which the tests have told where the server is; serves until its last object is
-// released.
-int main() {
+// released. Started with /running, as by the user: its server object is in the running object
+// table and lives until the process is ended.
+int main(int argc, char** argv) {
     static Factory factory;
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) ||
-        FAILED(CoRegisterClassObject(ClsidFtLink, &factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
-                                     &classCookie)))
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
         return 2;
+    // Only reached through the table, so that a test may end it without leaving a class
+    // registration behind.
+    DWORD activeCookie = 0;
+    if (argc > 1 && std::string(argv[1]) == "/running") {
+        if (FAILED(RegisterActiveObject(static_cast<IFTLink*>(new Object(false)), ClsidFtLink,
+                                        ACTIVEOBJECT_STRONG, &activeCookie)))
+            return 3;
+    } else if (FAILED(CoRegisterClassObject(ClsidFtLink, &factory, CLSCTX_LOCAL_SERVER,
+                                            REGCLS_MULTIPLEUSE, &classCookie))) {
+        return 2;
+    }
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0)
         DispatchMessageA(&msg);

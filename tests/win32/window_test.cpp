@@ -4,6 +4,7 @@
 // client area and etched line, the poll timer, closing and the end of the session. Posted message
 // boxes open once the messages are pumped, and timers go on meanwhile.
 #include "core/fakes.h"
+#include "core/net_fakes.h"
 #include "platform/win32/about_window.h"
 #include "platform/win32/control_windows.h"
 #include "platform/win32/main_window.h"
@@ -12,6 +13,8 @@
 #include "support.h"
 
 #include <gtest/gtest.h>
+
+#include <commctrl.h>
 
 #include <string>
 #include <string_view>
@@ -33,14 +36,16 @@ struct Station {
     veltaro::fake::FileSystem files;
     veltaro::fake::LinkClient link;
     veltaro::fake::Automation automation;
+    veltaro::test::FakeNetwork network;
+    veltaro::test::FakeClock clock;
     veltaro::fake::Dialogs dialogs;
     veltaro::fake::System system;
     veltaro::fake::Help help;
     veltaro::fake::Launcher launcher;
     veltaro::fake::SystemInfoLocator locator; // finds nothing
     veltaro::win32::MainWindow window{GetModuleHandleA(nullptr), {locator, launcher, dialogs}};
-    veltaro::MainWindow core{{serial, settings, files, link, automation, window, dialogs, system,
-                              help, veltaro::NumberFormat{'.'}}};
+    veltaro::MainWindow core{{serial, settings, files, link, automation, network, clock, window,
+                              dialogs, system, help, veltaro::NumberFormat{'.'}}};
 
     Station() {
         link.servers["CI-V Commander|DDEServer"]["XmitFreq"] = "14074";
@@ -289,6 +294,50 @@ TEST(Window, ClosingAndTheEndOfTheSessionUnloadTheCore) {
         EXPECT_EQ(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && quit.wParam == 0,
                   closed);
     }
+}
+
+// The received-frequency label greys and shows its tooltip as its Control says. A right click on
+// the Hamlib box opens the modal address dialog over the greyed main window, and the address typed
+// there and taken with Enter is stored.
+TEST(Window, ControlsGreyAndTipAsToldAndTheAddressDialogStoresWhatIsTyped) {
+    Station s;
+    s.core.load();
+    veltaro::Control& label = s.core.controls()["receivedLabel"];
+    const std::string tip = "Hamlib at 127.0.0.1:4532: not linked, trying again";
+    label.setEnabled(false);
+    label.setToolTip(tip);
+    EXPECT_FALSE(IsWindowEnabled(s.control("receivedLabel")));
+    // The tool of the label's place on the main window, which shows while the label is greyed.
+    char shown[128] = {};
+    TTTOOLINFOA tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = s.hwnd();
+    tool.uId = static_cast<UINT_PTR>(GetDlgCtrlID(s.control("receivedLabel")));
+    tool.lpszText = shown;
+    SendMessageA(s.window.toolTips(), TTM_GETTEXTA, sizeof shown, reinterpret_cast<LPARAM>(&tool));
+    EXPECT_EQ(std::string(shown), tip);
+    label.setEnabled(true);
+    EXPECT_TRUE(IsWindowEnabled(s.control("receivedLabel")));
+
+    MSG quit; // a WM_QUIT left by a closed window before
+    while (PeekMessageA(&quit, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    static bool ownerGreyed = false;
+    SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
+        HWND dialog = FindWindowA("VeltaroAddress", nullptr);
+        HWND box = dialog ? FindWindowExA(dialog, nullptr, "EDIT", nullptr) : nullptr;
+        if (!box)
+            return;
+        KillTimer(nullptr, id);
+        ownerGreyed = !IsWindowEnabled(GetWindow(dialog, GW_OWNER));
+        SetWindowTextA(box, "127.0.0.1:4533");
+        PostMessageA(box, WM_KEYDOWN, VK_RETURN, 1);
+    });
+    SendMessageA(s.hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(s.control("hamlibBox")), -1);
+    EXPECT_TRUE(ownerGreyed);
+    EXPECT_EQ(s.settings.values["Veltaro/Addresses/Hamlib"], "127.0.0.1:4533");
+    EXPECT_EQ(FindWindowA("VeltaroAddress", nullptr), nullptr);
+    EXPECT_TRUE(IsWindowEnabled(s.hwnd()));
 }
 
 TEST(Dialogs, PostedBoxesOpenOneAfterTheOtherOnceMessagesArePumped) {

@@ -56,36 +56,36 @@ inline QRect outerRect(WId wid) {
 TEST(X11MainWindow, OnTopTogglesKeepAboveWithoutMovingOrActivating) {
     SKIP_WITHOUT_DISPLAY();
     Station s;
-    s.settings.setStartUp("CheckOnTop", "1"); // set before the window is first mapped
+    s.settings.set("CheckOnTop", "1"); // set before the window is first mapped
     s.start();
     // The platform window's id: kept on top before its first show, the X window is made anew,
     // which the widget's own winId() does not follow.
     const WId wid = s.window.windowHandle()->winId();
     s.child<QAction>("setupItem")->trigger();
     // Once framed, the area below the menu bar is as designed, and the outer height stays close
-    // to the designed 3105 twips (207 px at 96 dpi).
-    ASSERT_TRUE(waitUntil([&] { return !frameExtents(wid).isEmpty(); }, 5000));
+    // to it plus the designed 690 twips of frame, title bar and menu bar (46 px at 96 dpi).
+    ASSERT_TRUE(support::waitUntil([&] { return !frameExtents(wid).isEmpty(); }, 5000));
     const int below = qRound(MainWindow::ExpandedClientHeight / s.window.twipsPerPixelY());
-    ASSERT_TRUE(waitUntil(
+    ASSERT_TRUE(support::waitUntil(
         [&] { return clientRect(wid).height() - s.window.menuBar()->height() == below; }, 5000));
 
-    EXPECT_NEAR(outerRect(wid).height(), 207, 10);
-    EXPECT_TRUE(waitUntil([&] { return isAbove(wid); }, 5000));
+    EXPECT_NEAR(outerRect(wid).height(), below + 46, 10);
+    EXPECT_TRUE(support::waitUntil([&] { return isAbove(wid); }, 5000));
 
     QWidget other;
     other.setGeometry(600, 400, 200, 100);
     other.show();
     other.activateWindow();
-    ASSERT_TRUE(waitUntil([&] { return activeWindow() == other.winId(); }, 5000));
+    ASSERT_TRUE(support::waitUntil([&] { return activeWindow() == other.winId(); }, 5000));
     const QRect before = outerRect(wid);
     for (bool above : {false, true, false}) {
         SCOPED_TRACE(above);
         s.child<QCheckBox>("onTopBox")->click();
-        ASSERT_TRUE(waitUntil([&] { return isAbove(wid) == above; }, 5000));
+        ASSERT_TRUE(support::waitUntil([&] { return isAbove(wid) == above; }, 5000));
         support::spin(200); // let a wrong move or activation show up
         EXPECT_EQ(activeWindow(), other.winId());
         EXPECT_EQ(outerRect(wid), before);
-        EXPECT_EQ(s.settings.startUp("CheckOnTop"), above ? "1" : "0");
+        EXPECT_EQ(s.settings.get("CheckOnTop"), above ? "1" : "0");
     }
 }
 
@@ -98,7 +98,7 @@ TEST(X11Program, FirstStartIsPlacedByTheWindowManagerAndExitStoresThePlace) {
     p.write("[Ports]\nCom1=" + pty.path().toUtf8() + "\n");
     p.start(QProcessEnvironment::systemEnvironment(), "xcb");
     QStringList shown; // the visible windows titled Veltaro: the main window and no message
-    ASSERT_TRUE(waitUntil(
+    ASSERT_TRUE(support::waitUntil(
         [&] {
             shown =
                 tool("xdotool", {"search", "--all", "--onlyvisible", "--pid",
@@ -118,7 +118,7 @@ TEST(X11Program, FirstStartIsPlacedByTheWindowManagerAndExitStoresThePlace) {
 
     // File > Exit from the keyboard.
     tool("xdotool", {"windowactivate", QString::number(wid)});
-    ASSERT_TRUE(waitUntil([&] { return activeWindow() == wid; }, 5000));
+    ASSERT_TRUE(support::waitUntil([&] { return activeWindow() == wid; }, 5000));
     tool("xdotool", {"key", "alt+f"});
     support::spin(300);
     tool("xdotool", {"key", "e"});

@@ -205,6 +205,7 @@ void buildControls(QWidget* parent, const layout::WindowSpec& window, ControlSet
             break;
         case layout::Kind::Button:
         case layout::Kind::DefaultButton:
+        case layout::Kind::CancelButton:
             w = button(parent, c, options);
             break;
         case layout::Kind::CheckBox:
@@ -234,6 +235,16 @@ void buildControls(QWidget* parent, const layout::WindowSpec& window, ControlSet
         }
         if (!layout::takesFocus(c.design().kind))
             w->setFocusPolicy(Qt::NoFocus);
+        mirror(c, [w, &c] {
+            w->setEnabled(c.enabled());
+            w->setToolTip(qs(c.toolTip()));
+        });
+        // Only controls that have a context menu of their own lose the widget's default one.
+        if (c.hasContextMenu()) {
+            w->setContextMenuPolicy(Qt::CustomContextMenu);
+            QObject::connect(w, &QWidget::customContextMenuRequested, w,
+                             [&c](const QPoint&) { c.contextMenu(); });
+        }
     }
     for (const auto* design : layout::tabOrder(window)) {
         auto* w = parent->findChild<QWidget*>(QString::fromLatin1(design->name),

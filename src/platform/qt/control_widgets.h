@@ -1,9 +1,10 @@
 // Responsibilities: builds the widgets of a described window (shell/window_layout) on a parent
 // widget: each control at its place in twips converted at the screen's logical DPI, in tab
-// order, named as described; mirrors every Control into its widget and hands the user's clicks,
-// picks, edits and commands back to it; paints the described lines.
-// Collaborations: MainWindow and AboutDialog build their client areas with it; the Controls
-// belong to the core's MainWindow and AboutBox.
+// order, named as described; mirrors every Control into its widget (text, value, items, greyed,
+// tooltip) and hands the user's clicks, picks, edits, commands and context-menu requests back to
+// it; paints the described lines.
+// Collaborations: MainWindow, AboutDialog and AddressDialog build their client areas with it;
+// the Controls belong to the core's MainWindow, AboutBox and AddressDialog.
 #pragma once
 
 #include "shell/control.h"

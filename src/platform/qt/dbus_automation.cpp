@@ -2,6 +2,7 @@
 
 #include "platform/errors.h"
 #include "platform/qt/link_names.h"
+#include "platform/qt/owner_watch.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingReply>
@@ -42,6 +43,26 @@ QDBusMessage callOrFail(const QDBusConnection& bus, const QDBusMessage& call, in
     return reply;
 }
 
+// The frequency a Get reply carries; raises LinkError for an error reply or another shape.
+double frequencyOf(const QDBusMessage& reply) {
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        fail(QStringLiteral("FTLink frequency read ") + describe(reply));
+    const QVariant outer = reply.arguments().value(0);
+    if (outer.typeId() != qMetaTypeId<QDBusVariant>())
+        fail(QStringLiteral("FTLink frequency read: malformed reply"));
+    const QVariant value = outer.value<QDBusVariant>().variant();
+    if (value.typeId() != QMetaType::Double)
+        fail(QStringLiteral("FTLink frequency is not a double"));
+    return value.toDouble();
+}
+
+QDBusMessage frequencyGet(const QString& owner, const QString& path) {
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        owner, path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << QString::fromLatin1(FtlinkTrxInterface) << QString::fromLatin1(FtlinkFrequencyProperty);
+    return get;
+}
+
 } // namespace
 
 bool introspectionListsInterface(const QString& xml, const QString& interface) {
@@ -65,15 +86,31 @@ bool introspectionListsInterface(const QString& xml, const QString& interface) {
 DBusAutomationClient::DBusAutomationClient(QDBusConnection bus, int callTimeoutMs)
     : bus_(std::move(bus)), callTimeoutMs_(callTimeoutMs) {}
 
+DBusAutomationClient::~DBusAutomationClient() = default;
+
 void DBusAutomationClient::disconnect() {
+    watcher_.reset();
     held_.reset(); // a read still outstanding is forgotten
 }
 
-void DBusAutomationClient::connect() {
+void DBusAutomationClient::watch(std::function<void()> onAppeared) {
+    watcher_.reset();
+    if (held_ || !bus_.isConnected() || !onAppeared)
+        return;
+    watcher_ =
+        std::make_unique<OwnerWatch>(bus_, QString::fromLatin1(FtlinkService), [this, onAppeared] {
+            watcher_.reset();
+            onAppeared();
+        });
+}
+
+void DBusAutomationClient::connect(Launch launch) {
     disconnect();
-    const QDBusMessage ping = QDBusMessage::createMethodCall(
+    QDBusMessage ping = QDBusMessage::createMethodCall(
         QString::fromLatin1(FtlinkService), QStringLiteral("/"),
         QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping"));
+    // Without an owner the bus answers ServiceUnknown instead of starting the service.
+    ping.setAutoStartService(launch == Launch::Allowed);
     // The reply comes from the owner's unique name: every later call goes to that process.
     const QString owner =
         callOrFail(bus_, ping, callTimeoutMs_, QStringLiteral("server")).service();
@@ -100,39 +137,35 @@ void DBusAutomationClient::connect() {
         fail(QStringLiteral("FTLink object ") + path + QStringLiteral(" has no ") +
              QString::fromLatin1(FtlinkTrxInterface));
 
-    held_ = Held{owner, path, std::nullopt};
-    startRead(); // so that the first tick already finds a value
+    // Read once here, so that the first tick already finds a value and a server that cannot
+    // answer fails the connection.
+    const double value = frequencyOf(callOrFail(bus_, frequencyGet(owner, path), callTimeoutMs_,
+                                                QStringLiteral("frequency read")));
+    held_ = Held{owner, path, std::nullopt, value, {}};
 }
 
 void DBusAutomationClient::startRead() {
-    QDBusMessage get = QDBusMessage::createMethodCall(
-        held_->owner, held_->path, QStringLiteral("org.freedesktop.DBus.Properties"),
-        QStringLiteral("Get"));
-    get << QString::fromLatin1(FtlinkTrxInterface) << QString::fromLatin1(FtlinkFrequencyProperty);
-    held_->pending = bus_.asyncCall(get, ReadTimeoutMs);
+    held_->pending = bus_.asyncCall(frequencyGet(held_->owner, held_->path), ReadTimeoutMs);
 }
 
 double DBusAutomationClient::frequencyMHz() {
     if (!held_)
         fail(QStringLiteral("FTLink is not connected"));
-    std::optional<QDBusMessage> reply;
     if (held_->pending && held_->pending->isFinished()) {
-        reply = held_->pending->reply();
+        const QDBusMessage reply = held_->pending->reply();
         held_->pending.reset();
+        try {
+            held_->latest = frequencyOf(reply);
+            held_->failure.clear();
+        } catch (const LinkError& e) {
+            held_->failure = e.what(); // until a later read succeeds
+        }
     }
     if (!held_->pending)
         startRead();
-    if (!reply)
-        fail(QStringLiteral("FTLink has not answered the last read yet"));
-    if (reply->type() != QDBusMessage::ReplyMessage)
-        fail(QStringLiteral("FTLink frequency read ") + describe(*reply));
-    const QVariant outer = reply->arguments().value(0);
-    if (outer.typeId() != qMetaTypeId<QDBusVariant>())
-        fail(QStringLiteral("FTLink frequency read: malformed reply"));
-    const QVariant value = outer.value<QDBusVariant>().variant();
-    if (value.typeId() != QMetaType::Double)
-        fail(QStringLiteral("FTLink frequency is not a double"));
-    return value.toDouble();
+    if (!held_->failure.empty())
+        throw LinkError(held_->failure);
+    return held_->latest;
 }
 
 } // namespace veltaro::qt

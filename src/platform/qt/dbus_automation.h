@@ -13,9 +13,14 @@
 #include <QDBusConnection>
 #include <QDBusPendingCall>
 
+#include <functional>
+#include <memory>
 #include <optional>
+#include <string>
 
 namespace veltaro::qt {
+
+class OwnerWatch;
 
 class DBusAutomationClient : public IAutomationClient {
 public:
@@ -23,13 +28,18 @@ public:
     explicit DBusAutomationClient(QDBusConnection bus = QDBusConnection::sessionBus(),
                                   int callTimeoutMs = 250);
 
-    void connect() override;
-    // Returns the value of the read that completed since the last call, and starts the next
-    // read when none is outstanding. Raises LinkError when nothing is held, no fresh value has
-    // arrived (the first call may be too early; a slow or hung server) or the read failed. Never
-    // waits for the server.
+    ~DBusAutomationClient() override;
+    DBusAutomationClient(const DBusAutomationClient&) = delete;
+    DBusAutomationClient& operator=(const DBusAutomationClient&) = delete;
+
+    void connect(Launch launch) override;
+    // Returns the latest value read, and starts the next read when none is outstanding: a read
+    // still on its way leaves the value of the one before. Raises LinkError when nothing is
+    // held or the last read failed (the server ended, hangs for longer than a read may take, or
+    // refused). Never waits for the server.
     double frequencyMHz() override;
     void disconnect() override;
+    void watch(std::function<void()> onAppeared) override;
 
 private:
     void startRead();
@@ -39,11 +49,14 @@ private:
         QString owner;
         QString path;
         std::optional<QDBusPendingCall> pending;
+        double latest = 0;
+        std::string failure; // of the last read that completed; empty when it succeeded
     };
 
     QDBusConnection bus_;
     int callTimeoutMs_;
     std::optional<Held> held_;
+    std::unique_ptr<OwnerWatch> watcher_;
 };
 
 // Whether introspection XML lists the interface on the node itself (not on a child node).

@@ -2,6 +2,7 @@
 
 #include "platform/errors.h"
 #include "platform/qt/link_names.h"
+#include "platform/qt/owner_watch.h"
 
 #include <QCoreApplication>
 #include <QDBusMessage>
@@ -11,8 +12,9 @@
 namespace veltaro::qt {
 
 // One link: receives the item's Advise signals from the owner that answered when it was made,
-// and watches the bus name for that owner letting it go. Bound to that owner's unique name, so
-// a server that goes away ends the link for good; a new link finds whoever owns the name then.
+// and watches the bus name for that owner letting it go or losing it to another. Bound to that
+// owner's unique name, so a server that goes away ends the link for good; a new link finds
+// whoever owns the name then.
 class LinkConversation : public QObject {
     Q_OBJECT
 public:
@@ -68,8 +70,19 @@ DBusLinkClient::~DBusLinkClient() {
 }
 
 void DBusLinkClient::disconnect() {
+    watcher_.reset();
     if (conversation_ != nullptr)
         end(conversation_);
+}
+
+void DBusLinkClient::watch(const Address& address, std::function<void()> onAppeared) {
+    watcher_.reset();
+    if (conversation_ != nullptr || !bus_.isConnected() || !onAppeared)
+        return;
+    watcher_ = std::make_unique<OwnerWatch>(bus_, linkBusName(address.service), [this, onAppeared] {
+        watcher_.reset();
+        onAppeared();
+    });
 }
 
 void DBusLinkClient::end(LinkConversation* c) {
@@ -122,11 +135,14 @@ void DBusLinkClient::connect(const Address& address, Delivery onValue, Loss onLo
     // missed.
     auto* watcher =
         new QDBusServiceWatcher(name, bus_, QDBusServiceWatcher::WatchForOwnerChange, c);
-    QObject::connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, c,
-                     [this, c](const QString&, const QString& oldOwner, const QString&) {
-                         if (c->open && !c->owner.isEmpty() && oldOwner == c->owner)
-                             lose(c);
-                     });
+    QObject::connect(
+        watcher, &QDBusServiceWatcher::serviceOwnerChanged, c,
+        [this, c](const QString&, const QString& oldOwner, const QString& newOwner) {
+            // Let go, or taken over by another process: either ends this link.
+            if (c->open && !c->owner.isEmpty() &&
+                (oldOwner == c->owner || (!newOwner.isEmpty() && newOwner != c->owner)))
+                lose(c);
+        });
 
     QDBusMessage ask = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),

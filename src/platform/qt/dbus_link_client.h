@@ -3,7 +3,8 @@
 // the item's Advise signal from the service's current owner, asks for the current value with
 // Request and delivers it before returning; later Advise values are delivered in order on the
 // thread that owns the client. The loss is reported when that owner lets the bus name go (it
-// ended, or released the name); the link is over then.
+// ended, or released the name) or another process takes the name over (a restart); the link is
+// over then. Watching waits for the bus name to get an owner.
 // Collaborations: sources/hot_link_source drives it through ILinkClient; veltaro-bridge and the
 // rig programs' D-Bus front ends are the servers.
 #pragma once
@@ -12,9 +13,13 @@
 
 #include <QDBusConnection>
 
+#include <functional>
+#include <memory>
 #include <string>
 
 namespace veltaro::qt {
+
+class OwnerWatch;
 
 class LinkConversation;
 
@@ -30,6 +35,7 @@ public:
 
     void connect(const Address& address, Delivery onValue, Loss onLost) override;
     void disconnect() override;
+    void watch(const Address& address, std::function<void()> onAppeared) override;
 
 private:
     void end(LinkConversation* c);
@@ -38,6 +44,7 @@ private:
     QDBusConnection bus_;
     int timeoutMs_;
     LinkConversation* conversation_ = nullptr;
+    std::unique_ptr<OwnerWatch> watcher_;
 };
 
 } // namespace veltaro::qt

@@ -1,9 +1,11 @@
 #include "platform/qt/headless_qt.h"
 
 #include "about/app_identity.h"
+#include "platform/clock.h"
 #include "platform/qt/dbus_automation.h"
 #include "platform/qt/dbus_link_client.h"
 #include "platform/qt/file_system_qt.h"
+#include "platform/qt/network_qt.h"
 #include "platform/qt/platform_qt.h"
 #include "platform/qt/serial_line_qt.h"
 #include "platform/qt/settings_store_qt.h"
@@ -33,9 +35,11 @@ int runHeadless(int& argc, char** argv) {
     QtFileSystem files;
     DBusLinkClient link;
     DBusAutomationClient automation;
+    QtNetwork network;
+    veltaro::SteadyClock clock;
     QtSystem system;
     veltaro::HeadlessRelay relay(veltaro::HeadlessPlatform{
-        serial, settings, files, link, automation, system, numberFormatFromLocale(),
+        serial, settings, files, link, automation, network, clock, system, numberFormatFromLocale(),
         [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }});
 
     veltaro::MainWindow& core = relay.core();

@@ -4,12 +4,14 @@
 
 #include "about/about_box.h"
 #include "about/app_identity.h"
+#include "platform/clock.h"
 #include "platform/qt/about_dialog.h"
 #include "platform/qt/dbus_automation.h"
 #include "platform/qt/dbus_link_client.h"
 #include "platform/qt/file_system_qt.h"
 #include "platform/qt/headless_qt.h"
 #include "platform/qt/main_window.h"
+#include "platform/qt/network_qt.h"
 #include "platform/qt/platform_qt.h"
 #include "platform/qt/serial_line_qt.h"
 #include "platform/qt/settings_store_qt.h"
@@ -57,6 +59,8 @@ int main(int argc, char* argv[]) {
     QtFileSystem files;
     DBusLinkClient link;
     DBusAutomationClient automation;
+    QtNetwork network;
+    veltaro::SteadyClock clock;
     QtDialogs dialogs;
     QtSystem system;
     QtHelp help;
@@ -65,8 +69,8 @@ int main(int argc, char* argv[]) {
 
     MainWindow window;
     veltaro::MainWindow core(veltaro::MainWindowPlatform{serial, settings, files, link, automation,
-                                                         window, dialogs, system, help,
-                                                         numberFormatFromLocale()});
+                                                         network, clock, window, dialogs, system,
+                                                         help, numberFormatFromLocale()});
     window.attach(core);
     window.setAboutFactory([&] {
         return new AboutDialog(veltaro::AboutPlatform{locator, launcher, dialogs});

@@ -2,6 +2,7 @@
 
 #include "about/app_identity.h"
 #include "platform/qt/about_dialog.h"
+#include "platform/qt/address_dialog.h"
 #include "platform/qt/control_widgets.h"
 #include "shell/main_window.h"
 
@@ -196,6 +197,12 @@ void MainWindow::showAbout() {
     about_->show();
     about_->raise();
     about_->activateWindow();
+}
+
+void MainWindow::showAddressDialog(veltaro::AddressDialog& dialog) {
+    // A nested event loop: the timers, links and the serial line go on being served.
+    AddressDialog window(dialog, this);
+    window.exec();
 }
 
 } // namespace veltaro::qt

@@ -2,7 +2,8 @@
 // window's description, the poll timer run while the core has something to poll, the reopen
 // timer run while the core waits for a serial device to come back, and the
 // window itself for the core (IWindowHost: outer geometry in twips, the height below the menu
-// bar, keep-above, closing, the one About dialog). Closing it by any route unloads the core.
+// bar, keep-above, closing, the one About dialog, the modal address dialog). Closing it by any
+// route unloads the core.
 // Collaborations: main.cpp creates it before the core's MainWindow and attaches the two; the
 // About dialog comes from the factory main.cpp sets.
 #pragma once
@@ -55,6 +56,7 @@ public:
     void setWindowPos(bool topmost, int x, int y, int cx, int cy) override;
     void close() override;
     void showAbout() override;
+    void showAddressDialog(veltaro::AddressDialog& dialog) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

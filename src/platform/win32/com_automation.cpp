@@ -93,10 +93,10 @@ ComAutomationClient::~ComAutomationClient() {
 
 // The new objects are made before the old ones go, so that a server which ends with its last
 // object is not asked for new ones while it ends.
-void ComAutomationClient::connect() {
+void ComAutomationClient::connect(Launch launch) {
     ComAutomationClient fresh;
     try {
-        fresh.make();
+        fresh.make(launch);
     } catch (...) {
         disconnect();
         throw;
@@ -108,12 +108,26 @@ void ComAutomationClient::connect() {
     std::swap(cookie_, fresh.cookie_);
 }
 
-void ComAutomationClient::make() {
-    const HRESULT created = CoCreateInstance(ClsidFtLink, nullptr, CLSCTX_SERVER, IidServer,
-                                             reinterpret_cast<void**>(&server_));
-    if (FAILED(created) || !server_) {
-        server_ = nullptr;
-        throw LinkError(hresultText("FTLink cannot be created", created));
+void ComAutomationClient::make(Launch launch) {
+    if (launch == Launch::RunningOnly) {
+        // Only a server that has put itself in the running object table: nothing is started.
+        IUnknown* running = nullptr;
+        HRESULT hr = GetActiveObject(ClsidFtLink, nullptr, &running);
+        if (SUCCEEDED(hr) && running) {
+            hr = running->QueryInterface(IidServer, reinterpret_cast<void**>(&server_));
+            running->Release();
+        }
+        if (FAILED(hr) || !server_) {
+            server_ = nullptr;
+            throw LinkError(hresultText("FTLink is not running", hr));
+        }
+    } else {
+        const HRESULT created = CoCreateInstance(ClsidFtLink, nullptr, CLSCTX_SERVER, IidServer,
+                                                 reinterpret_cast<void**>(&server_));
+        if (FAILED(created) || !server_) {
+            server_ = nullptr;
+            throw LinkError(hresultText("FTLink cannot be created", created));
+        }
     }
     using FirstFn = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, IDispatch**);
     IDispatch* first = nullptr;

@@ -1,5 +1,7 @@
 #include "platform/win32/control_windows.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 
 namespace veltaro::win32 {
@@ -27,6 +29,8 @@ WindowClass windowClass(Kind kind) {
         return {"BUTTON", BS_PUSHBUTTON};
     case Kind::DefaultButton:
         return {"BUTTON", BS_DEFPUSHBUTTON};
+    case Kind::CancelButton:
+        return {"BUTTON", BS_PUSHBUTTON};
     case Kind::CheckBox:
         // Not automatic: the Control decides the state, and 2 shows greyed.
         return {"BUTTON", BS_3STATE};
@@ -80,6 +84,11 @@ ControlWindows::ControlWindows(HWND parent, const layout::WindowSpec& window, Co
     fonts_.push_back(SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0)
                          ? CreateFontIndirectA(&ncm.lfMessageFont)
                          : nullptr);
+    // Without owner: under Wine a window that owns a popup no longer goes into the always-above
+    // band (On Top).
+    tips_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
+                            nullptr, nullptr, nullptr);
 
     // Win32 moves the focus in the order the windows were made: make them in tab order. Labels
     // keep their place in it, lines are drawn.
@@ -94,7 +103,7 @@ ControlWindows::ControlWindows(HWND parent, const layout::WindowSpec& window, Co
     for (std::size_t i : order) {
         Control& c = controls.all()[i];
         const int id = idOf(i);
-        Child& child = children_[id] = {&c, create(c, id, icon), {}};
+        Child& child = children_[id] = {&c, create(c, id, icon), {}, {}};
         c.changed().subscribe([this, alive = std::weak_ptr<bool>(alive_), id] {
             if (alive.lock())
                 mirror(children_.at(id));
@@ -108,6 +117,8 @@ ControlWindows::~ControlWindows() {
     for (auto& [id, child] : children_)
         if (IsWindow(child.hwnd))
             DestroyWindow(child.hwnd);
+    if (tips_ && IsWindow(tips_))
+        DestroyWindow(tips_);
     for (HFONT f : fonts_)
         if (f)
             DeleteObject(f);
@@ -167,7 +178,41 @@ void ControlWindows::mirror(Child& child) {
         setTextIfOther(child.hwnd, c.text());
         break;
     }
+    if (!IsWindowEnabled(child.hwnd) != !c.enabled())
+        EnableWindow(child.hwnd, c.enabled());
+    if (child.tip != c.toolTip())
+        showTip(child, GetDlgCtrlID(child.hwnd));
     mirroring_ = wasMirroring;
+}
+
+// Two tools per control: the control's own window, and its place on the parent, which gets the
+// mouse messages while the control is greyed (a disabled window receives none) or is a label.
+void ControlWindows::showTip(Child& child, int id) {
+    child.tip = child.control->toolTip();
+    RECT place{};
+    GetWindowRect(child.hwnd, &place);
+    MapWindowPoints(nullptr, parent_, reinterpret_cast<POINT*>(&place), 2);
+    for (const bool own : {true, false}) {
+        TTTOOLINFOA tool{};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_SUBCLASS | (own ? TTF_IDISHWND : 0);
+        tool.hwnd = parent_;
+        tool.uId = own ? reinterpret_cast<UINT_PTR>(child.hwnd) : static_cast<UINT_PTR>(id);
+        tool.rect = place;
+        tool.lpszText = child.tip.data();
+        SendMessageA(tips_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+        if (!child.tip.empty())
+            SendMessageA(tips_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+}
+
+bool ControlWindows::contextMenu(HWND from) {
+    for (const auto& [id, child] : children_)
+        if (child.hwnd == from && child.control->hasContextMenu()) {
+            child.control->contextMenu();
+            return true;
+        }
+    return false;
 }
 
 void ControlWindows::fitPortList(const Child& child) const {
@@ -211,6 +256,7 @@ bool ControlWindows::command(int id, int code) {
     switch (c.design().kind) {
     case Kind::Button:
     case Kind::DefaultButton:
+    case Kind::CancelButton:
         if (code == BN_CLICKED && onCommand_)
             onCommand_(c.design().command);
         break;

@@ -1,8 +1,9 @@
 // Responsibilities: builds the child windows of a described window (shell/window_layout) on a
 // parent window: created in tab order (the order Tab follows), labels and the icon too but
 // without a tab stop, each at its place in twips converted at the screen's DPI, in the dialog
-// font or the described one; mirrors every Control into its window, hands the user's clicks,
-// picks, edits and the buttons' commands back to it, and draws the described lines.
+// font or the described one; mirrors every Control into its window (text, value, items, greyed
+// or not, and its tooltip), hands the user's clicks, picks, edits, context-menu requests and the
+// buttons' commands back to it, and draws the described lines.
 // Collaborations: MainWindow and AboutWindow build their client areas with it and pass it their
 // WM_COMMAND and WM_PAINT; the Controls belong to the core's MainWindow and AboutBox, and their
 // changes after this object has gone are ignored.
@@ -61,6 +62,12 @@ public:
     // ID belongs to none of these controls.
     bool command(int id, int code);
 
+    // A WM_CONTEXTMENU that reached the parent from one of these windows: true when its Control
+    // has a context menu, which has then run.
+    bool contextMenu(HWND from);
+    // The tooltip window of these controls.
+    HWND toolTips() const { return tips_; }
+
     // Runs as the port list drops down (CBN_DROPDOWN), before it shows its items.
     void setListOpening(std::function<void()> opening) { listOpening_ = std::move(opening); }
 
@@ -72,11 +79,13 @@ private:
         Control* control;
         HWND hwnd;
         std::vector<std::string> items; // the port list's items as shown
+        std::string tip;                // the tooltip as shown
     };
 
     HWND create(Control& control, int id, HICON icon);
     void mirror(Child& child);
     void fitPortList(const Child& child) const;
+    void showTip(Child& child, int id);
     HFONT fontFor(const layout::Font& font);
 
     HWND parent_;
@@ -85,7 +94,8 @@ private:
     CommandHandler onCommand_;
     std::function<void()> listOpening_;
     std::map<int, Child> children_; // by ID
-    std::vector<HFONT> fonts_;      // the dialog font first, then the described ones
+    HWND tips_ = nullptr;
+    std::vector<HFONT> fonts_; // the dialog font first, then the described ones
     // Set while a window shows a change of its Control, so that the change echoed back by the
     // window is not taken for the user's.
     bool mirroring_ = false;

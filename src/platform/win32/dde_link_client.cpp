@@ -19,8 +19,23 @@ std::map<DWORD, DdeLinkClient*>& clientsById() {
     return map;
 }
 
-HDDEDATA CALLBACK ddeCallback(UINT type, UINT, HCONV conv, HSZ, HSZ, HDDEDATA data, ULONG_PTR,
+constexpr UINT AppearedMessage = WM_APP + 1;
+constexpr const char* WatchClass = "VeltaroDdeWatch";
+
+std::string textOf(DWORD inst, HSZ hsz) {
+    char buf[256] = {};
+    DdeQueryStringA(inst, hsz, buf, sizeof buf, CP_WINANSI);
+    return buf;
+}
+
+HDDEDATA CALLBACK ddeCallback(UINT type, UINT, HCONV conv, HSZ hsz1, HSZ, HDDEDATA data, ULONG_PTR,
                               ULONG_PTR) {
+    if (type == XTYP_REGISTER) {
+        // Each instance hears of it: tell every client, once per callback.
+        for (const auto& [inst, client] : clientsById())
+            client->onRegister(textOf(inst, hsz1));
+        return nullptr;
+    }
     DdeLinkClient* client = nullptr;
     for (const auto& entry : clientsById())
         if (entry.second->owns(conv))
@@ -70,13 +85,38 @@ std::string textOf(HDDEDATA data) {
     return s;
 }
 
+LRESULT CALLBACK watchProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* client = reinterpret_cast<DdeLinkClient*>(GetWindowLongPtrA(h, GWLP_USERDATA));
+    if (msg != AppearedMessage || !client)
+        return DefWindowProcA(h, msg, wp, lp);
+    // Nothing may unwind through user32.
+    try {
+        client->onAppearedMessage();
+    } catch (...) {
+    }
+    return 0;
+}
+
 } // namespace
 
 DdeLinkClient::DdeLinkClient() {
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = watchProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = WatchClass;
+    RegisterClassExA(&wc); // fails harmlessly when already registered
+    HWND window =
+        CreateWindowExA(0, WatchClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
     DWORD inst = 0;
     const UINT rc = DdeInitializeA(&inst, ddeCallback, APPCMD_CLIENTONLY, 0);
-    if (rc != DMLERR_NO_ERROR)
+    if (rc != DMLERR_NO_ERROR) {
+        DestroyWindow(window);
         throw LinkError("DDE is not available (error " + std::to_string(rc) + ")");
+    }
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    window_ = window;
     inst_ = inst;
     clientsById()[inst] = this;
 }
@@ -85,6 +125,26 @@ DdeLinkClient::~DdeLinkClient() {
     disconnect();
     clientsById().erase(inst_);
     DdeUninitialize(inst_);
+    DestroyWindow(static_cast<HWND>(window_));
+}
+
+void DdeLinkClient::watch(const Address& address, std::function<void()> onAppeared) {
+    disconnect();
+    watched_ = address.service;
+    onAppeared_ = std::move(onAppeared);
+}
+
+void DdeLinkClient::onRegister(const std::string& service) {
+    if (!onAppeared_ || appearedPosted_ || lstrcmpiA(service.c_str(), watched_.c_str()) != 0)
+        return;
+    appearedPosted_ = PostMessageA(static_cast<HWND>(window_), AppearedMessage, 0, 0);
+}
+
+void DdeLinkClient::onAppearedMessage() {
+    appearedPosted_ = false;
+    // A copy: the handler connects, which ends the watch.
+    if (const auto appeared = onAppeared_)
+        appeared();
 }
 
 void DdeLinkClient::connect(const Address& address, Delivery onValue, Loss onLost) {
@@ -151,6 +211,8 @@ void DdeLinkClient::connect(const Address& address, Delivery onValue, Loss onLos
 }
 
 void DdeLinkClient::disconnect() {
+    watched_.clear();
+    onAppeared_ = nullptr;
     if (!conv_)
         return;
     HCONV conv = static_cast<HCONV>(conv_);

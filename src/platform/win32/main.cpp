@@ -1,9 +1,11 @@
 // veltaro.exe: builds the Windows adapters, the main window and its logic, loads it and runs the
 // message loop until the main window and the About window have both closed.
 #include "about/about_box.h"
+#include "platform/clock.h"
 #include "platform/win32/com_automation.h"
 #include "platform/win32/dde_link_client.h"
 #include "platform/win32/main_window.h"
+#include "platform/win32/network_win32.h"
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/serial_line_win32.h"
@@ -18,7 +20,8 @@ using namespace veltaro::win32;
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES};
+    // The tooltips are among the bar classes.
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&icc);
     int rc = 0;
     {
@@ -27,6 +30,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
         Win32FileSystem files;
         DdeLinkClient link;
         ComAutomationClient automation;
+        Win32Network network;
+        veltaro::SteadyClock clock;
         Win32Dialogs dialogs;
         Win32System system;
         Win32Help help;
@@ -35,9 +40,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
         MainWindow window(instance, veltaro::AboutPlatform{locator, launcher, dialogs});
         dialogs.setOwner(window.hwnd());
         help.setOwner(window.hwnd());
-        veltaro::MainWindow core(veltaro::MainWindowPlatform{serial, settings, files, link,
-                                                             automation, window, dialogs, system,
-                                                             help, numberFormatFromLocale()});
+        veltaro::MainWindow core(
+            veltaro::MainWindowPlatform{serial, settings, files, link, automation, network, clock,
+                                        window, dialogs, system, help, numberFormatFromLocale()});
         window.attach(core);
         core.load();
         if (!IsWindowVisible(window.hwnd()))

@@ -2,6 +2,7 @@
 
 #include "about/app_identity.h"
 #include "platform/win32/about_window.h"
+#include "platform/win32/address_window.h"
 #include "platform/win32/control_windows.h"
 #include "platform/win32/resource.h"
 #include "shell/main_window.h"
@@ -147,6 +148,10 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_COMMAND:
             command(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp));
             return 0;
+        case WM_CONTEXTMENU:
+            if (controls_ && controls_->contextMenu(reinterpret_cast<HWND>(wp)))
+                return 0;
+            break;
         case WM_TIMER:
             if (wp == PollTimerId && core_)
                 core_->poll();
@@ -242,6 +247,11 @@ void MainWindow::showAbout() {
         about_ =
             std::make_unique<AboutWindow>(instance_, aboutPlatform_, [this] { aboutClosed(); });
     about_->show();
+}
+
+void MainWindow::showAddressDialog(AddressDialog& dialog) {
+    AddressWindow window(instance_, mainClosed_ ? nullptr : hwnd_, dialog);
+    window.run();
 }
 
 void MainWindow::aboutClosed() {

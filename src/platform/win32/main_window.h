@@ -2,7 +2,9 @@
 // description of the window (ControlWindows), the poll timer run while the core has something to
 // poll, the reopen timer run while the core waits for a serial device to come back, and the
 // window itself for the core (IWindowHost: outer geometry in twips, the height below
-// the menu bar, keep-above, closing, the one modeless About window). Closing it through the frame
+// the menu bar, keep-above, closing, the one modeless About window, the modal address dialog).
+// A right click (WM_CONTEXTMENU) on a control that has a context menu runs it. Closing it through
+// the frame
 // or the end of the Windows session unloads the core; the program is finished once it and the
 // About window have both closed.
 // Collaborations: main.cpp creates it before the core's MainWindow and attaches the two;
@@ -45,6 +47,8 @@ public:
     HWND hwnd() const { return hwnd_; }
     // The child window of a described control, once attached.
     HWND control(std::string_view name) const;
+    // The tooltip window of the controls, once attached.
+    HWND toolTips() const { return controls_ ? controls_->toolTips() : nullptr; }
     // The About window while it is open.
     AboutWindow* about() const;
     HWND aboutHwnd() const;
@@ -68,6 +72,7 @@ public:
     void setWindowPos(bool topmost, int x, int y, int cx, int cy) override;
     void close() override;
     void showAbout() override;
+    void showAddressDialog(AddressDialog& dialog) override;
 
 private:
     static LRESULT CALLBACK proc(HWND, UINT, WPARAM, LPARAM);

@@ -1,0 +1,63 @@
+// Responsibilities: the logic of the small dialog in which the user edits where a network source
+// links (its "HOST:PORT"): its controls (one per entry of its description), its title, the text
+// it opens with, and OK and Cancel. OK checks the text: a bad address is refused with a message
+// naming the reason, the dialog stays open and nothing is stored; a good one is handed to the
+// dialog's owner to store, and the dialog finishes. Cancel finishes it without storing anything.
+// Collaborations: shell/main_window makes one when the user asks for a source box's context menu
+// and shows it through IWindowHost::showAddressDialog; the front ends build the dialog from
+// layout::addressDialog(), mirror controls(), forward the buttons' commands to run() and close
+// the dialog once finished() is told; sources/net_address checks the text.
+#pragma once
+
+#include "platform/dialogs.h"
+#include "platform/network.h"
+#include "shell/control.h"
+#include "shell/window_layout.h"
+
+#include <functional>
+#include <string>
+
+namespace veltaro {
+
+struct AddressDialogSetup {
+    std::string sourceName; // the box's caption: "Hamlib"
+    std::string address;    // the address in use now, "HOST:PORT"
+    NetAddress defaults;    // what a text without a host takes its host from
+    // Stores an address the user accepted; it takes effect at the source's next link.
+    std::function<void(const NetAddress&)> store;
+};
+
+class AddressDialog {
+public:
+    AddressDialog(AddressDialogSetup setup, IDialogs& dialogs);
+    AddressDialog(const AddressDialog&) = delete;
+    AddressDialog& operator=(const AddressDialog&) = delete;
+
+    const layout::WindowSpec& layout() const { return layout::addressDialog(); }
+    ControlSet& controls() { return controls_; }
+    Control& control(std::string_view name) { return controls_[name]; }
+    // The title bar's text: "Hamlib address".
+    const std::string& title() const { return title_; }
+
+    // Ok: checks and stores the address (see above); Cancel: finishes, storing nothing. Closing
+    // the dialog any other way (its title bar, Esc) is Cancel.
+    void run(layout::Command command);
+
+    // Told once, when OK accepted the address or Cancel was run: the front end closes the dialog.
+    Signal& finishedSignal() { return finishedSignal_; }
+    bool finished() const { return finished_; }
+    bool accepted() const { return accepted_; }
+
+private:
+    void finish(bool accepted);
+
+    AddressDialogSetup setup_;
+    IDialogs& dialogs_;
+    ControlSet controls_;
+    std::string title_;
+    Signal finishedSignal_;
+    bool finished_ = false;
+    bool accepted_ = false;
+};
+
+} // namespace veltaro

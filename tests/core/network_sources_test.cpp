@@ -1,0 +1,279 @@
+// The sources that reach a rig server or a logger over the network, against a scripted server:
+// the requests of each round and the reading they give (split or dial), one request at a time,
+// the link's state (linked, lost on silence or a closed connection), RadioInfo's choice of radio
+// and staleness; the exact Hz-to-kHz floor of the tracker; the address rules.
+#include "net_fakes.h"
+#include "sources/flrig_source.h"
+#include "sources/net_address.h"
+#include "sources/radio_info_source.h"
+#include "sources/rigctld_source.h"
+#include "tracker_rig.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace veltaro;
+using namespace veltaro::test;
+
+namespace {
+
+using Script = std::vector<std::pair<std::string, std::string>>;
+
+template <class Source> struct Rig {
+    Rig() {
+        source.setHandlers({[this](const Reading& r) { readings.push_back(r.hz); },
+                            [this] { events += "linked "; }, [this] { events += "lost "; }, nullptr,
+                            [this](const std::string& t) { notices.push_back(t); }});
+        source.start();
+    }
+    // Plays the server: each request (checked against the script, only one waiting at any time)
+    // gets its reply, in reads cut at '|'. A poll starts each round.
+    void play(const Script& script) {
+        for (const auto& [request, reply] : script) {
+            source.poll();
+            ASSERT_EQ(link().sent.size(), answered + 1) << "one request at a time";
+            EXPECT_EQ(asked(link().sent.back()), request);
+            ++answered;
+            for (std::size_t start = 0, bar = 0; bar != reply.npos; start = bar + 1) {
+                bar = reply.find('|', start);
+                link().reply(reply.substr(start, bar - start));
+            }
+        }
+    }
+    FakeStreamLink& link() { return *network.link; }
+    void acceptAfresh() {
+        answered = 0;
+        link().sent.clear();
+        link().accept();
+    }
+    // flrig's method, rigctld's line.
+    static std::string asked(const std::string& sent) {
+        const auto at = sent.find("<methodName>");
+        return at == sent.npos ? sent : sent.substr(at + 12, sent.find("</methodName>") - at - 12);
+    }
+
+    FakeNetwork network;
+    FakeClock clock;
+    Source source{network, clock, [] { return NetAddress{"127.0.0.1", 4532}; }};
+    std::size_t answered = 0;
+    std::vector<std::int64_t> readings;
+    std::string events;
+    std::vector<std::string> notices;
+};
+
+struct Case {
+    Script script;
+    std::vector<std::int64_t> readings;
+    bool toldDial;
+};
+
+TEST(RigctldSource, FollowsTheTransmitFrequencyOrTheDial) {
+    const Case cases[] = {
+        {{{"s\n", "0\nVFOA\n"}, {"f\n", "14074000\n"}, {"s\n", "0\nVFOA\n"}, {"f\n", "7074000\n"}},
+         {14074000, 7074000},
+         false},
+        {{{"s\n", "1\nVF|OB\n"}, {"i\n", "1408|1000\r\n"}}, {14081000}, false},
+        {{{"s\n", "Split: 1\nTX VFO: VFOB\n"}, {"i\n", "TX Frequency: 14080000\n"}},
+         {14080000},
+         false},
+        // A back end without split: the dial from then on, told once.
+        {{{"s\n", "RPRT -11\n"}, {"f\n", "7074000\n"}, {"f\n", "RPRT -5\n"}, {"f\n", "7075000\n"}},
+         {7074000, 7075000},
+         true},
+        {{{"s\n", "1\nVFOB\n"}, {"i\n", "RPRT -1\n"}, {"f\n", "7074000\n"}, {"f\n", "garbage\n"}},
+         {7074000},
+         true},
+    };
+    for (const auto& c : cases) {
+        Rig<RigctldSource> rig;
+        rig.link().accept(); // the first round starts at once
+        rig.play(c.script);
+        const std::string trace = c.script.front().second + c.script.back().second;
+        EXPECT_EQ(rig.readings, c.readings) << trace;
+        EXPECT_EQ(rig.notices.size(), c.toldDial ? 1u : 0u) << trace;
+        EXPECT_EQ(rig.events, "linked ") << trace;
+    }
+}
+
+TEST(RigctldSource, SilenceOrAClosedConnectionLosesTheLinkUntilStartedAgain) {
+    Rig<RigctldSource> rig;
+    EXPECT_EQ(formatNetAddress(rig.link().to), "127.0.0.1:4532");
+    rig.clock.now += RigServerSource::SilentMs - 1;
+    rig.source.poll();
+    EXPECT_EQ(rig.events, "");
+    rig.clock.now += 1; // the connection is not made in time
+    rig.source.poll();
+    EXPECT_EQ(rig.events, "lost ");
+    EXPECT_EQ(rig.source.lossReason(), "no answer to connect");
+    EXPECT_FALSE(rig.link().open);
+
+    rig.source.start(); // the selector's retry
+    rig.link().accept();
+    rig.play({{"s\n", "0\nVFOA\n"}, {"f\n", "14074000\n"}, {"s\n", "0\n"}}); // the VFO never comes
+    rig.clock.now += RigServerSource::SilentMs - 1;
+    rig.source.poll();
+    EXPECT_EQ(rig.link().sent.size(), 3u) << "nothing asked while a reply is waiting";
+    rig.clock.now += 1;
+    rig.source.poll();
+    EXPECT_EQ(rig.events, "lost linked lost ");
+    EXPECT_EQ(rig.source.lossReason(), "no reply");
+
+    rig.source.start();
+    rig.link().accept();
+    rig.link().end();
+    rig.source.poll();
+    EXPECT_EQ(rig.events, "lost linked lost lost ");
+    EXPECT_EQ(rig.link().connects, 3);
+}
+
+std::string http(const std::string& value, const char* header = "") {
+    const std::string body =
+        "<?xml version=\"1.0\"?><methodResponse>" +
+        (value == "fault" ? "<fault><value><struct/></value></fault>"
+                          : "<params><param><value>" + value + "</value></param></params>") +
+        "</methodResponse>";
+    return "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\n" + std::string(header) +
+           "Content-Length: " + std::to_string(body.size() - std::ranges::count(body, '|')) +
+           "\r\n\r\n" + body;
+}
+
+TEST(FlrigSource, FollowsTheOtherVfoInSplitAndTheDialOtherwise) {
+    const std::string x = "rig.get_xcvr", s = "rig.get_split", ab = "rig.get_AB",
+                      dial = "rig.get_vfo";
+    const Case cases[] = {
+        {{{x, http("IC-7300")}, {s, http("<i4>0</i4>")}, {dial, http("14074000")}},
+         {14074000},
+         false},
+        {{{x, http("IC-7300")},
+          {s, http("<int>1</int>")},
+          {ab, http("A")},
+          {"rig.get_vfoB", http("14080|000")},
+          {s, http("1")},
+          {ab, http("B")},
+          {"rig.get_vfoA", http("7074000")}},
+         {14080000, 7074000},
+         false},
+        {{{x, http("IC-7300")},
+          {s, http("fault")},
+          {dial, http("14074000")},
+          {dial, http("bad")},
+          {dial, http("7074000")}},
+         {14074000, 7074000},
+         true},
+    };
+    for (const auto& c : cases) {
+        Rig<FlrigSource> rig;
+        rig.link().accept();
+        rig.play(c.script);
+        const std::string& request = rig.link().sent.front();
+        const auto body = request.find("\r\n\r\n") + 4;
+        EXPECT_TRUE(request.starts_with("POST /RPC2 HTTP/1.1\r\n"));
+        EXPECT_NE(request.find("Content-Length: " + std::to_string(request.size() - body)),
+                  request.npos);
+        EXPECT_EQ(rig.readings, c.readings) << c.script[1].second;
+        EXPECT_EQ(rig.notices.size(), c.toldDial ? 1u : 0u);
+        EXPECT_EQ(rig.events, "linked ");
+    }
+}
+
+TEST(FlrigSource, NoTransceiverIsNoLinkAndAClosingServerIsFollowedOnANewConnection) {
+    Rig<FlrigSource> rig;
+    rig.link().accept();
+    rig.play({{"rig.get_xcvr", http("NONE")}});
+    EXPECT_EQ(rig.events, "lost ");
+    EXPECT_EQ(rig.source.lossReason(), "no transceiver");
+
+    rig.source.start();
+    rig.acceptAfresh();
+    rig.play({{"rig.get_xcvr", http("FT-991", "Connection: close\r\n")}});
+    EXPECT_EQ(rig.link().connects, 3) << "the next request waits for a new connection";
+    rig.acceptAfresh();
+    rig.play(
+        {{"rig.get_split", http("0")}, {"rig.get_vfo", http("14074000", "Connection: close\r\n")}});
+    rig.link().end(); // as announced, after the round
+    rig.link().accept();
+    EXPECT_EQ(rig.link().sent.size(), 2u) << "the next round waits for the poll";
+    EXPECT_EQ(rig.events, "lost linked ");
+    EXPECT_EQ(rig.readings, std::vector<std::int64_t>{14074000});
+}
+
+std::string radioInfo(int radio, std::int64_t txHz, int active) {
+    return "<?xml version=\"1.0\"?><RadioInfo><RadioNr>" + std::to_string(radio) +
+           "</RadioNr><Freq>" + std::to_string(txHz / 10 - 100) + "</Freq><TXFreq>" +
+           std::to_string(txHz / 10) + "</TXFreq><ActiveRadioNr>" + std::to_string(active) +
+           "</ActiveRadioNr></RadioInfo>";
+}
+
+TEST(RadioInfoSource, FollowsTheChosenOrActiveRadioCountsGarbageAndGoesStale) {
+    for (const auto& [chosen, followed] :
+         {std::pair{0, std::vector<std::int64_t>{14074000, 14074000, 7074000}},
+          std::pair{2, std::vector<std::int64_t>{7074000, 7074000}}}) {
+        FakeNetwork network;
+        FakeClock clock;
+        RadioInfoSource source(
+            network, clock,
+            [] {
+                return NetAddress{"127.0.0.1", 12060};
+            },
+            [chosen] { return chosen; });
+        std::vector<std::int64_t> readings;
+        std::string events;
+        source.setHandlers({[&](const Reading& r) { readings.push_back(r.hz); },
+                            [&] { events += "linked "; }, [&] { events += "lost "; }, nullptr,
+                            nullptr});
+        source.start();
+        const FakeDatagramSocket& socket = *network.socket;
+        EXPECT_EQ(formatNetAddress(socket.at), "127.0.0.1:12060");
+        socket.arrive("<RadioInfo>garbage");
+        socket.arrive(std::string(MaxRadioInfoBytes + 1, ' '));
+        EXPECT_EQ(events, "") << "bad datagrams link nothing";
+        socket.arrive(radioInfo(1, 14074000, 1));
+        socket.arrive(radioInfo(2, 7074000, 1));
+        socket.arrive(radioInfo(1, 14075000, 2)); // the operator moves to radio 2
+        EXPECT_EQ(source.dropped(), 2u);
+        EXPECT_EQ(readings, followed);
+        clock.now += RadioInfoSource::StaleMs - 1;
+        source.poll();
+        clock.now += 1;
+        source.poll();
+        source.poll();
+        socket.arrive(radioInfo(2, 7075000, 2));
+        EXPECT_EQ(events, "linked lost linked ");
+        EXPECT_TRUE(socket.open) << "still listening while stale";
+    }
+}
+
+TEST(Tracker, HertzFloorToWholeKHzExactly) {
+    TrackerRig rig;
+    for (const auto& [hz, khz] : {std::pair<std::int64_t, const char*>{14074999, "14074"},
+                                  {14075000, "14075"},
+                                  {99'999'999'999, "99999999"}}) {
+        rig.tracker.update(Reading::hertz(hz));
+        EXPECT_EQ(rig.received(), khz);
+    }
+    EXPECT_EQ(rig.serial.sent.back(), "FA99999999000;");
+    rig.tracker.update(Reading::hertz(144'174'995));
+    EXPECT_EQ(rig.mhzText(), "144.17500") << "a half rounds up, whatever the double";
+    EXPECT_THROW(rig.tracker.update(Reading::hertz(std::int64_t(1) << 42)), OverflowError);
+}
+
+// The common forms are in tests/bridge (HostPort); here the blanks and the IPv6 forms.
+TEST(NetAddress, ParsesAndWritesBackTheForms) {
+    for (const auto& [text, written] :
+         {std::pair<const char*, const char*>{" 4533\t", "h:4533"},
+          {"[fe80::1%eth0]:1", "[fe80::1%eth0]:1"},
+          {"[::ffff:192.168.1.2]:65535", "[::ffff:192.168.1.2]:65535"},
+          {"[1:2:3:4:5:6:7:8]:2", "[1:2:3:4:5:6:7:8]:2"},
+          {"", ""},
+          {"[1:2:3:4:5:6:7:8:9]:1", ""},
+          {"[1::2::3]:1", ""},
+          {"[::1.2.3]:1", ""}}) {
+        std::string why;
+        const auto address = parseNetAddress(text, {"h", 1}, &why);
+        EXPECT_EQ(address ? formatNetAddress(*address) : "", written) << text;
+        EXPECT_EQ(why.empty(), bool(address)) << text;
+    }
+}
+
+} // namespace
