@@ -14,6 +14,8 @@
 namespace veltaro::test {
 namespace {
 
+using support::waitUntil;
+
 // Runs a tool and returns its standard output; a tool that hangs is killed.
 inline QString tool(const QString& program, const QStringList& args) {
     return support::run(program, args, QProcessEnvironment::systemEnvironment(), 5000).out;
@@ -56,19 +58,25 @@ inline QRect outerRect(WId wid) {
 TEST(X11MainWindow, OnTopTogglesKeepAboveWithoutMovingOrActivating) {
     SKIP_WITHOUT_DISPLAY();
     Station s;
-    s.settings.setStartUp("CheckOnTop", "1"); // set before the window is first mapped
+    s.settings.set("CheckOnTop", "1"); // set before the window is first mapped
     s.start();
     // The platform window's id: kept on top before its first show, the X window is made anew,
     // which the widget's own winId() does not follow.
     const WId wid = s.window.windowHandle()->winId();
-    s.child<QAction>("setupItem")->trigger();
-    // Once framed, the area below the menu bar is as designed, and the outer height stays close
-    // to the designed 3105 twips (207 px at 96 dpi).
+    // Once framed, the area below the menu bar is as designed without and with the setup panel,
+    // Setup keeps the window's place, and the outer height stays close to the designed 3105 twips
+    // (207 px at 96 dpi).
     ASSERT_TRUE(waitUntil([&] { return !frameExtents(wid).isEmpty(); }, 5000));
-    const int below = qRound(MainWindow::ExpandedClientHeight / s.window.twipsPerPixelY());
-    ASSERT_TRUE(waitUntil(
-        [&] { return clientRect(wid).height() - s.window.menuBar()->height() == below; }, 5000));
-
+    const auto heightBelowMenu = [&](double twips) {
+        const int px = qRound(twips / s.window.twipsPerPixelY());
+        return waitUntil(
+            [&] { return clientRect(wid).height() - s.window.menuBar()->height() == px; }, 5000);
+    };
+    ASSERT_TRUE(heightBelowMenu(MainWindow::CollapsedClientHeight));
+    const QPoint place = outerRect(wid).topLeft();
+    s.child<QAction>("setupItem")->trigger();
+    ASSERT_TRUE(heightBelowMenu(MainWindow::ExpandedClientHeight));
+    EXPECT_EQ(outerRect(wid).topLeft(), place);
     EXPECT_NEAR(outerRect(wid).height(), 207, 10);
     EXPECT_TRUE(waitUntil([&] { return isAbove(wid); }, 5000));
 
@@ -85,7 +93,7 @@ TEST(X11MainWindow, OnTopTogglesKeepAboveWithoutMovingOrActivating) {
         support::spin(200); // let a wrong move or activation show up
         EXPECT_EQ(activeWindow(), other.winId());
         EXPECT_EQ(outerRect(wid), before);
-        EXPECT_EQ(s.settings.startUp("CheckOnTop"), above ? "1" : "0");
+        EXPECT_EQ(s.settings.get("CheckOnTop"), above ? "1" : "0");
     }
 }
 
