@@ -11,11 +11,10 @@ using veltaro::test::MainRig;
 // is chosen once for the run, and the user is told once.
 TEST(FrequencyFilePlace, ChosenAtTheFirstWriteAndKeptForTheRun) {
     const std::string state = "/state/Veltaro/PEGASUS.OUT", refused = "p.txt: Permission denied";
-    struct Case {
-        const char* name;
-        bool programFolderWritable;
-        std::string setting, writeFailure, folderFailure, writtenTo, posted;
-    };
+    // name, program's folder writable, [Files] FrequencyFile, write failure, folder failure;
+    // where the file is written, and what is posted.
+    using Case = std::tuple<const char*, bool, std::string, std::string, std::string, std::string,
+                            std::string>;
     const Case cases[] = {
         {"portable", true, "", "", "", "/prog/PEGASUS.OUT", ""},
         {"installed", false, "", "", "", state,
@@ -24,26 +23,27 @@ TEST(FrequencyFilePlace, ChosenAtTheFirstWriteAndKeptForTheRun) {
         {"named, unwritable", true, "/mine/p.txt", refused, "", "", refused},
         {"state folder refused", false, "", "", "/state: Read-only", "", "/state: Read-only"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, writable, setting, writeFailure, folderFailure, writtenTo, expected] :
+         cases) {
+        SCOPED_TRACE(name);
         MainRig rig;
-        if (!c.programFolderWritable)
+        if (!writable)
             rig.files.readOnly.insert("/prog");
-        rig.settings.values["Veltaro/Files/FrequencyFile"] = c.setting;
-        rig.files.failure = c.writeFailure;
-        rig.files.folderFailure = c.folderFailure;
+        rig.settings.values["Veltaro/Files/FrequencyFile"] = setting;
+        rig.files.failure = writeFailure;
+        rig.files.folderFailure = folderFailure;
         rig.settings.set("CheckHRD", "1");
         rig.load(); // relays 7.074 MHz
         rig.files.readOnly.clear();
         rig.link.advise("14074000");
         std::map<std::string, std::string> written;
-        if (!c.writtenTo.empty())
-            written[c.writtenTo] = "14.074000\r\n";
+        if (!writtenTo.empty())
+            written[writtenTo] = "14.074000\r\n";
         EXPECT_EQ(rig.files.files, written);
-        EXPECT_EQ(rig.files.folders.count("/state/Veltaro"), c.writtenTo == state);
+        EXPECT_EQ(rig.files.folders.count("/state/Veltaro"), writtenTo == state);
         std::string posted;
         for (const auto& [text, caption] : rig.dialogs.posted)
             posted += text;
-        EXPECT_EQ(posted, c.posted);
+        EXPECT_EQ(posted, expected);
     }
 }

@@ -17,21 +17,19 @@ TEST(PortList, PresentDevicesGetTheirRememberedNumberElseTheFirstFreeFromSevente
     std::map<int, std::string> full;
     for (int n = 17; n <= 255; ++n)
         full[n] = "/dev/other";
-    struct Case {
-        std::map<int, std::string> remembered;
-        std::vector<PresentPort> present;
-        std::vector<int> numbers; // of the ports kept
-    } cases[] = {
-        {{{5, usb("a").device}, {17, usb("b").device}}, {usb("b"), usb("a")}, {17, 5}},
-        {{{17, "/dev/x"}, {19, "/dev/y"}}, {usb("a"), usb("b"), usb("c")}, {18, 20, 21}},
-        {{}, {{"Com 17", 17, "COM17"}, usb("a")}, {17, 18}}, // a platform's number is taken
-        {full, {usb("a"), {"Com 40", 40, "COM40"}}, {40}},   // no number left: dropped
-    };
-    for (const auto& c : cases) {
+    // remembered, present; the numbers of the ports kept
+    const std::tuple<std::map<int, std::string>, std::vector<PresentPort>, std::vector<int>>
+        cases[] = {
+            {{{5, usb("a").device}, {17, usb("b").device}}, {usb("b"), usb("a")}, {17, 5}},
+            {{{17, "/dev/x"}, {19, "/dev/y"}}, {usb("a"), usb("b"), usb("c")}, {18, 20, 21}},
+            {{}, {{"Com 17", 17, "COM17"}, usb("a")}, {17, 18}}, // a platform's number is taken
+            {full, {usb("a"), {"Com 40", 40, "COM40"}}, {40}},   // no number left: dropped
+        };
+    for (const auto& [remembered, present, numbers] : cases) {
         std::vector<int> got;
-        for (const auto& p : ControllerLink::numberPorts(c.present, c.remembered))
+        for (const auto& p : ControllerLink::numberPorts(present, remembered))
             got.push_back(p.number);
-        EXPECT_EQ(got, c.numbers) << c.present.size();
+        EXPECT_EQ(got, numbers) << present.size();
     }
 }
 

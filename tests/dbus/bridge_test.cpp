@@ -19,13 +19,6 @@ TEST(BridgeText, CommanderKilohertzKeepsOnlyARealFraction) {
 // The bridge as a process, on the private bus.
 class BridgeProcess : public ::testing::Test {
 protected:
-    static std::unique_ptr<Child> bridgeWith(const QStringList& args) {
-        return startOnBus(BRIDGE, args);
-    }
-    static bool exits(Child& c, int code) {
-        return c.process().waitForFinished(5000) &&
-               c.process().exitStatus() == QProcess::NormalExit && c.process().exitCode() == code;
-    }
     int owned() const {
         return int(std::count_if(names.begin(), names.end(),
                                  [](const QString& n) { return theBus().hasOwner(n); }));
@@ -61,7 +54,7 @@ TEST_F(BridgeProcess, SignalReleasesTheNamesAndExitsZero) {
     for (int step = 0; step < 50; ++step, claimed = 0) { // the last two once the names are held
         const int signo = step % 2 ? SIGINT : SIGTERM;
         SCOPED_TRACE(::testing::Message() << "signal " << signo << " at step " << step);
-        auto b = bridgeWith({"--stdin"});
+        auto b = startOnBus(BRIDGE, {"--stdin"});
         if (step >= 48)
             ASSERT_TRUE(waitUntil([&] { return owned() == 3; }, 5000));
         else
@@ -80,10 +73,11 @@ TEST_F(BridgeProcess, SignalReleasesTheNamesAndExitsZero) {
 // The first holds its name though its radio is not there; the second polls rigctld at the
 // default address (the option after --rigctld is no address).
 TEST_F(BridgeProcess, SecondBridgeOnATakenNameExitsOne) {
-    auto first = bridgeWith({"--flrig", "127.0.0.1:1", "--interval", "50", "--as", "hrd"});
+    auto first = startOnBus(BRIDGE, {"--flrig", "127.0.0.1:1", "--interval", "50", "--as", "hrd"});
     ASSERT_TRUE(waitUntil([&] { return theBus().hasOwner(names[1]); }, 5000));
-    auto second = bridgeWith({"--rigctld", "--as", "commander", "--as", "hrd"});
-    EXPECT_TRUE(exits(*second, 1));
+    auto second = startOnBus(BRIDGE, {"--rigctld", "--as", "commander", "--as", "hrd"});
+    ASSERT_TRUE(second->process().waitForFinished(5000));
+    EXPECT_EQ(second->process().exitCode(), 1);
     EXPECT_TRUE(QString::fromUtf8(second->process().readAllStandardError()).contains(names[1]));
     // It gave back the name it had claimed before it failed.
     EXPECT_FALSE(theBus().hasOwner(names[0]));

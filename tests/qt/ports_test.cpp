@@ -9,6 +9,7 @@
 #include "relay/controller_link.h"
 
 #include <algorithm>
+#include <ctime>
 
 namespace veltaro::qt::test {
 namespace {
@@ -45,16 +46,18 @@ TEST(QtSerialLinePorts, DeviceBackUnderItsNameIsReopenedAndGetsTheLastCommand) {
     ASSERT_TRUE(link.onPortPicked("Com 17"));
     link.sendFrequency(14074);
     EXPECT_EQ(first.command(2000), "FA00014074000;");
+    const std::clock_t before = std::clock();
     first.process().terminate(); // socat removes its link as it ends
     first.process().waitForFinished(3000);
     ASSERT_TRUE(waitUntil([&] { return link.waitingForDevice(); }, 3000));
     link.sendFrequency(21074); // while away: kept for the return
     support::spin(1500);       // ticks that find nothing
+    // A line spinning on the dead descriptor burns 0.35 s of CPU time a second or more here.
+    EXPECT_LT(double(std::clock() - before) / CLOCKS_PER_SEC, 0.2);
 
     Device second(name);
     EXPECT_EQ(second.command(3000), "FA00021074000;");
     EXPECT_FALSE(link.waitingForDevice());
-    EXPECT_EQ(dialogs.posted.size() + dialogs.messages.size(), 1u);
 }
 
 // The list offers the device by its link in the stable names' folder; the pick stores the link
@@ -74,7 +77,6 @@ TEST(QtSerialLinePorts, PickedStableNameIsStoredInThePortsSection) {
     const auto items = link.refreshPortItems();
     ASSERT_EQ(std::count(items.begin(), items.end(), name.toStdString()), 1);
     ASSERT_TRUE(link.onPortPicked(name.toStdString()));
-    EXPECT_EQ(link.portNumber(), 18);
     EXPECT_EQ(QSettings(home.settingsFile(), QSettings::IniFormat).value("Ports/Com18").toString(),
               name);
     link.sendFrequency(7074);

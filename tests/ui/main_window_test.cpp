@@ -4,14 +4,11 @@
 #include "platform/qt/control_widgets.h"
 #include "ui/support.h"
 
-#include <QAbstractItemView>
-#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QTest>
 #include <QTimer>
 
@@ -54,40 +51,6 @@ TEST(MainWindowWidgets, EveryControlIsBuiltAtItsPlaceInTabOrder) {
             next = next->nextInFocusChain();
         EXPECT_EQ(next, s.child<QWidget>(order[i + 1]->name)) << order[i]->name;
     }
-    QStringList menu;
-    for (QAction* a : s.window.menuBar()->actions())
-        menu << a->text();
-    EXPECT_EQ(menu, (QStringList{"&File", "&Setup", "&Help"}));
-}
-
-TEST(MainWindowWidgets, UserActionsReachTheCoreAndTheWidgetsFollowIt) {
-    Station s;
-    s.serial.existing.insert(3);
-    s.start();
-    s.child<QAction>("setupItem")->trigger();
-
-    auto* commander = s.child<QCheckBox>("commanderBox");
-    click(commander);
-    EXPECT_EQ(s.child<QLabel>("receivedLabel")->text(), "14074");
-    EXPECT_EQ(s.child<QLineEdit>("relayedMhzText")->text(), "14.074000");
-    click(s.child<QCheckBox>("trxManagerBox")); // the core clears Commander; the widget follows
-    EXPECT_FALSE(commander->isChecked());
-
-    auto* list = s.child<QComboBox>("portList");
-    ASSERT_EQ(list->count(), 16);
-    list->showPopup();
-    QAbstractItemView* view = list->view();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view->isVisible(); }));
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
-                      view->visualRect(view->model()->index(2, 0)).center());
-    EXPECT_EQ(s.serial.opened, 3);
-    EXPECT_EQ(s.settings.get("ComPort"), "3");
-    EXPECT_EQ(list->currentText(), "Com 3 ");
-
-    s.automation.installed = false;
-    click(s.child<QCheckBox>("trxManagerBox"));
-    click(s.child<QCheckBox>("trxManagerBox")); // refused: the box shows what the core holds
-    EXPECT_TRUE(s.child<QCheckBox>("trxManagerBox")->isChecked());
 }
 
 // Leaving the port list's edit field, or Enter in it, picks nothing, even when the edit text
@@ -124,6 +87,7 @@ TEST(MainWindowWidgets, PollTimerRunsOnlyWhileThereIsSomethingToPoll) {
         QTest::qWaitFor([&] { return s.child<QLabel>("receivedLabel")->text() == "7074"; }));
     click(s.child<QCheckBox>("commanderBox")); // a hot link: nothing to poll
     EXPECT_FALSE(timer->isActive());
+    EXPECT_FALSE(s.child<QCheckBox>("trxManagerBox")->isChecked()) << "cleared by the core";
     click(s.child<QCheckBox>("trxManagerBox"));
     static_cast<QMainWindow&>(s.window).close();
     EXPECT_FALSE(timer->isActive()) << "the poll goes with the window";

@@ -62,8 +62,7 @@ TEST(QtSystemInfoLocator, TheSettingAsItIsElseTheFirstFolderOfPathWithATool) {
 TEST(QtLauncher, RaisesWhenNothingCanBeStarted) {
     QTemporaryDir dir;
     makeFile(dir.filePath("not-a-program"), false);
-    for (const QString& path :
-         {QString(), QString("/nonexistent/veltaro-no-such-tool"), dir.filePath("not-a-program")})
+    for (const QString& path : {QString(), dir.filePath("not-a-program")})
         EXPECT_THROW(qt::QtLauncher().startProgram(path.toStdString()), Error);
     EXPECT_NO_THROW(qt::QtLauncher().startProgram("/bin/true"));
 }
