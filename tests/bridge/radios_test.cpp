@@ -11,25 +11,6 @@ using namespace testing_support;
 using namespace veltaro::support;
 
 // The bridge program's answer to a bad address is checked in BridgeProcess.
-TEST(HostPort, AcceptsThePortTheHostAndBracketedIpv6) {
-    const auto parsed = [](const char* text) {
-        QString host, error;
-        quint16 port = 0;
-        const bool ok = parseHostPort(text, "127.0.0.1", 4532, &host, &port, &error);
-        EXPECT_TRUE(ok || error.startsWith(QString("bad address \"") + text + '"'))
-            << error.toStdString();
-        return ok ? formatHostPort(host, port) : QString();
-    };
-    EXPECT_EQ(parsed(""), "127.0.0.1:4532");
-    EXPECT_EQ(parsed("4533"), "127.0.0.1:4533");
-    for (const char* text :
-         {"rig.local:4532", "192.168.1.20:12345", "shack-pi_2:1", "rig:65535", "[::1]:4532"})
-        EXPECT_EQ(parsed(text), text);
-    for (const char* bad : {"0", "65536", "+4532", " 4532", "rig", "rig:", ":4532", "rig:45x2",
-                            "::1:4532", "[::1]", "[rig]:4532", "-rig:4532", "my rig:4532"})
-        EXPECT_EQ(parsed(bad), "") << bad;
-}
-
 TEST(Backoff, DoublesUpToTheCapAndStartsOverAfterReset) {
     bridge::Backoff b(100, 2000);
     for (int delay : {100, 200, 400, 800, 1600, 2000, 2000})

@@ -260,20 +260,20 @@ TEST(Tracker, HertzFloorToWholeKHzExactly) {
 
 // The common forms are in tests/bridge (HostPort); here the blanks and the IPv6 forms.
 TEST(NetAddress, ParsesAndWritesBackTheForms) {
-    for (const auto& [text, written] :
-         {std::pair<const char*, const char*>{" 4533\t", "h:4533"},
-          {"[fe80::1%eth0]:1", "[fe80::1%eth0]:1"},
-          {"[::ffff:192.168.1.2]:65535", "[::ffff:192.168.1.2]:65535"},
-          {"[1:2:3:4:5:6:7:8]:2", "[1:2:3:4:5:6:7:8]:2"},
-          {"", ""},
-          {"[1:2:3:4:5:6:7:8:9]:1", ""},
-          {"[1::2::3]:1", ""},
-          {"[::1.2.3]:1", ""}}) {
+    const auto check = [](const char* text, const std::string& written) {
         std::string why;
         const auto address = parseNetAddress(text, {"h", 1}, &why);
         EXPECT_EQ(address ? formatNetAddress(*address) : "", written) << text;
         EXPECT_EQ(why.empty(), bool(address)) << text;
-    }
+    };
+    check(" 4533\t", "h:4533");
+    for (const char* same : {"[fe80::1%eth0]:1", "[::ffff:192.168.1.2]:65535",
+                             "[1:2:3:4:5:6:7:8]:2", "rig.local:4532", "shack-pi_2:1", "rig:65535"})
+        check(same, same);
+    for (const char* bad : {"", "[1:2:3:4:5:6:7:8:9]:1", "[1::2::3]:1", "[::1.2.3]:1", "0", "65536",
+                            "+4532", "rig", "rig:", ":4532", "rig:45x2", "::1:4532", "[::1]",
+                            "[rig]:4532", "-rig:4532", "my rig:4532"})
+        check(bad, "");
 }
 
 } // namespace

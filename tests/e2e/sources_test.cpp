@@ -94,15 +94,6 @@ TEST(NetworkSources, HamlibFollowsARealRigctldAcrossARestart) {
     std::printf("relinked and relayed %lld ms after rigctld restarted\n", back.elapsed());
 }
 
-TEST(NetworkSources, HamlibFollowsTheTransmitFrequencyInSplit) {
-    Replies replies{{"s", "1\nVFOB\n"}, {"i", "7010000\n"}, {"f", "7050000\n"}};
-    Scripted rig(replies, false);
-    Veltaro v("CheckHamlib", "Hamlib=" + rig.address());
-    EXPECT_EQ(v.next(), "FA00007010000;");
-    replies["s"] = "0\nVFOA\n";
-    EXPECT_EQ(v.next(), "FA00007050000;");
-}
-
 // The other VFO in split; the dial without.
 TEST(NetworkSources, FlrigFollowsTheTransmitVfo) {
     Replies values{{"rig.get_xcvr", "IC-7300"},  {"rig.get_split", "<i4>1</i4>"},
