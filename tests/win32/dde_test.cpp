@@ -104,4 +104,3 @@ TEST(DdeLink, AbsentServiceFailsAtOnceAndItsRegistrationIsTold) {
     wintest::pumpUntil([] { return false; }, 200);
     EXPECT_EQ(appeared, 1);
 }
-
