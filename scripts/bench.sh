@@ -13,6 +13,10 @@
 #   headless           veltaro --headless beside the window (bench/headless.sh)
 #   re-plug            the controller's device taken away and brought back: its return to the
 #                      command on the wire, CPU while it is away (bench/replug/replug.sh)
+#   network sources    the built-in Hamlib source against a real rigctld: change to command
+#                      latency beside its floor, idle CPU beside veltaro-bridge polling the same
+#                      rigctld, reconnection after rigctld or a link publisher restarts
+#                      (bench/sources.py)
 # Environment: BUILD_DIR (default build/), IDLE_SECONDS (60), FLOOD_SECONDS (60), STARTS (7),
 #              REPLUGS (10), GONE_SECONDS (60), BENCH_OUT (default docs/performance.md).
 set -uo pipefail
@@ -218,6 +222,9 @@ headless=$(BUILD_DIR=$build IDLE_SECONDS=$idle_s "$root/bench/headless.sh")
 echo "bench: re-plugging the controller's device" >&2
 replug=$(BUILD_DIR=$build "$root/bench/replug/replug.sh" 2>&1)
 
+echo "bench: the network sources" >&2
+sources=$(BUILD_DIR=$build IDLE_SECONDS=$idle_s python3 "$root/bench/sources.py" 2>&1)
+
 table=$(cat <<TABLE
 | Figure | Veltaro | Baseline | Ratio | Target |
 |---|---|---|---|---|
@@ -266,6 +273,10 @@ $headless
 \`\`\`
 $replug
 \`\`\`
+
+## Network sources (Hamlib's rigctld, the program without a window)
+
+$sources
 REPORT
 )
 echo "$report"
