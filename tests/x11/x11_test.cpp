@@ -7,6 +7,8 @@
 
 #include <QtWidgets>
 
+#include <csignal>
+
 #define SKIP_WITHOUT_DISPLAY()                                                                     \
     if (QGuiApplication::platformName() != "xcb")                                                  \
     GTEST_SKIP() << "no X"
@@ -99,6 +101,13 @@ TEST(X11MainWindow, OnTopTogglesKeepAboveWithoutMovingOrActivating) {
     }
 }
 
+// The program's visible windows titled Veltaro (the main window and its message boxes).
+QStringList visibleWindows(support::Program& p) {
+    return tool("xdotool", {"search", "--all", "--onlyvisible", "--pid",
+                            QString::number(p.process().processId()), "--name", "^Veltaro$"})
+        .split('\n', Qt::SkipEmptyParts);
+}
+
 // Nothing stored but the serial port, which opens: the window manager places the collapsed
 // window, and File > Exit stores that place. (The other defaults stored are the core's.)
 TEST(X11Program, FirstStartIsPlacedByTheWindowManagerAndExitStoresThePlace) {
@@ -107,13 +116,10 @@ TEST(X11Program, FirstStartIsPlacedByTheWindowManagerAndExitStoresThePlace) {
     support::Program p(VELTARO_PROGRAM);
     p.write("[Ports]\nCom1=" + pty.path().toUtf8() + "\n");
     p.start(QProcessEnvironment::systemEnvironment(), "xcb");
-    QStringList shown; // the visible windows titled Veltaro: the main window and no message
+    QStringList shown; // the main window and no message
     ASSERT_TRUE(support::waitUntil(
         [&] {
-            shown =
-                tool("xdotool", {"search", "--all", "--onlyvisible", "--pid",
-                                 QString::number(p.process().processId()), "--name", "^Veltaro$"})
-                    .split('\n', Qt::SkipEmptyParts);
+            shown = visibleWindows(p);
             return shown.size() == 1 && !frameExtents(shown[0].toULongLong()).isEmpty();
         },
         10000));
@@ -136,6 +142,24 @@ TEST(X11Program, FirstStartIsPlacedByTheWindowManagerAndExitStoresThePlace) {
     QSettings stored(p.settingsFile(), QSettings::IniFormat);
     EXPECT_EQ(stored.value("StartUp/Position-Left").toInt(), placed.x() * 15);
     EXPECT_EQ(stored.value("StartUp/Position-Top").toInt(), placed.y() * 15);
+}
+
+// A termination request ends the program even when a box is on its way: here the one telling
+// that the controller's port has gone away.
+TEST(X11Program, TerminationEndsTheProgramWhileABoxIsOpen) {
+    SKIP_WITHOUT_DISPLAY();
+    support::Program p(VELTARO_PROGRAM);
+    const QString link = p.path() + "/controller";
+    support::Child socat("socat", {"-u", "pty,link=" + link + ",raw,echo=0", "STDOUT"});
+    ASSERT_TRUE(support::waitUntil([&] { return QFile::exists(link); }, 5000));
+    p.write("[Ports]\nCom1=" + link.toUtf8() + "\n");
+    p.start(QProcessEnvironment::systemEnvironment(), "xcb");
+    ASSERT_TRUE(support::waitUntil([&] { return visibleWindows(p).size() == 1; }, 10000));
+    // Unplugged, and the log-out comes before the box that tells it is shown.
+    socat.process().terminate();
+    ::kill(static_cast<pid_t>(p.process().processId()), SIGTERM);
+    ASSERT_TRUE(p.process().waitForFinished(10000)) << "the program ignored SIGTERM";
+    EXPECT_EQ(p.process().exitCode(), 0);
 }
 
 } // namespace

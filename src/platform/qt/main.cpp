@@ -81,9 +81,13 @@ int main(int argc, char* argv[]) {
         window.show();
 
     // A termination request (log-out, kill) closes the windows the usual way, so the settings
-    // are saved as at any close.
+    // are saved as at any close, and then ends every event loop: a box still open (or one
+    // posted and waiting) would otherwise keep the program running.
     SignalWatch stopper;
-    QObject::connect(&stopper, &SignalWatch::terminate, &app,
-                     [] { QApplication::closeAllWindows(); });
+    QObject::connect(&stopper, &SignalWatch::terminate, &app, [&dialogs] {
+        dialogs.end();
+        QApplication::closeAllWindows();
+        QCoreApplication::exit(0);
+    });
     return QApplication::exec();
 }

@@ -36,7 +36,11 @@ void QtDialogs::messageBox(const std::string& text, const std::string& caption) 
 
 void QtDialogs::postMessage(const std::string& text, const std::string& caption) {
     QMetaObject::invokeMethod(
-        QCoreApplication::instance(), [this, text, caption] { messageBox(text, caption); },
+        QCoreApplication::instance(),
+        [this, text, caption] {
+            if (!ending_)
+                messageBox(text, caption);
+        },
         Qt::QueuedConnection);
 }
 

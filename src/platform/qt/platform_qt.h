@@ -27,9 +27,12 @@ public:
     void messageBox(const std::string& text, const std::string& caption) override;
     // Queued to the event loop; the box then runs its own loop, which serves everything else.
     void postMessage(const std::string& text, const std::string& caption) override;
+    // The program is ending: boxes posted and not yet shown are dropped.
+    void end() { ending_ = true; }
 
 private:
     QWidget* parent_;
+    bool ending_ = false;
 };
 
 // Starts a program detached; raises Error when nothing can be started at the path.
