@@ -18,7 +18,13 @@ TEST(Reconnect, RetriesBackOffTo2sNeverLaunchAndTellOncePerTick) {
     rig.automation.installed = false;
     auto& w = rig.load();
     const auto t0 = rig.clock.now;
+    rig.settings.writes.clear();
     w.control("trxManagerBox").click();
+    EXPECT_EQ(w.control("trxManagerBox").value(), 1) << "the choice stays";
+    EXPECT_TRUE(rig.settings.writes.empty()) << "and is not saved";
+    w.control("trxManagerBox").click();
+    w.control("trxManagerBox").click(); // a new tick is told again
+    ASSERT_EQ(rig.dialogs.messages.size(), 2u);
     rig.automation.installed = true; // but not running: a retry that launched it would link
     rig.automation.running = false;
     std::vector<std::int64_t> tries;
@@ -30,10 +36,11 @@ TEST(Reconnect, RetriesBackOffTo2sNeverLaunchAndTellOncePerTick) {
         seen = rig.automation.connects;
     }
     EXPECT_EQ(tries, (std::vector<std::int64_t>{250, 750, 1750, 3750, 5750}));
-    EXPECT_EQ(std::count(rig.automation.launches.begin() + 1, rig.automation.launches.end(),
+    EXPECT_EQ(std::count(rig.automation.launches.begin() + 2, rig.automation.launches.end(),
                          IAutomationClient::Launch::RunningOnly),
               5);
-    EXPECT_EQ(rig.dialogs.messages, std::vector<std::string>{TrxManagerSource::UnavailableText});
+    EXPECT_EQ(rig.dialogs.messages.size(), 2u) << "and never at a retry";
+    EXPECT_EQ(rig.dialogs.messages.back(), TrxManagerSource::UnavailableText);
 
     rig.automation.running = true; // the user starts it: linked at once, not at the next try
     ASSERT_TRUE(rig.automation.appeared);

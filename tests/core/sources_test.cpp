@@ -29,28 +29,6 @@ TEST(Sources, TickingOneClearsTheOthersAndSavesAfterThem) {
 
 // A program that does not answer keeps its box ticked (the choice survives for the next start)
 // and saves nothing; only TRX-Manager's absence is told.
-TEST(Sources, ProgramNotAnsweringKeepsTheBoxAndSavesNothing) {
-    for (const auto& [box, message] : {std::pair<const char*, const char*>{"commanderBox", nullptr},
-                                       {"hrdBox", nullptr},
-                                       {"trxManagerBox", TrxManagerSource::UnavailableText}}) {
-        MainRig rig;
-        rig.link.servers.clear();
-        rig.automation.installed = false;
-        auto& w = rig.load();
-        rig.settings.writes.clear();
-        w.control(box).click();
-        EXPECT_EQ(w.control(box).value(), 1) << box;
-        EXPECT_TRUE(rig.settings.writes.empty()) << box;
-        EXPECT_EQ(rig.dialogs.messages,
-                  message ? std::vector<std::string>{message} : std::vector<std::string>{})
-            << box;
-        EXPECT_TRUE(w.pollNeeded()) << "it keeps trying";
-        w.control(box).click();
-        w.control(box).click();
-        EXPECT_EQ(rig.dialogs.messages.size(), message ? 2u : 0u) << "told once per tick";
-    }
-}
-
 // The box, what its link delivers, what the received label shows ("1": the reading did not reach
 // the tracker).
 TEST(Sources, EachHotLinkReadsItsOwnUnit) {

@@ -86,12 +86,9 @@ TEST(NetworkSources, HamlibFollowsARealRigctldAcrossARestart) {
     EXPECT_EQ(v.next(), "FA00145000000;");
     rig.reset();
     rig = startRig();
-    QElapsedTimer back;
-    back.start();
     EXPECT_EQ(v.next(3000), ""); // 145 MHz again: nothing new to relay
     tune("145020000");
     EXPECT_EQ(v.next(), "FA00145020000;");
-    std::printf("relinked and relayed %lld ms after rigctld restarted\n", back.elapsed());
 }
 
 // The other VFO in split; the dial without.
@@ -149,11 +146,8 @@ TEST(NetworkSources, N1mmBroadcastsAreFollowedThroughAFlood) {
 TEST(LinkWatch, CommanderIsFollowedFromItsStartThroughRestarts) {
     Veltaro v("CheckCommander");
     EXPECT_EQ(v.next(1000), "");
-    QElapsedTimer clock;
-    clock.start();
     auto server = startOnBus(TEST_SERVER, {"XmitFreq=14074"}, "ready");
     EXPECT_EQ(v.next(), "FA00014074000;");
-    std::printf("relayed %lld ms after the publisher started\n", clock.elapsed());
     server.reset();
     server = startOnBus(TEST_SERVER, {"XmitFreq=7074"}, "ready");
     EXPECT_EQ(v.next(), "FA00007074000;");

@@ -15,7 +15,7 @@
 namespace veltaro::test {
 namespace {
 
-TEST(SourcesUi, TheReceivedLabelShowsTheLinkState) {
+TEST(SourcesUi, TheLabelShowsTheLinkAndARightClickEditsTheAddress) {
     Station s;
     s.start();
     auto* label = s.child<QLabel>("receivedLabel");
@@ -24,11 +24,7 @@ TEST(SourcesUi, TheReceivedLabelShowsTheLinkState) {
     EXPECT_TRUE(label->toolTip().startsWith("Hamlib")) << label->toolTip().toStdString();
     s.core.controls()["receivedLabel"].setEnabled(true); // as when the link comes up
     EXPECT_TRUE(label->isEnabled());
-}
 
-TEST(SourcesUi, ARightClickEditsTheAddress) {
-    Station s;
-    s.start();
     QStringList seen; // per step: the dialog's title and whether it stayed open
     const auto rightClick = [&](const char* box, QList<std::pair<QString, const char*>> steps) {
         QTimer::singleShot(0, [&seen, steps] { // from the modal dialog's own event loop
