@@ -15,7 +15,7 @@ AboutWindow::AboutWindow(HINSTANCE instance, AboutPlatform platform, std::functi
       }) {
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = proc;
+    wc.lpfnWndProc = forwardToWindow<AboutWindow>;
     wc.hInstance = instance;
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -61,18 +61,6 @@ void AboutWindow::show() {
     SetForegroundWindow(hwnd_);
     if (!IsChild(hwnd_, GetFocus()))
         SetFocus(GetNextDlgTabItem(hwnd_, nullptr, FALSE));
-}
-
-LRESULT CALLBACK AboutWindow::proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* cs = reinterpret_cast<CREATESTRUCTA*>(lp);
-        SetWindowLongPtrA(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-        static_cast<AboutWindow*>(cs->lpCreateParams)->hwnd_ = h;
-    }
-    auto* self = reinterpret_cast<AboutWindow*>(GetWindowLongPtrA(h, GWLP_USERDATA));
-    if (!self)
-        return DefWindowProcA(h, msg, wp, lp);
-    return self->handle(msg, wp, lp);
 }
 
 LRESULT AboutWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {

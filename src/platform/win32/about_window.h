@@ -37,7 +37,7 @@ public:
     void show();
 
 private:
-    static LRESULT CALLBACK proc(HWND, UINT, WPARAM, LPARAM);
+    template <class Window> friend LRESULT CALLBACK forwardToWindow(HWND, UINT, WPARAM, LPARAM);
     LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
 
     HWND hwnd_ = nullptr;

@@ -12,7 +12,7 @@ AddressWindow::AddressWindow(HINSTANCE instance, HWND owner, veltaro::AddressDia
     : owner_(owner), dialog_(dialog) {
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = proc;
+    wc.lpfnWndProc = forwardToWindow<AddressWindow>;
     wc.hInstance = instance;
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -79,18 +79,6 @@ void AddressWindow::run() {
         DestroyWindow(hwnd_);
     }
     hwnd_ = nullptr;
-}
-
-LRESULT CALLBACK AddressWindow::proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* cs = reinterpret_cast<CREATESTRUCTA*>(lp);
-        SetWindowLongPtrA(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-        static_cast<AddressWindow*>(cs->lpCreateParams)->hwnd_ = h;
-    }
-    auto* self = reinterpret_cast<AddressWindow*>(GetWindowLongPtrA(h, GWLP_USERDATA));
-    if (!self)
-        return DefWindowProcA(h, msg, wp, lp);
-    return self->handle(msg, wp, lp);
 }
 
 LRESULT AddressWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {

@@ -34,7 +34,7 @@ public:
     void run();
 
 private:
-    static LRESULT CALLBACK proc(HWND, UINT, WPARAM, LPARAM);
+    template <class Window> friend LRESULT CALLBACK forwardToWindow(HWND, UINT, WPARAM, LPARAM);
     LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
 
     HWND owner_;

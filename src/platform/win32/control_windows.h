@@ -103,4 +103,18 @@ private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
+// The window procedure of a window whose object comes as the creation parameter: the object
+// learns its handle at WM_NCCREATE and handles every later message. The class befriends it.
+template <class Window> LRESULT CALLBACK forwardToWindow(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        auto* cs = reinterpret_cast<CREATESTRUCTA*>(lp);
+        SetWindowLongPtrA(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+        static_cast<Window*>(cs->lpCreateParams)->hwnd_ = h;
+    }
+    auto* self = reinterpret_cast<Window*>(GetWindowLongPtrA(h, GWLP_USERDATA));
+    if (!self)
+        return DefWindowProcA(h, msg, wp, lp);
+    return self->handle(msg, wp, lp);
+}
+
 } // namespace veltaro::win32

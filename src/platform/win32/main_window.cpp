@@ -32,7 +32,7 @@ MainWindow::MainWindow(HINSTANCE instance, AboutPlatform about)
     : instance_(instance), aboutPlatform_(about), scale_(Scale::ofScreen()) {
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = proc;
+    wc.lpfnWndProc = forwardToWindow<MainWindow>;
     wc.hInstance = instance;
     wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_VELTARO));
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
@@ -127,18 +127,6 @@ void MainWindow::command(int id, int code, HWND from) {
     const int index = id - FirstMenuId;
     if (index >= 0 && static_cast<std::size_t>(index) < menu.size())
         core_->run(menu[static_cast<std::size_t>(index)].command);
-}
-
-LRESULT CALLBACK MainWindow::proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* cs = reinterpret_cast<CREATESTRUCTA*>(lp);
-        SetWindowLongPtrA(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-        static_cast<MainWindow*>(cs->lpCreateParams)->hwnd_ = h;
-    }
-    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(h, GWLP_USERDATA));
-    if (!self)
-        return DefWindowProcA(h, msg, wp, lp);
-    return self->handle(msg, wp, lp);
 }
 
 LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {

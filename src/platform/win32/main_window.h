@@ -75,7 +75,7 @@ public:
     void showAddressDialog(AddressDialog& dialog) override;
 
 private:
-    static LRESULT CALLBACK proc(HWND, UINT, WPARAM, LPARAM);
+    template <class Window> friend LRESULT CALLBACK forwardToWindow(HWND, UINT, WPARAM, LPARAM);
     LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
     void buildMenu(const layout::WindowSpec& window);
     void command(int id, int code, HWND from);
