@@ -18,12 +18,8 @@ struct AboutRig {
 
 TEST(About, TextsAfterLoadAndOk) {
     AboutRig rig;
-    EXPECT_EQ(rig.about.title(), "About MyApp");
-    int titleChanges = 0;
-    rig.about.titleChanged().subscribe([&] { ++titleChanges; });
-    rig.about.load();
+    rig.about.load(); // both front ends show the loaded title (tests/ui, tests/win32)
     EXPECT_EQ(rig.about.title(), "About Veltaro");
-    EXPECT_EQ(titleChanges, 1);
     EXPECT_EQ(rig.about.control("titleLabel").text(), "Veltaro");
     EXPECT_EQ(rig.about.control("versionLabel").text(), "Version 1.2.2");
     rig.about.run(layout::Command::Ok);
