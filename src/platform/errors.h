@@ -38,10 +38,19 @@ public:
     using Error::Error;
 };
 
-// A DDE link or an automation server did not answer or refused.
+// A DDE link, an automation server or a network peer did not answer or refused. The text is
+// the reason in plain words, for the user ("connection refused", "the bus name has no owner").
+// A failure that trying again cannot mend (an address of another machine given to listen on)
+// says so: the source is then not tried again until the user changes something.
 class LinkError : public Error {
 public:
-    using Error::Error;
+    enum class Retry { Helps, Useless };
+    explicit LinkError(const std::string& reason, Retry retry = Retry::Helps)
+        : Error(reason), retry_(retry) {}
+    bool retryHelps() const { return retry_ == Retry::Helps; }
+
+private:
+    Retry retry_;
 };
 
 } // namespace veltaro

@@ -6,6 +6,8 @@
 // tests use a fake.
 #pragma once
 
+#include "platform/errors.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -24,14 +26,17 @@ public:
     struct Handlers {
         std::function<void()> connected;
         std::function<void(std::string_view bytes)> received;
-        // The connection failed or ended (refused, reset, closed by the server). Runs once per
-        // connect(); nothing runs after it until the next connect().
+        // The connection failed or ended, with the reason in plain words, the same on every
+        // platform: "connection refused", "no answer within 3 s", "closed by the server",
+        // "host not found", "network unreachable", or the platform's own text for anything
+        // else. Runs once per connect(); nothing runs after it until the next connect().
         std::function<void(const std::string& reason)> closed;
     };
 
     virtual ~IStreamLink() = default;
-    // Starts connecting, dropping any earlier connection, and returns at once. Exactly one of
-    // connected and closed follows, later, from the event loop.
+    // Starts connecting, dropping any earlier connection, and returns at once: a host name is
+    // resolved without blocking the caller. Exactly one of connected and closed follows, later,
+    // from the event loop.
     virtual void connect(const NetAddress& address, Handlers handlers) = 0;
     // Only while connected. A failure is reported through closed, later.
     virtual void send(std::string_view bytes) = 0;
@@ -39,14 +44,34 @@ public:
     virtual void close() = 0;
 };
 
+// The address of a datagram socket could not be bound.
+class BindError : public LinkError {
+public:
+    enum class Cause {
+        InUse,   // another socket holds the port (retrying helps once it lets go)
+        NotHere, // not an address of this machine, or not a numeric one (retrying cannot help)
+        Other,
+    };
+    BindError(Cause cause, const std::string& reason)
+        : LinkError(reason, cause == Cause::NotHere ? Retry::Useless : Retry::Helps),
+          cause_(cause) {}
+    Cause cause() const { return cause_; }
+
+private:
+    Cause cause_;
+};
+
 class IDatagramSocket {
 public:
     using Receive = std::function<void(std::string_view datagram)>;
 
     virtual ~IDatagramSocket() = default;
-    // Binds the address, shared with the other programs that listen to the same broadcasts
-    // (address reuse), and delivers each datagram from the event loop. Raises LinkError when the
-    // address cannot be bound.
+    // Binds the address and delivers each datagram from the event loop. The host is numeric
+    // (IPv4 or IPv6) or "localhost"; nothing is resolved. A unicast address is bound
+    // exclusively (no address reuse; SO_EXCLUSIVEADDRUSE on Windows), so that the datagrams of
+    // another program listening on the port are never taken. A broadcast or multicast address
+    // is bound with address reuse, shared with the other listeners, and a multicast group is
+    // joined. Raises BindError when the address cannot be bound.
     virtual void listen(const NetAddress& address, Receive onDatagram) = 0;
     virtual void close() = 0;
 };
@@ -56,6 +81,10 @@ public:
     virtual ~INetwork() = default;
     virtual std::unique_ptr<IStreamLink> makeStreamLink() = 0;
     virtual std::unique_ptr<IDatagramSocket> makeDatagramSocket() = 0;
+    // Whether a datagram socket can listen on the host here, without binding anything for
+    // long: a numeric address of this machine, loopback, the wildcard, a broadcast or a
+    // multicast address, or "localhost". False for a name or another machine's address.
+    virtual bool canListenOn(const std::string& host) = 0;
 };
 
 } // namespace veltaro

@@ -22,7 +22,7 @@ void SourceSelector::add(Control& box, const SourceRegistration& registration,
     e.source->setHandlers({
         .reading = [this, &e](const Reading& r) { onReading(e, r); },
         .linked = [this, &e] { onLinked(e); },
-        .lost = [this, &e] { onLost(e); },
+        .lost = [this, &e](const std::string&) { onLost(e); },
         .appeared = [this, &e] { onAppeared(e); },
         .notice = [this, &e](const std::string& text) { onNotice(e, text); },
     });

@@ -23,8 +23,10 @@ public:
         // The link is up: for a source that links later (over the network), or again after a
         // loss that the source recovers from by itself.
         std::function<void()> linked;
-        // The link failed or was lost: the program went away, restarted, or stopped answering.
-        std::function<void()> lost;
+        // The link failed or was lost: the program went away, restarted, or stopped answering;
+        // the reason in plain words ("connection refused", "the rig answered an error (RPRT
+        // -5)").
+        std::function<void(const std::string& reason)> lost;
         // The program is there again (the platform saw it appear): worth linking at once.
         std::function<void()> appeared;
         // Something the user is told once, in a box posted after the running step.
@@ -62,7 +64,7 @@ public:
 protected:
     void deliver(const Reading& r) const { call(handlers_.reading, r); }
     void reportLinked() const { call(handlers_.linked); }
-    void reportLost() const { call(handlers_.lost); }
+    void reportLost(const std::string& reason) const { call(handlers_.lost, reason); }
     void reportAppeared() const { call(handlers_.appeared); }
     void tell(const std::string& text) const { call(handlers_.notice, text); }
 

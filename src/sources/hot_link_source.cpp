@@ -24,7 +24,7 @@ void HotLinkSource::start() {
             [this] {
                 // Watched before the loss is told, so that a restart at once ends the watch.
                 watch();
-                reportLost();
+                reportLost("the program ended the link");
             });
     } catch (const LinkError&) {
         watch();

@@ -46,7 +46,7 @@ void RadioInfoSource::take(std::string_view datagram) {
 void RadioInfoSource::poll() {
     if (linked_ && clock_.nowMs() - heardAt_ >= StaleMs) {
         linked_ = false;
-        reportLost(); // still listening: the next datagram links again
+        reportLost("no datagram for 15 s"); // still listening: the next datagram links again
     }
 }
 

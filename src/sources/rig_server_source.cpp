@@ -86,7 +86,7 @@ void RigServerSource::drop(const std::string& reason) {
     linked_ = false;
     waiting_ = false;
     lossReason_ = reason;
-    reportLost();
+    reportLost(reason);
 }
 
 void RigServerSource::reconnect() {

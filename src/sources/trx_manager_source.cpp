@@ -36,12 +36,12 @@ void TrxManagerSource::poll() {
     double mhz = 0;
     try {
         mhz = roundTo15Digits(client_.frequencyMHz());
-    } catch (const LinkError&) {
+    } catch (const LinkError& e) {
         // The server ended or let go of its clients: the link is lost, not the reading.
         linked_ = false;
         client_.disconnect();
         watch();
-        reportLost();
+        reportLost(e.what());
         return;
     } catch (const Error&) {
         return; // a value that cannot be relayed is skipped

@@ -77,6 +77,8 @@ public:
         return s;
     }
 
+    bool canListenOn(const std::string& host) override { return host.rfind("192.0.2.", 0) != 0; }
+
     FakeStreamLink* link = nullptr;
     FakeDatagramSocket* socket = nullptr;
 };

@@ -23,7 +23,8 @@ using Script = std::vector<std::pair<std::string, std::string>>;
 template <class Source> struct Rig {
     Rig() {
         source.setHandlers({[this](const Reading& r) { readings.push_back(r.hz); },
-                            [this] { events += "linked "; }, [this] { events += "lost "; }, nullptr,
+                            [this] { events += "linked "; },
+                            [this](const std::string&) { events += "lost "; }, nullptr,
                             [this](const std::string& t) { notices.push_back(t); }});
         source.start();
     }
@@ -220,8 +221,8 @@ TEST(RadioInfoSource, FollowsTheChosenOrActiveRadioCountsGarbageAndGoesStale) {
         std::vector<std::int64_t> readings;
         std::string events;
         source.setHandlers({[&](const Reading& r) { readings.push_back(r.hz); },
-                            [&] { events += "linked "; }, [&] { events += "lost "; }, nullptr,
-                            nullptr});
+                            [&] { events += "linked "; },
+                            [&](const std::string&) { events += "lost "; }, nullptr, nullptr});
         source.start();
         const FakeDatagramSocket& socket = *network.socket;
         EXPECT_EQ(formatNetAddress(socket.at), "127.0.0.1:12060");

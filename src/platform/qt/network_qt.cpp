@@ -156,4 +156,9 @@ std::unique_ptr<IDatagramSocket> QtNetwork::makeDatagramSocket() {
     return std::make_unique<QtDatagramSocket>();
 }
 
+bool QtNetwork::canListenOn(const std::string& host) {
+    // TODO(issue work in progress): the exclusive bind's own test.
+    return !QHostAddress(QString::fromStdString(host)).isNull() || host == "localhost";
+}
+
 } // namespace veltaro::qt

@@ -69,6 +69,7 @@ class QtNetwork : public INetwork {
 public:
     std::unique_ptr<IStreamLink> makeStreamLink() override;
     std::unique_ptr<IDatagramSocket> makeDatagramSocket() override;
+    bool canListenOn(const std::string& host) override;
 };
 
 } // namespace veltaro::qt

@@ -453,4 +453,9 @@ std::unique_ptr<IDatagramSocket> Win32Network::makeDatagramSocket() {
     return std::make_unique<DatagramSocket>(hub_);
 }
 
+bool Win32Network::canListenOn(const std::string& host) {
+    // TODO(issue work in progress): a trial bind.
+    return !host.empty();
+}
+
 } // namespace veltaro::win32

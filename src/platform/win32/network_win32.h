@@ -30,6 +30,7 @@ public:
 
     std::unique_ptr<IStreamLink> makeStreamLink() override;
     std::unique_ptr<IDatagramSocket> makeDatagramSocket() override;
+    bool canListenOn(const std::string& host) override;
 
 private:
     std::shared_ptr<SocketHub> hub_;
