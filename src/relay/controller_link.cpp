@@ -39,36 +39,71 @@ std::string ControllerLink::frequencyCommand(std::int32_t khz) {
 }
 
 std::vector<PresentPort> ControllerLink::numberPorts(std::vector<PresentPort> present,
-                                                     const std::map<int, std::string>& remembered) {
-    std::set<int> taken;
+                                                     const std::map<int, std::string>& remembered,
+                                                     const LastSeen& lastSeen, int kept) {
+    std::set<int> taken; // remembered or a present port's
+    std::set<int> held;  // a present port's
+    std::set<std::string> here;
+    for (const auto& p : present) {
+        held.insert(p.number);
+        here.insert(p.device);
+    }
+    taken = held;
     for (const auto& [n, device] : remembered)
         taken.insert(n);
-    for (const auto& p : present)
-        taken.insert(p.number);
-    std::vector<PresentPort> numbered;
-    for (auto& p : present) {
-        if (p.number == 0) {
-            auto known = std::find_if(remembered.begin(), remembered.end(),
-                                      [&](const auto& r) { return r.second == p.device; });
-            if (known != remembered.end()) {
-                p.number = known->first;
-            } else {
-                int n = FirstFreeNumber;
-                while (n <= 255 && taken.count(n))
-                    ++n;
-                if (n > 255)
-                    continue; // every number is given: the device cannot be stored
-                p.number = n;
-                taken.insert(n);
-            }
-        }
-        numbered.push_back(std::move(p));
+    // The entries whose device is away, the one away longest first.
+    std::vector<std::pair<std::uint64_t, int>> away;
+    for (const auto& [n, device] : remembered) {
+        if (n < FirstFreeNumber || !isPortNumber(n) || n == kept || held.count(n) ||
+            here.count(device))
+            continue;
+        const auto seen = lastSeen.find(device);
+        away.emplace_back(seen == lastSeen.end() ? 0 : seen->second, n);
     }
-    return numbered;
+    std::sort(away.begin(), away.end());
+    auto nextAway = away.begin();
+    int nextFree = FirstFreeNumber;
+    for (auto& p : present) {
+        if (p.number != 0)
+            continue;
+        const auto known = std::find_if(remembered.begin(), remembered.end(),
+                                        [&](const auto& r) { return r.second == p.device; });
+        while (nextFree <= 255 && taken.count(nextFree))
+            ++nextFree;
+        if (known != remembered.end()) {
+            p.number = known->first;
+        } else if (nextFree <= 255) {
+            p.number = nextFree;
+            taken.insert(nextFree);
+        } else if (nextAway != away.end()) {
+            p.number = nextAway->second;
+            ++nextAway;
+        }
+    }
+    return present;
 }
 
 std::vector<std::string> ControllerLink::refreshPortItems() {
-    present_ = numberPorts(line_.presentPorts(), line_.rememberedPorts());
+    ++refreshes_;
+    std::vector<PresentPort> ports = line_.presentPorts();
+    for (const auto& p : ports)
+        lastSeen_[p.device] = refreshes_;
+    ports = numberPorts(std::move(ports), line_.rememberedPorts(), lastSeen_, port_);
+    present_.clear();
+    std::string left; // the devices no number is left for
+    for (auto& p : ports) {
+        if (p.number == 0)
+            left += (left.empty() ? "" : ", ") + p.device;
+        else
+            present_.push_back(std::move(p));
+    }
+    if (!left.empty() && !toldNoNumber_) {
+        toldNoNumber_ = true;
+        dialogs_.postMessage("No port number is left for " + left +
+                                 ": every number from 17 to 255 is in use. Unplug a serial "
+                                 "device you do not use, then open the port list again.",
+                             app::Title);
+    }
     std::vector<std::string> items = portItems();
     for (const auto& p : present_)
         items.push_back(p.item);

@@ -1,5 +1,6 @@
 // The link to the antenna controller: the frequency command, the port list's items (the fixed
-// "Com 1" to "Com 16" and the ports present), opening the stored port at start-up, changing the
+// "Com 1" to "Com 16" and the ports present, numbered; a number whose device has been away
+// longest is given again once none is free), opening the stored port at start-up, changing the
 // port on a pick from the list, and a device that goes away: the user is told once, the port is
 // tried again once per tick until it opens, and the last command is sent again.
 #pragma once
@@ -32,13 +33,20 @@ public:
     static std::vector<std::string> portItems();
     // "FA", the kHz as at least eight digits, "000;": the frequency in Hz as eleven digits.
     static std::string frequencyCommand(std::int32_t khz);
+    // When each device was last seen present: the count of the list refresh that saw it last.
+    // A device not seen in this run has no entry: it counts as absent since before the start.
+    using LastSeen = std::map<std::string, std::uint64_t>;
     // Gives each present port without a number one: the number its device is remembered under
     // (the lowest), else the first from 17 to 255 that is neither remembered nor given to a port
-    // before it. A port left without a number is dropped.
+    // before it, else the number of the remembered entry from 17 whose device has been absent
+    // longest (ties: the lowest number). The entry of `kept` (the port in use) is never given
+    // away. A port for which no number is left keeps 0.
     static std::vector<PresentPort> numberPorts(std::vector<PresentPort> present,
-                                                const std::map<int, std::string>& remembered);
+                                                const std::map<int, std::string>& remembered,
+                                                const LastSeen& lastSeen = {}, int kept = 0);
 
-    // Asks the line which ports are present now; returns portItems() followed by theirs.
+    // Asks the line which ports are present now; returns portItems() followed by theirs. A
+    // device left without a number is told once in the run.
     std::vector<std::string> refreshPortItems();
     // The list text that shows a stored port: a present device's item for a number beyond the
     // fixed items, else "Com " and the stored text.
@@ -97,6 +105,9 @@ private:
     bool waiting_ = false;
     std::string lastCommand_;
     std::vector<PresentPort> present_;
+    LastSeen lastSeen_;
+    std::uint64_t refreshes_ = 0;
+    bool toldNoNumber_ = false;
     Signal stateChanged_;
 };
 
