@@ -12,7 +12,7 @@ namespace veltaro {
 class TrxManagerSource : public FrequencySource {
 public:
     static constexpr const char* UnavailableText =
-        "TRX-Manager is not available. Start TRX-Manager, then tick TRX-Manager again.";
+        "TRX-Manager is not available. Veltaro links to it as soon as it runs.";
 
     TrxManagerSource(IAutomationClient& client, ISystem& system)
         : client_(client), system_(system) {}

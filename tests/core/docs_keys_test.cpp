@@ -1,0 +1,88 @@
+// The documents users read name every settings key the program reads, and quote each source's
+// message as the program says it: README.md and the manual (data/manual.html) are checked
+// against the core's own tables, so that a key or a message added later cannot be left out.
+#include "shell/settings.h"
+#include "sources/registrations.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace veltaro;
+
+namespace {
+
+std::string readFile(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs of blanks and line breaks as one blank: a quote may be wrapped across lines.
+std::string joinedLines(const std::string& text) {
+    std::string joined;
+    for (const char c : text) {
+        const bool blank = c == ' ' || c == '\n' || c == '\r' || c == '\t';
+        if (!blank)
+            joined += c;
+        else if (!joined.empty() && joined.back() != ' ')
+            joined += ' ';
+    }
+    return joined;
+}
+
+// The keys the program reads from its settings, and the sections that hold them.
+std::vector<std::string> settingsKeys() {
+    std::vector<std::string> keys;
+    for (const auto& k : startUpKeys())
+        keys.push_back(k.name);
+    for (const auto& r : sourceRegistrations())
+        if (r.addressKey)
+            keys.push_back(r.addressKey);
+    keys.push_back(key::FrequencyFilePath);
+    keys.push_back(key::N1MMRadio);
+    return keys;
+}
+
+// Named as a key: marked as code (`Key` or <code>Key</code>) or given a value in an example
+// (a line that starts "Key=").
+bool namesKey(const std::string& text, const std::string& key) {
+    return text.find('`' + key + '`') != std::string::npos ||
+           text.find("<code>" + key + "</code>") != std::string::npos ||
+           text.find('\n' + key + '=') != std::string::npos;
+}
+
+class DocsKeys : public testing::TestWithParam<const char*> {};
+
+TEST_P(DocsKeys, EverySettingsKeyAndSectionIsNamed) {
+    const std::string text = readFile(GetParam());
+    ASSERT_FALSE(text.empty()) << GetParam() << " cannot be read";
+    const auto keys = settingsKeys();
+    EXPECT_GE(keys.size(), 14u);
+    for (const auto& key : keys)
+        EXPECT_TRUE(namesKey(text, key)) << GetParam() << " does not name the key " << key;
+    for (const char* section :
+         {Settings::Section, Settings::FilesSection, Settings::AddressesSection, "Ports"})
+        EXPECT_NE(text.find('[' + std::string(section) + ']'), std::string::npos)
+            << GetParam() << " does not name the section [" << section << "]";
+}
+
+INSTANTIATE_TEST_SUITE_P(Documents, DocsKeys, testing::Values(VELTARO_README, VELTARO_MANUAL));
+
+TEST(DocsMessages, TheReadmeAndTheManualQuoteEachSourceMessage) {
+    for (const char* path : {VELTARO_README, VELTARO_MANUAL}) {
+        const std::string text = joinedLines(readFile(path));
+        for (const auto& r : sourceRegistrations()) {
+            if (r.unavailableText) {
+                EXPECT_NE(text.find(r.unavailableText), std::string::npos)
+                    << path << " does not quote " << r.unavailableText;
+            }
+        }
+    }
+}
+
+} // namespace
