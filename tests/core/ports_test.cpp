@@ -13,7 +13,6 @@ namespace {
 PresentPort usb(const std::string& name) {
     return {"/dev/serial/by-id/" + name + " (FT232R)", 0, "/dev/serial/by-id/" + name};
 }
-} // namespace
 
 // Every number from 17 to 255 remembered, for "/dev/d<n>".
 std::map<int, std::string> allRemembered() {
@@ -31,6 +30,7 @@ std::vector<PresentPort> rememberedPresent(const std::set<int>& away = {}) {
             present.push_back({device, 0, device});
     return present;
 }
+} // namespace
 
 TEST(PortList, PresentDevicesGetTheirNumberElseAFreeOneElseThatOfTheDeviceAbsentLongest) {
     using LastSeen = ControllerLink::LastSeen;
