@@ -1,6 +1,7 @@
 #include "platform/qt/dbus_automation.h"
 
 #include "platform/errors.h"
+#include "platform/qt/dbus_link_client.h"
 #include "platform/qt/link_names.h"
 #include "platform/qt/owner_watch.h"
 
@@ -20,39 +21,25 @@ constexpr int ReadTimeoutMs = 2000;
     throw LinkError(what.toStdString());
 }
 
-QString describe(const QDBusMessage& reply) {
-    const QString name = reply.errorName();
-    if (name == QLatin1String("org.freedesktop.DBus.Error.NoReply") ||
-        name == QLatin1String("org.freedesktop.DBus.Error.Timeout"))
-        return QStringLiteral("did not answer");
-    if (name == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
-        name == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
-        return QStringLiteral("is not running");
-    if (name == QLatin1String("org.freedesktop.DBus.Error.Disconnected"))
-        return QStringLiteral("is unreachable: no session bus");
-    return QStringLiteral("refused: ") + name;
-}
-
-QDBusMessage callOrFail(const QDBusConnection& bus, const QDBusMessage& call, int timeoutMs,
-                        const QString& what) {
+QDBusMessage callOrFail(const QDBusConnection& bus, const QDBusMessage& call, int timeoutMs) {
     if (!bus.isConnected())
-        fail(QStringLiteral("FTLink is unreachable: no session bus"));
+        fail(QStringLiteral("no D-Bus session bus"));
     QDBusMessage reply = bus.call(call, QDBus::Block, timeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage)
-        fail(QStringLiteral("FTLink ") + what + QLatin1Char(' ') + describe(reply));
+        fail(busCallFailure(reply, timeoutMs));
     return reply;
 }
 
 // The frequency a Get reply carries; raises LinkError for an error reply or another shape.
 double frequencyOf(const QDBusMessage& reply) {
     if (reply.type() != QDBusMessage::ReplyMessage)
-        fail(QStringLiteral("FTLink frequency read ") + describe(reply));
+        fail(busCallFailure(reply, ReadTimeoutMs));
     const QVariant outer = reply.arguments().value(0);
     if (outer.typeId() != qMetaTypeId<QDBusVariant>())
-        fail(QStringLiteral("FTLink frequency read: malformed reply"));
+        fail(QStringLiteral("the program's frequency reply is malformed"));
     const QVariant value = outer.value<QDBusVariant>().variant();
     if (value.typeId() != QMetaType::Double)
-        fail(QStringLiteral("FTLink frequency is not a double"));
+        fail(QStringLiteral("the program's frequency is not a number"));
     return value.toDouble();
 }
 
@@ -112,35 +99,28 @@ void DBusAutomationClient::connect(Launch launch) {
     // Without an owner the bus answers ServiceUnknown instead of starting the service.
     ping.setAutoStartService(launch == Launch::Allowed);
     // The reply comes from the owner's unique name: every later call goes to that process.
-    const QString owner =
-        callOrFail(bus_, ping, callTimeoutMs_, QStringLiteral("server")).service();
+    const QString owner = callOrFail(bus_, ping, callTimeoutMs_).service();
 
     const QDBusMessage first = QDBusMessage::createMethodCall(
         owner, QStringLiteral("/"), QString::fromLatin1(FtlinkServerInterface),
         QString::fromLatin1(FtlinkFirstObjectMethod));
-    const QDBusMessage made =
-        callOrFail(bus_, first, callTimeoutMs_, QStringLiteral("first object"));
+    const QDBusMessage made = callOrFail(bus_, first, callTimeoutMs_);
     if (made.arguments().size() != 1 ||
         made.arguments().constFirst().typeId() != qMetaTypeId<QDBusObjectPath>())
-        fail(QStringLiteral("FTLink first object: the reply is not an object path"));
+        fail(QStringLiteral("the program's first object is not an object path"));
     const QString path = made.arguments().constFirst().value<QDBusObjectPath>().path();
 
     const QDBusMessage introspect = QDBusMessage::createMethodCall(
         owner, path, QStringLiteral("org.freedesktop.DBus.Introspectable"),
         QStringLiteral("Introspect"));
     const QString xml =
-        callOrFail(bus_, introspect, callTimeoutMs_, QStringLiteral("introspection of ") + path)
-            .arguments()
-            .value(0)
-            .toString();
+        callOrFail(bus_, introspect, callTimeoutMs_).arguments().value(0).toString();
     if (!introspectionListsInterface(xml, QString::fromLatin1(FtlinkTrxInterface)))
-        fail(QStringLiteral("FTLink object ") + path + QStringLiteral(" has no ") +
-             QString::fromLatin1(FtlinkTrxInterface));
+        fail(QStringLiteral("the program's object has no frequency"));
 
     // Read once here, so that the first tick already finds a value and a server that cannot
     // answer fails the connection.
-    const double value = frequencyOf(callOrFail(bus_, frequencyGet(owner, path), callTimeoutMs_,
-                                                QStringLiteral("frequency read")));
+    const double value = frequencyOf(callOrFail(bus_, frequencyGet(owner, path), callTimeoutMs_));
     held_ = Held{owner, path, std::nullopt, value, {}};
 }
 
@@ -150,7 +130,7 @@ void DBusAutomationClient::startRead() {
 
 double DBusAutomationClient::frequencyMHz() {
     if (!held_)
-        fail(QStringLiteral("FTLink is not connected"));
+        fail(QStringLiteral("not linked"));
     if (held_->pending && held_->pending->isFinished()) {
         const QDBusMessage reply = held_->pending->reply();
         held_->pending.reset();

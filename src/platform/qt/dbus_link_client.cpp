@@ -48,19 +48,19 @@ public slots:
     }
 };
 
-namespace {
-
-QString shortError(const QDBusMessage& reply) {
-    if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply"))
-        return QStringLiteral("no reply");
-    if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
-        return QStringLiteral("not running");
-    if (reply.errorName() == QLatin1String(LinkNoSuchItemError))
-        return QStringLiteral("no such item");
-    return reply.errorName();
+QString busCallFailure(const QDBusMessage& reply, int timeoutMs) {
+    const QString name = reply.errorName();
+    if (name == QLatin1String("org.freedesktop.DBus.Error.NoReply") ||
+        name == QLatin1String("org.freedesktop.DBus.Error.Timeout"))
+        return timeoutMs % 1000 == 0 ? QStringLiteral("no answer within %1 s").arg(timeoutMs / 1000)
+                                     : QStringLiteral("no answer within %1 ms").arg(timeoutMs);
+    if (name == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
+        name == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
+        return QStringLiteral("the bus name has no owner");
+    if (name == QLatin1String("org.freedesktop.DBus.Error.Disconnected"))
+        return QStringLiteral("no D-Bus session bus");
+    return QStringLiteral("the program answered an error: ") + name;
 }
-
-} // namespace
 
 DBusLinkClient::DBusLinkClient(QDBusConnection bus, int requestTimeoutMs)
     : bus_(std::move(bus)), timeoutMs_(requestTimeoutMs) {}
@@ -118,14 +118,13 @@ void DBusLinkClient::lose(LinkConversation* c) {
 void DBusLinkClient::connect(const Address& address, Delivery onValue, Loss onLost) {
     disconnect();
     const QString name = linkBusName(address.service);
-    const std::string who = "\"" + address.service + "\"";
-    auto fail = [&](const std::string& what) {
+    auto fail = [&](const QString& reason) {
         if (conversation_ != nullptr)
             end(conversation_);
-        throw LinkError(who + what);
+        throw LinkError(reason.toStdString());
     };
     if (!bus_.isConnected())
-        fail(": no D-Bus session bus");
+        fail(QStringLiteral("no D-Bus session bus"));
 
     auto* c =
         new LinkConversation(linkObjectPath(address.topic), QString::fromStdString(address.item),
@@ -150,25 +149,27 @@ void DBusLinkClient::connect(const Address& address, Delivery onValue, Loss onLo
     ask << name;
     const QDBusMessage owned = bus_.call(ask, QDBus::Block, timeoutMs_);
     if (owned.type() != QDBusMessage::ReplyMessage || owned.arguments().size() != 1)
-        fail(" is " + shortError(owned).toStdString());
+        fail(busCallFailure(owned, timeoutMs_));
     c->owner = owned.arguments().constFirst().toString();
 
     c->subscribed = bus_.connect(c->owner, c->path, QString::fromLatin1(LinkInterface),
                                  QString::fromLatin1(LinkAdviseSignal), QStringList{c->item},
                                  QStringLiteral("ss"), c, SLOT(advise(QString, QString)));
     if (!c->subscribed)
-        fail(": cannot subscribe");
+        fail(QStringLiteral("cannot subscribe to the item's changes"));
 
     QDBusMessage request =
         QDBusMessage::createMethodCall(c->owner, c->path, QString::fromLatin1(LinkInterface),
                                        QString::fromLatin1(LinkRequestMethod));
     request << c->item;
     const QDBusMessage reply = bus_.call(request, QDBus::Block, timeoutMs_);
+    if (reply.errorName() == QLatin1String(LinkNoSuchItemError))
+        fail(QStringLiteral("the program has no item ") + c->item);
     if (reply.type() != QDBusMessage::ReplyMessage)
-        fail(" " + address.item + ": " + shortError(reply).toStdString());
+        fail(busCallFailure(reply, timeoutMs_));
     if (reply.arguments().size() != 1 ||
         reply.arguments().constFirst().typeId() != QMetaType::QString)
-        fail(" " + address.item + ": reply is not text");
+        fail(QStringLiteral("the value of ") + c->item + QStringLiteral(" is not text"));
 
     // Advise signals that arrived before the reply carry values no newer than the reply's own:
     // drop them, so the first delivery is the current value and later ones follow in order.

@@ -12,6 +12,7 @@
 #include "platform/link_client.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 
 #include <functional>
 #include <memory>
@@ -46,5 +47,10 @@ private:
     LinkConversation* conversation_ = nullptr;
     std::unique_ptr<OwnerWatch> watcher_;
 };
+
+// Why a D-Bus call failed, in plain words: "the bus name has no owner", "no answer within 1 s"
+// (timeoutMs), "no D-Bus session bus", or the error the program answered with its name. Shared
+// by both clients, so that the received box tells the same things for every bus source.
+QString busCallFailure(const QDBusMessage& reply, int timeoutMs);
 
 } // namespace veltaro::qt

@@ -3,7 +3,7 @@
 #include "platform/errors.h"
 
 #include <QHostAddress>
-#include <QHostInfo>
+#include <QNetworkInterface>
 #include <QNetworkProxy>
 #include <QTcpSocket>
 #include <QTimer>
@@ -13,21 +13,88 @@ namespace veltaro::qt {
 
 namespace {
 
-QString describe(const NetAddress& a) {
-    return QString::fromStdString(a.host) + QLatin1Char(':') + QString::number(a.port);
+bool isLocalhost(const QString& host) {
+    return host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0;
 }
 
-// The address to bind: a numeric one as written, "localhost" as the loopback, any other name
-// as the first address it resolves to.
-QHostAddress bindAddress(const std::string& host) {
-    const QString name = QString::fromStdString(host);
-    QHostAddress numeric(name);
-    if (!numeric.isNull())
-        return numeric;
-    if (name.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+// The address to listen on: a numeric one as written, "localhost" as the IPv4 loopback; null
+// for any other name, which is never looked up.
+QHostAddress listenAddress(const QString& host) {
+    if (isLocalhost(host))
         return QHostAddress(QHostAddress::LocalHost);
-    const QHostInfo info = QHostInfo::fromName(name);
-    return info.addresses().value(0);
+    return QHostAddress(host);
+}
+
+// Whether an IPv4 address is the broadcast address of a network this machine is on (the
+// loopback's 127.255.255.255 included, which no interface announces).
+bool isNetworkBroadcast(const QHostAddress& a) {
+    if (a.protocol() != QAbstractSocket::IPv4Protocol)
+        return false;
+    for (const QNetworkInterface& i : QNetworkInterface::allInterfaces())
+        for (const QNetworkAddressEntry& e : i.addressEntries()) {
+            const int bits = e.prefixLength();
+            if (e.ip().protocol() != QAbstractSocket::IPv4Protocol || bits < 1 || bits > 30)
+                continue; // a /31 or a /32 has no broadcast address
+            const quint32 hostPart = (quint32(1) << (32 - bits)) - 1;
+            if ((e.ip().toIPv4Address() | hostPart) == a.toIPv4Address())
+                return true;
+        }
+    return false;
+}
+
+// Addresses whose datagrams reach every listener: these are bound shared.
+bool isShared(const QHostAddress& a) {
+    return a.isMulticast() || a.isBroadcast() || isNetworkBroadcast(a);
+}
+
+// Joins the group on every interface that is up and can take it, the loopback included, so
+// that a logger on this machine or on the network is heard whichever way its datagrams come.
+bool joinEverywhere(QUdpSocket& socket, const QHostAddress& group) {
+    bool joined = false;
+    for (const QNetworkInterface& i : QNetworkInterface::allInterfaces()) {
+        const auto flags = i.flags();
+        if (flags.testFlag(QNetworkInterface::IsUp) &&
+            (flags.testFlag(QNetworkInterface::CanMulticast) ||
+             flags.testFlag(QNetworkInterface::IsLoopBack)))
+            joined = socket.joinMulticastGroup(group, i) || joined;
+    }
+    return joined;
+}
+
+// Why the address could not be bound, in the user's words.
+BindError bindFailure(const QString& host, quint16 port, const QUdpSocket& socket) {
+    switch (socket.error()) {
+    case QAbstractSocket::AddressInUseError:
+        return BindError(BindError::Cause::InUse,
+                         "port " + std::to_string(port) + " is taken by another program");
+    case QAbstractSocket::SocketAddressNotAvailableError:
+        return BindError(BindError::Cause::NotHere,
+                         host.toStdString() + " is not an address of this computer");
+    default:
+        return BindError(BindError::Cause::Other, "cannot listen on " + host.toStdString() +
+                                                      " port " + std::to_string(port) + ": " +
+                                                      socket.errorString().toStdString());
+    }
+}
+
+// Why a connection failed or ended, in the words every platform uses.
+QString reasonFor(const QTcpSocket& socket) {
+    switch (socket.error()) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return QStringLiteral("connection refused");
+    case QAbstractSocket::RemoteHostClosedError:
+        return QStringLiteral("closed by the server");
+    case QAbstractSocket::HostNotFoundError:
+        return QStringLiteral("host not found");
+    case QAbstractSocket::SocketTimeoutError:
+        return QStringLiteral("no answer within 3 s");
+    case QAbstractSocket::NetworkError: // no route to the network or to the host
+        if (socket.state() != QAbstractSocket::ConnectedState)
+            return QStringLiteral("network unreachable");
+        [[fallthrough]];
+    default:
+        return socket.errorString();
+    }
 }
 
 // Drops a socket whose signals must not run any handler again.
@@ -83,7 +150,7 @@ void QtStreamLink::connect(const NetAddress& address, Handlers handlers) {
         }
     });
     QObject::connect(socket, &QTcpSocket::errorOccurred, socket,
-                     [this, socket] { finish(socket, socket->errorString()); });
+                     [this, socket] { finish(socket, reasonFor(*socket)); });
     QObject::connect(socket, &QTcpSocket::disconnected, socket,
                      [this, socket] { finish(socket, QStringLiteral("closed by the server")); });
     timer_->start(ConnectTimeoutMs);
@@ -115,22 +182,28 @@ void QtDatagramSocket::close() {
 
 void QtDatagramSocket::listen(const NetAddress& address, Receive onDatagram) {
     close();
-    const QHostAddress at = bindAddress(address.host);
-    auto* socket = new QUdpSocket;
+    const QString host = QString::fromStdString(address.host);
+    const QHostAddress at = listenAddress(host);
+    if (at.isNull())
+        throw BindError(BindError::Cause::NotHere,
+                        address.host + " is a name: give a numeric address");
+    auto socket = std::make_unique<QUdpSocket>();
     socket->setProxy(QNetworkProxy::NoProxy);
-    if (at.isNull() ||
-        !socket->bind(at, address.port,
-                      QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint)) {
-        const QString why = at.isNull() ? QStringLiteral("unknown host") : socket->errorString();
-        delete socket;
-        throw LinkError("cannot listen on " + describe(address).toStdString() + ": " +
-                        why.toStdString());
-    }
-    socket_ = socket;
+    // Without address reuse, a unicast port held by another listener fails to bind, and no
+    // later listener can share it: each program keeps its own datagrams.
+    const bool shared = isShared(at);
+    const auto mode = shared ? QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint
+                             : QAbstractSocket::DontShareAddress;
+    if (!socket->bind(at, address.port, mode))
+        throw bindFailure(host, address.port, *socket);
+    if (at.isMulticast() && !joinEverywhere(*socket, at))
+        throw BindError(BindError::Cause::Other, "cannot join the multicast group " + address.host +
+                                                     ": " + socket->errorString().toStdString());
+    socket_ = socket.release();
     onDatagram_ = std::move(onDatagram);
     oversized_ = 0;
-    QObject::connect(socket, &QUdpSocket::readyRead, socket,
-                     [this, socket] { readPending(socket); });
+    QObject::connect(socket_, &QUdpSocket::readyRead, socket_,
+                     [this, socket = socket_.data()] { readPending(socket); });
 }
 
 void QtDatagramSocket::readPending(QUdpSocket* socket) {
@@ -157,8 +230,12 @@ std::unique_ptr<IDatagramSocket> QtNetwork::makeDatagramSocket() {
 }
 
 bool QtNetwork::canListenOn(const std::string& host) {
-    // TODO(issue work in progress): the exclusive bind's own test.
-    return !QHostAddress(QString::fromStdString(host)).isNull() || host == "localhost";
+    // Bound for a moment to a port of the system's choosing: the kernel alone knows every
+    // address this machine can listen on.
+    const QHostAddress at = listenAddress(QString::fromStdString(host));
+    QUdpSocket probe;
+    probe.setProxy(QNetworkProxy::NoProxy);
+    return !at.isNull() && probe.bind(at, 0, QAbstractSocket::DontShareAddress);
 }
 
 } // namespace veltaro::qt

@@ -1,7 +1,10 @@
 // Responsibilities: the network links of the Linux build (platform/network.h): a TCP connection
-// over QTcpSocket (no proxy, Nagle off, a connection attempt that has no answer within 3 s ends
-// as closed) and a UDP socket over QUdpSocket bound shared with the other listeners of the same
-// port. Datagrams larger than any a rig program sends are read and dropped unseen.
+// over QTcpSocket (no proxy, Nagle off, a host name resolved off the caller's thread, a
+// connection attempt that has no answer within 3 s ends as closed, the reasons in plain words)
+// and a UDP socket over QUdpSocket on a numeric address: a unicast one bound exclusively, a
+// broadcast or multicast one shared with the port's other listeners (the group joined on every
+// interface, the loopback included). Datagrams larger than any a rig program sends are read and
+// dropped unseen. Nothing here waits for a name server.
 // Collaborations: the rigctld, flrig and RadioInfo sources use them through INetwork; main.cpp
 // and the headless runner make one QtNetwork.
 #pragma once
