@@ -101,6 +101,17 @@ TEST(Reconnect, TheBoxShowsTheLinkAndTheRuleHoldsAcrossANewLink) {
     shows(false, "Hamlib at 127.0.0.1:4532: linking");
     rig.network.link->end("connection refused");
     shows(false, "Hamlib at 127.0.0.1:4532: not linked (connection refused), trying again");
+    rig.clock.now += SourceSelector::FirstRetryMs;
+    w.poll();
+    rig.network.link->accept(); // rigctld answers, but the radio is off
+    rig.network.link->reply("RPRT -5\n");
+    rig.network.link->reply("RPRT -5\n");
+    shows(false, "Hamlib at 127.0.0.1:4532: not linked (the rig answered an error (RPRT -5)), "
+                 "trying again");
+    rig.clock.now += SourceSelector::LongestRetryMs;
+    w.poll();
+    EXPECT_EQ(rig.network.link->connects, 2) << "asked again on the same connection";
+    EXPECT_EQ(rig.network.link->sent.back(), "s\n");
     w.control("hamlibBox").click();
     shows(true, "");
 }
