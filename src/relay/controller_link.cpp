@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <set>
+#include <utility>
 
 namespace veltaro {
 
@@ -121,17 +122,29 @@ std::string ControllerLink::itemFor(int storedNumber, const std::string& storedT
 void ControllerLink::send(const std::string& command) {
     try {
         line_.send(command);
-    } catch (const PortError&) {
-        if (line_.isOpen())
+    } catch (const PortError& err) {
+        if (line_.isOpen()) {
+            sent(false, portLabel() + " could not be written (" + err.what() + ")");
             throw;
+        }
         deviceLost(); // the write found the device gone and the line closed itself
+        sent(false, portLabel() + " has gone away");
+        return;
     }
+    sent(true, {});
+}
+
+void ControllerLink::sent(bool written, std::string why) {
+    lastSend_ = {lastCommand_, written, std::move(why)};
+    sendDone_.notify();
 }
 
 void ControllerLink::sendFrequency(std::int32_t khz) {
     lastCommand_ = frequencyCommand(khz);
     if (line_.isOpen())
         send(lastCommand_);
+    else
+        sent(false, portLabel() + (waiting_ ? " has gone away" : " is not open"));
 }
 
 void ControllerLink::show(const std::string& shownAs, bool isDevice) {

@@ -2,7 +2,8 @@
 // "Com 1" to "Com 16" and the ports present, numbered; a number whose device has been away
 // longest is given again once none is free), opening the stored port at start-up, changing the
 // port on a pick from the list, and a device that goes away: the user is told once, the port is
-// tried again once per tick until it opens, and the last command is sent again.
+// tried again once per tick until it opens, and the last command is sent again. After each
+// frequency command it tells what became of it: written to the line, or not and why.
 #pragma once
 
 #include "platform/dialogs.h"
@@ -54,8 +55,18 @@ public:
 
     // Keeps the command as the one to send again after a reopen; sends it while the line is
     // open. A write that finds the device gone is its loss, not an error. Raises PortError for
-    // any other failed write.
+    // any other failed write. Either way sendDone() tells the outcome.
     void sendFrequency(std::int32_t khz);
+
+    // What became of the latest frequency command, sent or sent again after a reopen.
+    struct SendOutcome {
+        std::string command; // "FA00014074000;"
+        bool written = false;
+        std::string why; // when not written: "COM 5 is not open"
+    };
+    const SendOutcome& lastSend() const { return lastSend_; }
+    // Told after each frequency command, once lastSend() holds its outcome.
+    Signal& sendDone() { return sendDone_; }
 
     // The port numbers a line can open: "COM1" to "COM255".
     static bool isPortNumber(int n) { return n >= 1 && n <= 255; }
@@ -92,6 +103,7 @@ private:
     void notAvailable();
     void deviceLost();
     void send(const std::string& command);
+    void sent(bool written, std::string why);
     std::string portLabel() const;
     void show(const std::string& shownAs, bool isDevice);
 
@@ -109,6 +121,8 @@ private:
     std::uint64_t refreshes_ = 0;
     bool toldNoNumber_ = false;
     Signal stateChanged_;
+    SendOutcome lastSend_;
+    Signal sendDone_;
 };
 
 } // namespace veltaro

@@ -31,6 +31,13 @@ void AddressDialog::run(layout::Command command) {
                             app::Title);
         return;
     }
+    if (setup_.canListenOn && !setup_.canListenOn(address->host)) {
+        dialogs_.messageBox("The address \"" + text + "\" cannot be used: " + address->host +
+                                " is not an address of this computer.\nGive an address of this "
+                                "computer (127.0.0.1 when the logger runs here).",
+                            app::Title);
+        return;
+    }
     if (setup_.store)
         setup_.store(*address);
     finish(true);

@@ -1,8 +1,9 @@
 // Responsibilities: the logic of the small dialog in which the user edits where a network source
 // links (its "HOST:PORT"): its controls (one per entry of its description), its title, the text
-// it opens with, and OK and Cancel. OK checks the text: a bad address is refused with a message
-// naming the reason, the dialog stays open and nothing is stored; a good one is handed to the
-// dialog's owner to store, and the dialog finishes. Cancel finishes it without storing anything.
+// it opens with, and OK and Cancel. OK checks the text: a bad address, or for a source that
+// listens an address that is not this computer's, is refused with a message naming the reason,
+// the dialog stays open and nothing is stored; a good one is handed to the dialog's owner to
+// store, and the dialog finishes. Cancel finishes it without storing anything.
 // Collaborations: shell/main_window makes one when the user asks for a source box's context menu
 // and shows it through IWindowHost::showAddressDialog; the front ends build the dialog from
 // layout::addressDialog(), mirror controls(), forward the buttons' commands to run() and close
@@ -25,6 +26,9 @@ struct AddressDialogSetup {
     NetAddress defaults;    // what a text without a host takes its host from
     // Stores an address the user accepted; it takes effect at the source's next link.
     std::function<void(const NetAddress&)> store;
+    // For a source that listens: whether this computer can listen on the host. Empty for a
+    // source that reaches a server.
+    std::function<bool(const std::string& host)> canListenOn;
 };
 
 class AddressDialog {

@@ -1,8 +1,6 @@
 #include "shell/headless.h"
 
 #include "about/app_identity.h"
-#include "shell/settings.h"
-#include "sources/registrations.h"
 
 #include <algorithm>
 #include <utility>
@@ -14,12 +12,13 @@ void LineReporter::write(const std::string& line) {
     sink_(line);
 }
 
-void LineReporter::state(Topic topic, const std::string& line) {
+bool LineReporter::state(Topic topic, const std::string& line) {
     auto& last = lastOnTopic_[static_cast<std::size_t>(topic)];
     if (line == last)
-        return;
+        return false;
     last = line;
     write(line);
+    return true;
 }
 
 void LineReporter::messageBox(const std::string& text, const std::string&) {
@@ -43,29 +42,19 @@ void LineReporter::postMessage(const std::string& text, const std::string& capti
     messageBox(text, caption);
 }
 
-void UnchangedSettingsSkipped::writeSetting(const std::string& app, const std::string& section,
-                                            const std::string& key, const std::string& value) {
-    if (key == key::PositionLeft || key == key::PositionTop)
-        return;
-    if (!stored_)
-        stored_ =
-            !store_.readSetting(Settings::Application, Settings::Section, key::ComPort).empty();
-    const std::string stored = store_.readSetting(app, section, key);
-    if (stored == value)
-        return;
-    if (*stored_ && stored.empty() && value == "0" &&
-        std::any_of(sourceRegistrations().begin(), sourceRegistrations().end(),
-                    [&](const SourceRegistration& r) { return key == r.settingsKey; }))
-        return;
-    store_.writeSetting(app, section, key, value);
+std::string UnwrittenSettings::readSetting(const std::string& app, const std::string& section,
+                                           const std::string& key) {
+    const auto kept = kept_.find(app + '\n' + section + '\n' + key);
+    return kept != kept_.end() ? kept->second : store_.readSetting(app, section, key);
 }
 
 HeadlessRelay::HeadlessRelay(HeadlessPlatform p)
-    : reporter_(std::move(p.writeLine)), settings_(p.settings),
+    : clock_(p.clock), reporter_(std::move(p.writeLine)), settings_(p.settings),
       core_(MainWindowPlatform{p.serial, settings_, p.files, p.link, p.automation, p.network,
                                p.clock, host_, reporter_, p.system, help_, p.format}) {
     core_.selector().linkStateChanged().subscribe([this] { reportLink(); });
-    core_.control("relayedMhzText").changed().subscribe([this] { reportRelay(); });
+    core_.polled().subscribe([this] { remind(); });
+    core_.controller().sendDone().subscribe([this] { reportSend(); });
     core_.controller().stateChanged().subscribe([this] { reportPort(); });
 }
 
@@ -84,41 +73,63 @@ void HeadlessRelay::stop() {
     reporter_.state(LineReporter::Topic::Program, "Stopped.");
 }
 
-void HeadlessRelay::reportLink() {
-    const Control* box = core_.selector().tickedBox();
-    if (!box) {
-        reporter_.state(LineReporter::Topic::Link,
-                        "No source is ticked: there is nothing to follow.");
-        return;
-    }
+std::string HeadlessRelay::linkLine(bool reminder) {
+    const SourceSelector& selector = core_.selector();
+    const Control* box = selector.tickedBox();
+    if (!box)
+        return reminder ? "" : "No source is ticked: there is nothing to follow.";
     std::string source = box->design().caption;
-    if (const std::string place = core_.selector().tickedPlace(); !place.empty())
+    if (const std::string place = selector.tickedPlace(); !place.empty())
         source += " at " + place;
-    switch (core_.selector().linkState()) {
+    const std::string still = reminder ? "Still " : "";
+    switch (selector.linkState()) {
     case SourceSelector::LinkState::Linked:
-        reporter_.state(LineReporter::Topic::Link, "Linked to " + source + ".");
-        break;
+        return reminder ? "" : "Linked to " + source + ".";
     case SourceSelector::LinkState::Linking:
-        reporter_.state(LineReporter::Topic::Link, "Linking to " + source + "...");
-        break;
+        return still + (reminder ? "linking" : "Linking") + " to " + source + "...";
     case SourceSelector::LinkState::Lost:
-        reporter_.state(LineReporter::Topic::Link,
-                        "No link to " + source + ": the program does not answer or has ended.");
-        break;
+    case SourceSelector::LinkState::Failed:
+        return still + (reminder ? "no" : "No") + " link to " + source + ": " +
+               (selector.linkReason().empty() ? "the program does not answer or has ended"
+                                              : selector.linkReason()) +
+               ".";
     case SourceSelector::LinkState::Unlinked:
-        reporter_.state(LineReporter::Topic::Link, "Link to " + source + " closed.");
         break;
+    }
+    return reminder ? "" : "Link to " + source + " closed.";
+}
+
+void HeadlessRelay::reportLink() {
+    if (reporter_.state(LineReporter::Topic::Link, linkLine(false)))
+        linkToldAt_ = clock_.nowMs();
+    else
+        remind();
+}
+
+void HeadlessRelay::remind() {
+    if (clock_.nowMs() - linkToldAt_ < ReminderMs)
+        return;
+    if (const std::string line = linkLine(true); !line.empty()) {
+        reporter_.remind(line);
+        linkToldAt_ = clock_.nowMs();
     }
 }
 
-void HeadlessRelay::reportRelay() {
-    const auto& tracker = core_.tracker();
+void HeadlessRelay::reportSend() {
+    // Start-up restores the boxes before it opens the port, and relays again once it is open:
+    // a command before that is not told.
+    if (!portTold_)
+        return;
+    const auto& sent = core_.controller().lastSend();
+    const std::string mhz = core_.tracker().relayedMhzText() + " MHz";
     reporter_.state(LineReporter::Topic::Relay,
-                    "Relayed " + tracker.relayedMhzText() +
-                        " MHz: " + ControllerLink::frequencyCommand(tracker.relayedKHz()));
+                    sent.written
+                        ? "Relayed " + mhz + ": " + sent.command
+                        : "Not sent: " + mhz + " (" + sent.command + "): " + sent.why + ".");
 }
 
 void HeadlessRelay::reportPort() {
+    portTold_ = true;
     const auto& link = core_.controller();
     // A port of the fixed list is shown by its number, a present device by its name.
     const std::string& shown = link.portShownAs();

@@ -1,8 +1,10 @@
 // Responsibilities: Veltaro without a window, for a shack computer with no display. It runs the
 // main window's logic unchanged (start-up from the stored settings, the ticked source, the port,
 // the frequency file, the 10 kHz rule) behind a window that does not exist, and tells every
-// change of state as one line: the link, each relay, the port, and each message the window
-// would show in a box. It never rewrites a setting it has not changed.
+// change of state as one line: the link and why it is down (retries are quiet, with a reminder
+// at most every 10 minutes while nothing is linked), each command as it reaches the serial line
+// or why it did not, the port, and each message the window would show in a box. It writes no
+// setting: without a window nobody changes one.
 // Collaborations: a front end's main() builds it with the platform's adapters and a line sink
 // (standard error), runs the poll and reopen timers of core() as for the window, and calls
 // stop() on a termination request; shell/main_window does the work.
@@ -22,8 +24,9 @@
 #include "shell/main_window.h"
 
 #include <array>
+#include <cstdint>
 #include <functional>
-#include <optional>
+#include <map>
 #include <string>
 
 namespace veltaro {
@@ -36,8 +39,10 @@ public:
 
     explicit LineReporter(Sink sink) : sink_(std::move(sink)) {}
 
-    // Written unless it is the line last written on the same topic.
-    void state(Topic topic, const std::string& line);
+    // Written unless it is the line last written on the same topic; true when written.
+    bool state(Topic topic, const std::string& line);
+    // Written as it is, changing no topic's last line.
+    void remind(const std::string& line) { write(line); }
     // A box's text on one line (line breaks become blanks); the caption is the program's name
     // and is left out. The same text again is written only once some other line came between.
     void messageBox(const std::string& text, const std::string& caption) override;
@@ -51,27 +56,23 @@ private:
     std::string lastLine_;
 };
 
-// The settings as the program without a window writes them. QSettings rewrites the whole file
-// on every write, and the window's logic saves every key whenever a box is ticked (so also at
-// start-up) and when it closes. Without a window nobody changes a setting, so such saves only
-// restate what is stored: a write of the stored text is dropped, and so is the window's
-// position, which a window that was never placed cannot know. What remains are the defaults of
-// missing keys, which start-up writes as it always does, except that stored settings (a port is
-// stored) do not gain the boxes of sources their version did not have: missing, they read as
-// clear all the same.
-class UnchangedSettingsSkipped : public ISettingsStore {
+// The settings as the program without a window sees them. Nobody can change a setting without
+// a window, so nothing reaches the store: what the window's logic writes (the defaults of
+// missing keys at start-up, the saves when a box is ticked and at the end) is kept for the run
+// and read back from here, and the store stays as it was, byte for byte.
+class UnwrittenSettings : public ISettingsStore {
 public:
-    explicit UnchangedSettingsSkipped(ISettingsStore& store) : store_(store) {}
+    explicit UnwrittenSettings(ISettingsStore& store) : store_(store) {}
     std::string readSetting(const std::string& app, const std::string& section,
-                            const std::string& key) override {
-        return store_.readSetting(app, section, key);
-    }
+                            const std::string& key) override;
     void writeSetting(const std::string& app, const std::string& section, const std::string& key,
-                      const std::string& value) override;
+                      const std::string& value) override {
+        kept_[app + '\n' + section + '\n' + key] = value;
+    }
 
 private:
     ISettingsStore& store_;
-    std::optional<bool> stored_; // settings were there before the first write
+    std::map<std::string, std::string> kept_;
 };
 
 // The window that is not there: never placed, keeping the position start-up gives it.
@@ -117,6 +118,9 @@ struct HeadlessPlatform {
 
 class HeadlessRelay {
 public:
+    // While nothing is linked, the state is told again after this long without a link line.
+    static constexpr std::int64_t ReminderMs = 10 * 60 * 1000;
+
     explicit HeadlessRelay(HeadlessPlatform p);
     HeadlessRelay(const HeadlessRelay&) = delete;
     HeadlessRelay& operator=(const HeadlessRelay&) = delete;
@@ -131,16 +135,22 @@ public:
     MainWindow& core() { return core_; }
 
 private:
+    // The link line; a reminder says "Still ..." and is empty while linked or nothing is ticked.
+    std::string linkLine(bool reminder);
     void reportLink();
-    void reportRelay();
+    void remind();
+    void reportSend();
     void reportPort();
 
+    IClock& clock_;
     LineReporter reporter_;
-    UnchangedSettingsSkipped settings_;
+    UnwrittenSettings settings_;
     WindowlessHost host_;
     NoHelp help_;
     MainWindow core_;
     bool portWasGone_ = false;
+    bool portTold_ = false;
+    std::int64_t linkToldAt_ = 0; // when the latest link line was written
 };
 
 } // namespace veltaro

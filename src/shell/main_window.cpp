@@ -9,6 +9,7 @@
 #include "sources/registrations.h"
 
 #include <exception>
+#include <utility>
 
 namespace veltaro {
 
@@ -69,12 +70,19 @@ NetAddress MainWindow::addressOf(const SourceRegistration& r) {
 
 void MainWindow::editAddress(const SourceRegistration& r) {
     Control& box = control(r.box);
-    AddressDialog dialog({box.design().caption, formatNetAddress(addressOf(r)), defaultAddress(r),
-                          [this, &r](const NetAddress& address) {
-                              settings_.write(r.addressKey, formatNetAddress(address),
-                                              Settings::AddressesSection);
-                          }},
-                         p_.dialogs);
+    AddressDialogSetup setup{box.design().caption,
+                             formatNetAddress(addressOf(r)),
+                             defaultAddress(r),
+                             [this, &r](const NetAddress& address) {
+                                 settings_.write(r.addressKey, formatNetAddress(address),
+                                                 Settings::AddressesSection);
+                             },
+                             {}};
+    if (r.listens)
+        setup.canListenOn = [this](const std::string& host) {
+            return p_.network.canListenOn(host);
+        };
+    AddressDialog dialog(std::move(setup), p_.dialogs);
     p_.window.showAddressDialog(dialog);
     // A ticked source links to the new address at once.
     if (dialog.accepted() && !unloaded_)
@@ -189,8 +197,10 @@ void MainWindow::run(layout::Command command) {
 }
 
 void MainWindow::poll() {
-    if (!unloaded_)
-        guarded([this] { selector_.poll(); });
+    if (unloaded_)
+        return;
+    guarded([this] { selector_.poll(); });
+    polled_.notify();
 }
 
 void MainWindow::reopenTick() {

@@ -81,6 +81,8 @@ public:
 
     bool pollNeeded() const { return !unloaded_ && selector_.pollNeeded(); }
     void poll();
+    // Told after each poll().
+    Signal& polled() { return polled_; }
     // Told also when reopenNeeded() changes.
     Signal& pollStateChanged() { return selector_.pollStateChanged(); }
     // The serial device went away: reopenTick() every ReopenIntervalMs until it is back.
@@ -115,6 +117,7 @@ private:
     FrequencyFile file_;
     FrequencyTracker tracker_;
     SourceSelector selector_;
+    Signal polled_;
     bool unloaded_ = false;
 };
 

@@ -17,12 +17,12 @@ SourceSelector::SourceSelector(FrequencyTracker& tracker, IDialogs& dialogs,
 void SourceSelector::add(Control& box, const SourceRegistration& registration,
                          std::unique_ptr<FrequencySource> source) {
     entries_.push_back(
-        std::make_unique<Entry>(Entry{box, registration, std::move(source), false, {}}));
+        std::make_unique<Entry>(Entry{box, registration, std::move(source), false, {}, false}));
     Entry& e = *entries_.back();
     e.source->setHandlers({
         .reading = [this, &e](const Reading& r) { onReading(e, r); },
         .linked = [this, &e] { onLinked(e); },
-        .lost = [this, &e](const std::string&) { onLost(e); },
+        .lost = [this, &e](const std::string& reason) { onLost(e, reason); },
         .appeared = [this, &e] { onAppeared(e); },
         .notice = [this, &e](const std::string& text) { onNotice(e, text); },
     });
@@ -55,7 +55,7 @@ void SourceSelector::onToggled(Entry& e) {
         e.told.clear();
         retryDue_ = false;
         backoffMs_ = FirstRetryMs;
-        if (!link(e, true)) {
+        if (!link(e, Attempt::First)) {
             // The box stays ticked so that the choice survives, and the link is tried again;
             // the user is told once per tick, not at every try.
             if (e.registration.unavailableText)
@@ -75,27 +75,50 @@ void SourceSelector::onToggled(Entry& e) {
     save_();
 }
 
-bool SourceSelector::link(Entry& e, bool first) {
+bool SourceSelector::link(Entry& e, Attempt attempt) {
     e.running = false;
+    e.toldWhileLinking = false;
+    const bool first = attempt == Attempt::First;
     try {
         if (e.source->linksLater()) {
             // The outcome comes through linked or lost, possibly before start() returns.
             e.running = true;
-            setLinkState(LinkState::Linking);
+            if (attempt != Attempt::Retry) {
+                reason_.clear();
+                setLinkState(LinkState::Linking);
+            }
             first ? e.source->start() : e.source->restart();
         } else {
             first ? e.source->start() : e.source->restart();
             e.running = true;
             onLinked(e);
         }
-    } catch (const Error&) {
-        e.running = false;
-        setLinkState(LinkState::Lost);
-        scheduleRetry();
+    } catch (const LinkError& err) {
+        linkFailed(e, err.what(), err.retryHelps());
+        return false;
+    } catch (const Error& err) {
+        linkFailed(e, err.what(), true);
         return false;
     }
     pollStateChanged_.notify();
     return true;
+}
+
+void SourceSelector::linkFailed(Entry& e, const std::string& reason, bool retryHelps) {
+    e.running = false;
+    reason_ = reason;
+    if (retryHelps) {
+        setLinkState(LinkState::Lost);
+        scheduleRetry();
+        return;
+    }
+    retryDue_ = false;
+    setLinkState(LinkState::Failed);
+    if (!e.toldWhileLinking)
+        dialogs_.postMessage(
+            describe(e.box.design().caption, e.source->place(), LinkState::Failed, reason_) + ".",
+            app::Title);
+    pollStateChanged_.notify();
 }
 
 void SourceSelector::scheduleRetry() {
@@ -128,14 +151,16 @@ void SourceSelector::onLinked(const Entry& e) {
         return;
     backoffMs_ = FirstRetryMs;
     retryDue_ = false;
+    reason_.clear();
     setLinkState(LinkState::Linked);
     pollStateChanged_.notify();
 }
 
-void SourceSelector::onLost(Entry& e) {
+void SourceSelector::onLost(Entry& e, const std::string& reason) {
     // A source that is no longer ticked has nothing left to lose.
     if (e.box.value() != 1 || !e.running)
         return;
+    reason_ = reason;
     if (e.source->recoversByItself()) {
         // It keeps listening and tells linked when readings come again.
         setLinkState(LinkState::Lost);
@@ -150,11 +175,14 @@ void SourceSelector::onAppeared(Entry& e) {
     if (e.box.value() != 1 || e.running || !retryDue_)
         return;
     retryDue_ = false;
-    link(e, false);
+    link(e, Attempt::Retry);
 }
 
 void SourceSelector::onNotice(Entry& e, const std::string& text) {
-    if (e.box.value() == 1 && e.told.insert(text).second)
+    if (e.box.value() != 1)
+        return;
+    e.toldWhileLinking = true;
+    if (e.told.insert(text).second)
         dialogs_.postMessage(text, app::Title);
 }
 
@@ -162,23 +190,28 @@ void SourceSelector::setLinkState(LinkState s) {
     linkState_ = s;
     const Entry* e = ticked();
     indicator_.setEnabled(!e || s == LinkState::Linked);
-    indicator_.setToolTip(e ? describe(e->box.design().caption, e->source->place(), s)
+    if (s == LinkState::Unlinked || s == LinkState::Linked)
+        reason_.clear();
+    indicator_.setToolTip(e ? describe(e->box.design().caption, e->source->place(), s, reason_)
                             : std::string());
     linkStateChanged_.notify();
 }
 
 std::string SourceSelector::describe(const std::string& caption, const std::string& place,
-                                     LinkState state) {
+                                     LinkState state, const std::string& reason) {
     std::string text = caption;
     if (!place.empty())
         text += " at " + place;
+    const std::string why = reason.empty() ? std::string() : " (" + reason + ")";
     switch (state) {
     case LinkState::Linked:
         return text + ": linked";
     case LinkState::Linking:
         return text + ": linking";
     case LinkState::Lost:
-        return text + ": not linked, trying again";
+        return text + ": not linked" + why + ", trying again";
+    case LinkState::Failed:
+        return text + ": not linked" + why;
     case LinkState::Unlinked:
         break;
     }
@@ -191,7 +224,7 @@ void SourceSelector::relinkTicked() {
         if (e.box.value() != 1 || e.source->polled() || e.source->linksLater())
             continue;
         retryDue_ = false;
-        link(e, true);
+        link(e, Attempt::First);
     }
 }
 
@@ -202,7 +235,7 @@ void SourceSelector::relink(const Control& box) {
     e->source->stop();
     retryDue_ = false;
     backoffMs_ = FirstRetryMs;
-    link(*e, false);
+    link(*e, Attempt::Again);
 }
 
 bool SourceSelector::pollNeeded() const {
@@ -216,7 +249,7 @@ void SourceSelector::poll() {
         return;
     if (retryDue_ && clock_.nowMs() >= nextRetryMs_) {
         retryDue_ = false;
-        link(*e, false);
+        link(*e, Attempt::Retry);
     }
     if (e->running && e->source->polled() && e->box.value() == 1)
         e->source->poll();

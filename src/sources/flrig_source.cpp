@@ -116,15 +116,22 @@ void FlrigSource::onBytes(std::string_view bytes) {
     if (!waiting())
         return; // nothing was asked
     buffer_ += bytes;
+    // The head, up to its blank line, holds at most MaxHeader bytes; while the blank line has
+    // not come, the last three bytes may be its start.
     const std::size_t blank = buffer_.find("\r\n\r\n");
-    if (blank == buffer_.npos) {
-        if (buffer_.size() > MaxHeader)
-            drop("reply header too long");
+    if (blank == buffer_.npos ? buffer_.size() > MaxHeader + 3 : blank > MaxHeader) {
+        drop("a reply header longer than " + std::to_string(MaxHeader) + " bytes");
         return;
     }
+    if (blank == buffer_.npos)
+        return;
     const auto head = parseHead(std::string_view(buffer_).substr(0, blank));
-    if (!head || head->length > MaxBody) {
+    if (!head) {
         drop("not an HTTP reply that can be read");
+        return;
+    }
+    if (head->length > MaxBody) {
+        drop("a reply body longer than " + std::to_string(MaxBody) + " bytes");
         return;
     }
     if (buffer_.size() < blank + 4 + head->length)
@@ -163,7 +170,7 @@ void FlrigSource::answered(int status, std::string_view body) {
         else if (value == "0")
             ask(Step::Dial);
         else
-            splitUnknown();
+            splitFailed(why, FlrigMethod::Split);
         return;
     case Step::InUse:
         if (value == "A")
@@ -171,7 +178,7 @@ void FlrigSource::answered(int status, std::string_view body) {
         else if (value == "B")
             ask(Step::VfoA);
         else
-            splitUnknown();
+            splitFailed(why, FlrigMethod::VfoInUse);
         return;
     case Step::VfoA:
     case Step::VfoB:
@@ -182,9 +189,12 @@ void FlrigSource::answered(int status, std::string_view body) {
     }
 }
 
-void FlrigSource::splitUnknown() {
-    dialOnly_ = true;
-    followDial();
+void FlrigSource::splitFailed(const std::string& why, const char* method) {
+    // A fault while the transceiver is off passes; a method this flrig lacks does not come.
+    if (isUnknownMethodFault(why, method)) {
+        dialOnly_ = true;
+        splitUnreadable(std::string("this flrig has no method ") + method);
+    }
     ask(Step::Dial);
 }
 

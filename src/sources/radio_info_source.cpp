@@ -2,6 +2,8 @@
 
 #include "sources/net_address.h"
 
+#include <string>
+
 namespace veltaro {
 
 void RadioInfoSource::start() {
@@ -10,8 +12,34 @@ void RadioInfoSource::start() {
     chooser_ = RadioChooser(radio_ ? radio_() : 0);
     if (!socket_)
         socket_ = network_.makeDatagramSocket();
-    socket_->listen(current_, [this](std::string_view datagram) { take(datagram); });
+    try {
+        socket_->listen(current_, [this](std::string_view datagram) { take(datagram); });
+    } catch (const BindError& e) {
+        tellBindFailure(e);
+        throw;
+    }
     listening_ = true;
+}
+
+void RadioInfoSource::tellBindFailure(const BindError& e) {
+    const std::string cannot = "N1MM UDP cannot listen on " + formatNetAddress(current_) + ": ";
+    const std::string where = "right-click the N1MM UDP box.";
+    switch (e.cause()) {
+    case BindError::Cause::InUse:
+        tell(cannot + "another program already listens on port " + std::to_string(current_.port) +
+             ". Have the logger also send its RadioInfo to a second port (N1MM Logger+ takes "
+             "several destinations) and give Veltaro that port: " +
+             where);
+        break;
+    case BindError::Cause::NotHere:
+        tell(cannot + current_.host +
+             " is not an address of this computer. Give an address of this computer (127.0.0.1 "
+             "when the logger runs here): " +
+             where);
+        break;
+    case BindError::Cause::Other:
+        break; // the reason shows where the link is shown
+    }
 }
 
 void RadioInfoSource::stop() {

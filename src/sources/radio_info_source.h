@@ -2,7 +2,8 @@
 // radio chosen (N1MMRadio), or of the radio with transmit focus. The port is listened on while
 // the box is ticked; the first good datagram links, StaleMs without one loses the link, and the
 // next good one links again (the source recovers by itself). Datagrams that cannot be read are
-// dropped and counted.
+// dropped and counted. A port another program already listens on, or an address of another
+// machine, is told with what to do about it.
 #pragma once
 
 #include "platform/clock.h"
@@ -27,7 +28,8 @@ public:
         : network_(network), clock_(clock), address_(std::move(address)), radio_(std::move(radio)) {
     }
 
-    // Raises LinkError when the address cannot be listened on.
+    // Raises BindError when the address cannot be listened on, after telling why unless the
+    // platform's reason says it all.
     void start() override;
     void stop() override;
     void close() override { stop(); }
@@ -43,6 +45,7 @@ public:
 
 private:
     void take(std::string_view datagram);
+    void tellBindFailure(const BindError& e);
 
     INetwork& network_;
     IClock& clock_;

@@ -19,23 +19,23 @@ NetAddressSource addressOf(const SourceServices& s, const char* box);
 int chosenRadio(const std::function<std::string(const char*)>& setting);
 
 constexpr SourceRegistration Registrations[] = {
-    {"commanderBox", "CheckCommander", nullptr, nullptr, nullptr,
+    {"commanderBox", "CheckCommander", nullptr, nullptr, nullptr, false,
      [](const SourceServices& s) { return makeCommanderSource(s.link); }},
-    {"trxManagerBox", "CheckTRX", TrxManagerSource::UnavailableText, nullptr, nullptr,
+    {"trxManagerBox", "CheckTRX", TrxManagerSource::UnavailableText, nullptr, nullptr, false,
      [](const SourceServices& s) -> std::unique_ptr<FrequencySource> {
          return std::make_unique<TrxManagerSource>(s.automation, s.system);
      }},
-    {"hrdBox", "CheckHRD", nullptr, nullptr, nullptr,
+    {"hrdBox", "CheckHRD", nullptr, nullptr, nullptr, false,
      [](const SourceServices& s) { return makeHrdSource(s.link); }},
-    {"hamlibBox", "CheckHamlib", nullptr, "Hamlib", "127.0.0.1:4532",
+    {"hamlibBox", "CheckHamlib", nullptr, "Hamlib", "127.0.0.1:4532", false,
      [](const SourceServices& s) -> std::unique_ptr<FrequencySource> {
          return std::make_unique<RigctldSource>(s.network, s.clock, addressOf(s, "hamlibBox"));
      }},
-    {"flrigBox", "CheckFlrig", nullptr, "flrig", "127.0.0.1:12345",
+    {"flrigBox", "CheckFlrig", nullptr, "flrig", "127.0.0.1:12345", false,
      [](const SourceServices& s) -> std::unique_ptr<FrequencySource> {
          return std::make_unique<FlrigSource>(s.network, s.clock, addressOf(s, "flrigBox"));
      }},
-    {"n1mmBox", "CheckN1MM", nullptr, "N1MM", "127.0.0.1:12060",
+    {"n1mmBox", "CheckN1MM", nullptr, "N1MM", "127.0.0.1:12060", true,
      [](const SourceServices& s) -> std::unique_ptr<FrequencySource> {
          return std::make_unique<RadioInfoSource>(
              s.network, s.clock, addressOf(s, "n1mmBox"),

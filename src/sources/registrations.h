@@ -43,6 +43,7 @@ struct SourceRegistration {
     const char* unavailableText; // told when the program does not answer; nullptr: nothing
     const char* addressKey;      // its key in the addresses' section; nullptr: no address
     const char* defaultAddress;  // "HOST:PORT" when addressKey is set
+    bool listens;                // the address is listened on here, not a server's to reach
     std::unique_ptr<FrequencySource> (*make)(const SourceServices&);
 };
 

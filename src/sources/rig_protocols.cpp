@@ -159,6 +159,10 @@ bool endsRigctldReply(const RigctldLine& line, RigctldRequest asked) {
            !(asked == RigctldRequest::Split && line.kind == RigctldLine::Split);
 }
 
+bool isRigctldCommandMissing(int reportCode) {
+    return reportCode == -4 || reportCode == -11;
+}
+
 void LineSplitter::append(std::string_view bytes) {
     buffer_.erase(0, taken_);
     taken_ = 0;
@@ -258,6 +262,11 @@ std::optional<std::string> parseXmlRpcResponse(std::string_view body, std::strin
             return type.empty() ? *value : typedText;
         }
     }
+}
+
+bool isUnknownMethodFault(std::string_view error, std::string_view method) {
+    return error.starts_with("fault: ") &&
+           error.find(std::string(method) + ": unknown method name") != error.npos;
 }
 
 bool isNoFlrigTransceiver(std::string_view xcvr) {

@@ -55,6 +55,10 @@ RigctldLine classifyRigctldLine(std::string_view line,
                                 RigctldRequest asked = RigctldRequest::Frequency);
 // Whether the line is the last of the reply to `asked` (a split reply ends at its VFO line).
 bool endsRigctldReply(const RigctldLine& line, RigctldRequest asked);
+// Whether an error report says that the command does not exist for this rig: Hamlib's "not
+// implemented" (RPRT -4) or "not available" (RPRT -11). Any other error may pass (a radio
+// switched off answers RPRT -5, a time-out).
+bool isRigctldCommandMissing(int reportCode);
 
 // Cuts a byte stream into lines ('\n' ends one; a '\r' before it stays for the classifier to
 // trim), refusing any line, finished or not, longer than the limit.
@@ -94,6 +98,10 @@ std::string xmlRpcCall(std::string_view method);
 // text of its string, int, i4, i8 or double, or of the value itself when it has no type. Nothing,
 // with *error saying why, for a fault, any other type or shape, or a body that is no XML.
 std::optional<std::string> parseXmlRpcResponse(std::string_view body, std::string* error);
+
+// True when the error of parseXmlRpcResponse is the fault an XML-RPC server of flrig's kind
+// answers for a method it does not have ("rig.get_split: unknown method name").
+bool isUnknownMethodFault(std::string_view error, std::string_view method);
 
 // True when rig.get_xcvr's answer means that flrig has no transceiver connected.
 bool isNoFlrigTransceiver(std::string_view xcvr);

@@ -3,6 +3,7 @@
 #include "relay/reading.h"
 #include "sources/net_address.h"
 
+#include <string>
 #include <utility>
 
 namespace veltaro {
@@ -14,6 +15,7 @@ RigServerSource::RigServerSource(INetwork& network, IClock& clock, NetAddressSou
 void RigServerSource::start() {
     current_ = address_();
     linked_ = false;
+    refusedTold_ = false;
     connect();
 }
 
@@ -55,7 +57,7 @@ void RigServerSource::poll() {
         return;
     if (state_ == State::Connecting || waiting_) {
         if (now() - since_ >= SilentMs)
-            drop(state_ == State::Connecting ? "no answer to connect" : "no reply");
+            drop("no answer within " + std::to_string(SilentMs / 1000) + " s");
         return;
     }
     beginRound();
@@ -73,10 +75,20 @@ void RigServerSource::reading(std::int64_t hz) {
 }
 
 void RigServerSource::markLinked() {
+    refusedTold_ = false;
     if (linked_)
         return;
     linked_ = true;
     reportLinked();
+}
+
+void RigServerSource::refused(const std::string& reason) {
+    if (!linked_ && refusedTold_ && reason == lossReason_)
+        return;
+    linked_ = false;
+    refusedTold_ = true;
+    lossReason_ = reason;
+    reportLost(reason);
 }
 
 void RigServerSource::drop(const std::string& reason) {
@@ -85,6 +97,7 @@ void RigServerSource::drop(const std::string& reason) {
     state_ = State::Idle;
     linked_ = false;
     waiting_ = false;
+    refusedTold_ = false;
     lossReason_ = reason;
     reportLost(reason);
 }
@@ -95,12 +108,12 @@ void RigServerSource::reconnect() {
     connect();
 }
 
-void RigServerSource::followDial() {
+void RigServerSource::splitUnreadable(const std::string& why) {
     if (toldDial_)
         return;
     toldDial_ = true;
-    tell(name_ + " at " + formatNetAddress(current_) +
-         ": the radio does not tell whether it is in split. Following the dial frequency.");
+    tell(name_ + " at " + formatNetAddress(current_) + ": " + why +
+         ". Following the dial frequency.");
 }
 
 } // namespace veltaro

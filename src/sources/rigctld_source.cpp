@@ -1,5 +1,7 @@
 #include "sources/rigctld_source.h"
 
+#include <string>
+
 namespace veltaro {
 
 void RigctldSource::onConnected() {
@@ -30,7 +32,7 @@ void RigctldSource::onBytes(std::string_view bytes) {
         case LineSplitter::Status::More:
             return;
         case LineSplitter::Status::TooLong:
-            drop("reply line too long");
+            drop("a reply line longer than " + std::to_string(MaxLine) + " bytes");
             return;
         }
     }
@@ -45,21 +47,38 @@ void RigctldSource::handle(std::string_view line) {
     if (!endsRigctldReply(r, asked_))
         return;
     replied();
-    const bool error =
-        r.kind != (asked_ == RigctldRequest::Split ? RigctldLine::Vfo : RigctldLine::Frequency);
-    if (asked_ == RigctldRequest::Frequency) {
-        if (!error)
+    switch (asked_) {
+    case RigctldRequest::Frequency:
+        if (r.kind == RigctldLine::Frequency)
             reading(r.hz);
-    } else if (error) {
-        // The split state or frequency cannot be read: the dial, from now on.
-        dialOnly_ = true;
-        followDial();
-        ask(RigctldRequest::Frequency);
-    } else if (asked_ == RigctldRequest::Split) {
-        ask(split_ ? RigctldRequest::SplitFrequency : RigctldRequest::Frequency);
-    } else {
-        reading(r.hz);
+        else if (r.kind == RigctldLine::Report && r.code != 0)
+            refused("the rig answered an error (RPRT " + std::to_string(r.code) + ")");
+        return;
+    case RigctldRequest::Split:
+        if (r.kind == RigctldLine::Vfo)
+            ask(split_ ? RigctldRequest::SplitFrequency : RigctldRequest::Frequency);
+        else
+            splitFailed(r);
+        return;
+    case RigctldRequest::SplitFrequency:
+        if (r.kind == RigctldLine::Frequency)
+            reading(r.hz);
+        else
+            splitFailed(r);
+        return;
     }
+}
+
+void RigctldSource::splitFailed(const RigctldLine& reply) {
+    if (reply.kind == RigctldLine::Report && isRigctldCommandMissing(reply.code)) {
+        dialOnly_ = true;
+        splitUnreadable(
+            std::string("reading ") +
+            (asked_ == RigctldRequest::Split ? "split" : "the transmit frequency in split") +
+            " is " + (reply.code == -4 ? "not implemented" : "not available") +
+            " for this rig (RPRT " + std::to_string(reply.code) + ")");
+    }
+    ask(RigctldRequest::Frequency);
 }
 
 } // namespace veltaro

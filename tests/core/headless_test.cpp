@@ -79,7 +79,9 @@ struct HeadlessRun {
                                          [this](const std::string& l) { lines.push_back(l); }}};
 };
 
-TEST(Headless, RelaysTellsTheLinkAndWritesNoSettingsItDidNotChange) {
+const std::string Started = "Veltaro " + std::string(app::VersionText) + " runs without a window.";
+
+TEST(Headless, RelaysTellsTheLinkAndWritesNoSettings) {
     HeadlessRun h;
     h.relay.start();
     h.link.advise("14075"); // within 10 kHz: nothing to tell
@@ -88,25 +90,78 @@ TEST(Headless, RelaysTellsTheLinkAndWritesNoSettingsItDidNotChange) {
     h.relay.stop();
     h.relay.stop();
     EXPECT_EQ(h.serial.sent, std::vector<std::string>{"FA00014074000;"});
-    EXPECT_EQ(h.lines,
-              (std::vector<std::string>{
-                  "Veltaro " + std::string(app::VersionText) + " runs without a window.",
-                  "Relayed 14.074000 MHz: FA00014074000;", "Linked to Commander.", "COM 1: open.",
-                  "No link to Commander: the program does not answer or has ended.",
-                  "Link to Commander closed.", "COM 1: closed.", "Stopped."}));
-    // Also settings of an earlier version, without the newer boxes, stay as they are.
+    EXPECT_EQ(h.lines, (std::vector<std::string>{
+                           Started, "Linked to Commander.", "COM 1: open.",
+                           "Relayed 14.074000 MHz: FA00014074000;",
+                           "No link to Commander: the program ended the link.",
+                           "Link to Commander closed.", "COM 1: closed.", "Stopped."}));
     EXPECT_EQ(h.settings.writes, std::vector<std::string>{});
 
-    HeadlessRun missing; // missing keys get their defaults, the window's position none
+    HeadlessRun missing; // missing keys read as their defaults, and are not written either
     missing.settings.values.clear();
     missing.relay.start();
     missing.relay.stop();
-    EXPECT_EQ(
-        missing.settings.writes,
-        (std::vector<std::string>{"ComPort=1", "CheckCommander=0", "CheckTRX=0", "CheckHRD=0",
-                                  "CheckHamlib=0", "CheckFlrig=0", "CheckN1MM=0", "CheckOnTop=0"}));
+    EXPECT_EQ(missing.settings.writes, std::vector<std::string>{});
     EXPECT_THAT(missing.lines,
                 testing::Contains("No source is ticked: there is nothing to follow."));
+}
+
+// rigctld away: one line for the state, quiet retries, a reminder after 10 minutes.
+TEST(Headless, ALinkDownIsToldOnceAndRemindedEveryTenMinutes) {
+    HeadlessRun h;
+    h.settings.set("CheckCommander", "0");
+    h.settings.set("CheckHamlib", "1");
+    h.relay.start();
+    const auto run = [&](std::int64_t ms, bool refuse) {
+        for (const auto end = h.clock.now + ms; h.clock.now < end; h.clock.now += 100) {
+            if (refuse && h.network.link->open)
+                h.network.link->end("connection refused");
+            if (h.relay.core().pollNeeded())
+                h.relay.core().poll();
+        }
+    };
+    run(20'000, true);
+    const std::string away = "no link to Hamlib at 127.0.0.1:4532: connection refused.";
+    EXPECT_EQ(h.lines, (std::vector<std::string>{Started, "Linking to Hamlib at 127.0.0.1:4532...",
+                                                 "COM 1: open.", "N" + away.substr(1)}));
+    EXPECT_GT(h.network.link->connects, 10);
+    run(HeadlessRelay::ReminderMs, true);
+    EXPECT_EQ(h.lines.size(), 5u);
+    EXPECT_EQ(h.lines.back(), "Still " + away);
+
+    run(SourceSelector::LongestRetryMs, false); // rigctld is back
+    h.network.link->accept();
+    h.network.link->reply("0\nVFOA\n");
+    h.network.link->reply("14074000\n");
+    EXPECT_THAT(h.lines, testing::ElementsAre(testing::_, testing::_, testing::_, testing::_,
+                                              testing::_, "Linked to Hamlib at 127.0.0.1:4532.",
+                                              "Relayed 14.074000 MHz: FA00014074000;"));
+}
+
+// What reached the serial line, after the write: a port not open, gone and back, failing.
+TEST(Headless, TellsEachCommandAsWrittenOrNotAndThePortComingBack) {
+    HeadlessRun h;
+    h.settings.set("ComPort", "2");
+    h.relay.start();
+    EXPECT_EQ(h.lines.back(), "Not sent: 14.074000 MHz (FA00014074000;): COM 2 is not open.");
+
+    HeadlessRun back;
+    back.relay.start();
+    back.serial.vanish();
+    back.link.advise("14100");
+    back.serial.existing.insert(1);
+    back.relay.core().reopenTick();
+    back.serial.failWrites = true;
+    back.link.advise("14200");
+    EXPECT_EQ(std::vector(back.lines.begin() + 4, back.lines.end()),
+              (std::vector<std::string>{
+                  "COM 1: the port has gone away. Veltaro will open it again when it comes back.",
+                  "COM 1: gone; it is opened again when it comes back.",
+                  "Not sent: 14.100000 MHz (FA00014100000;): COM 1 has gone away.",
+                  "COM 1: open again.", "Relayed 14.100000 MHz: FA00014100000;",
+                  "Not sent: 14.200000 MHz (FA00014200000;): COM 1 could not be written (Write "
+                  "failed).",
+                  "Write failed"}));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "platform/network.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,9 +33,9 @@ public:
     // The server's side.
     void accept() { h.connected(); }
     void reply(std::string_view bytes) { h.received(bytes); }
-    void end() {
+    void end(const std::string& reason = "closed by the server") {
         open = false;
-        h.closed("closed by the server");
+        h.closed(reason);
     }
 
     NetAddress to;
@@ -44,9 +45,17 @@ public:
     std::vector<std::string> sent;
 };
 
+// Listens anywhere but on 192.0.2.x ("another machine"), or fails as told.
 class FakeDatagramSocket : public IDatagramSocket {
 public:
     void listen(const NetAddress& address, Receive onDatagram) override {
+        ++listens;
+        if (address.host.starts_with("192.0.2."))
+            throw BindError(BindError::Cause::NotHere,
+                            address.host + " is not an address of this computer");
+        if (taken)
+            throw BindError(BindError::Cause::InUse, "port " + std::to_string(address.port) +
+                                                         " is taken by another program");
         at = address;
         receive = std::move(onDatagram);
         open = true;
@@ -61,6 +70,8 @@ public:
     NetAddress at;
     Receive receive;
     bool open = false;
+    bool taken = false; // another program holds the port
+    int listens = 0;
 };
 
 // Hands out one link and one socket, kept for the test to play with.
@@ -73,6 +84,7 @@ public:
     }
     std::unique_ptr<IDatagramSocket> makeDatagramSocket() override {
         auto s = std::make_unique<FakeDatagramSocket>();
+        s->taken = portTaken;
         socket = s.get();
         return s;
     }
@@ -81,6 +93,7 @@ public:
 
     FakeStreamLink* link = nullptr;
     FakeDatagramSocket* socket = nullptr;
+    bool portTaken = false; // for the socket made next
 };
 
 } // namespace veltaro::test

@@ -66,34 +66,67 @@ template <class Source> struct Rig {
 struct Case {
     Script script;
     std::vector<std::int64_t> readings;
-    bool toldDial;
+    const char* notice; // told once, or nullptr: nothing
+    const char* events = "linked ";
 };
 
+void check(const auto& rig, const Case& c, const std::string& trace) {
+    EXPECT_EQ(rig.readings, c.readings) << trace;
+    EXPECT_EQ(rig.notices,
+              c.notice ? std::vector<std::string>{c.notice} : std::vector<std::string>{})
+        << trace;
+    EXPECT_EQ(rig.events, c.events) << trace;
+    EXPECT_EQ(rig.network.link->connects, 1) << "the connection is kept: " << trace;
+}
+
+// An error to a split question follows the dial for that round only (a radio switched off
+// answers RPRT -5); a command the rig does not have (RPRT -4, -11) for the rest of the link. An
+// error to "f" is no link until a good reading.
 TEST(RigctldSource, FollowsTheTransmitFrequencyOrTheDial) {
     const Case cases[] = {
         {{{"s\n", "0\nVFOA\n"}, {"f\n", "14074000\n"}, {"s\n", "0\nVFOA\n"}, {"f\n", "7074000\n"}},
          {14074000, 7074000},
-         false},
-        {{{"s\n", "1\nVF|OB\n"}, {"i\n", "1408|1000\r\n"}}, {14081000}, false},
+         nullptr},
+        {{{"s\n", "1\nVF|OB\n"}, {"i\n", "1408|1000\r\n"}}, {14081000}, nullptr},
         {{{"s\n", "Split: 1\nTX VFO: VFOB\n"}, {"i\n", "TX Frequency: 14080000\n"}},
          {14080000},
-         false},
-        // A back end without split: the dial from then on, told once.
-        {{{"s\n", "RPRT -11\n"}, {"f\n", "7074000\n"}, {"f\n", "RPRT -5\n"}, {"f\n", "7075000\n"}},
+         nullptr},
+        {{{"s\n", "RPRT -5\n"},
+          {"f\n", "14195000\n"},
+          {"s\n", "1\nVFOB\n"},
+          {"i\n", "14225000\n"},
+          {"s\n", "1\nVFOB\n"},
+          {"i\n", "RPRT -1\n"},
+          {"f\n", "14195000\n"},
+          {"s\n", "garbage\n"},
+          {"f\n", "14195000\n"},
+          {"s\n", "1\nVFOB\n"}},
+         {14195000, 14225000, 14195000, 14195000},
+         nullptr},
+        {{{"s\n", "RPRT -11\n"},
+          {"f\n", "7074000\n"},
+          {"f\n", "RPRT -5\n"},
+          {"f\n", "RPRT -5\n"},
+          {"f\n", "garbage\n"},
+          {"f\n", "7075000\n"}},
          {7074000, 7075000},
-         true},
-        {{{"s\n", "1\nVFOB\n"}, {"i\n", "RPRT -1\n"}, {"f\n", "7074000\n"}, {"f\n", "garbage\n"}},
-         {7074000},
-         true},
+         "Hamlib at 127.0.0.1:4532: reading split is not available for this rig (RPRT -11). "
+         "Following the dial frequency.",
+         "linked lost linked "},
+        {{{"s\n", "1\nVFOB\n"}, {"i\n", "RPRT -4\n"}, {"f\n", "7074000\n"}, {"f\n", "7075000\n"}},
+         {7074000, 7075000},
+         "Hamlib at 127.0.0.1:4532: reading the transmit frequency in split is not implemented "
+         "for this rig (RPRT -4). Following the dial frequency."},
     };
     for (const auto& c : cases) {
         Rig<RigctldSource> rig;
         rig.link().accept(); // the first round starts at once
         rig.play(c.script);
-        const std::string trace = c.script.front().second + c.script.back().second;
-        EXPECT_EQ(rig.readings, c.readings) << trace;
-        EXPECT_EQ(rig.notices.size(), c.toldDial ? 1u : 0u) << trace;
-        EXPECT_EQ(rig.events, "linked ") << trace;
+        check(rig, c, c.script.front().second + c.script.back().second);
+        EXPECT_TRUE(rig.source.recoversByItself()) << "connected: not started again";
+        if (std::string(c.events) != "linked ") {
+            EXPECT_EQ(rig.source.lossReason(), "the rig answered an error (RPRT -5)");
+        }
     }
 }
 
@@ -106,8 +139,9 @@ TEST(RigctldSource, SilenceOrAClosedConnectionLosesTheLinkUntilStartedAgain) {
     rig.clock.now += 1; // the connection is not made in time
     rig.source.poll();
     EXPECT_EQ(rig.events, "lost ");
-    EXPECT_EQ(rig.source.lossReason(), "no answer to connect");
+    EXPECT_EQ(rig.source.lossReason(), "no answer within 3 s");
     EXPECT_FALSE(rig.link().open);
+    EXPECT_FALSE(rig.source.recoversByItself()) << "the selector starts it again";
 
     rig.source.start(); // the selector's retry
     rig.link().accept();
@@ -118,7 +152,7 @@ TEST(RigctldSource, SilenceOrAClosedConnectionLosesTheLinkUntilStartedAgain) {
     rig.clock.now += 1;
     rig.source.poll();
     EXPECT_EQ(rig.events, "lost linked lost ");
-    EXPECT_EQ(rig.source.lossReason(), "no reply");
+    EXPECT_EQ(rig.source.lossReason(), "no answer within 3 s");
 
     rig.source.start();
     rig.link().accept();
@@ -128,24 +162,30 @@ TEST(RigctldSource, SilenceOrAClosedConnectionLosesTheLinkUntilStartedAgain) {
     EXPECT_EQ(rig.link().connects, 3);
 }
 
+// A response as flrig's XML-RPC server writes it; "fault:TEXT" is a fault with that string.
 std::string http(const std::string& value, const char* header = "") {
     const std::string body =
-        "<?xml version=\"1.0\"?><methodResponse>" +
-        (value == "fault" ? "<fault><value><struct/></value></fault>"
-                          : "<params><param><value>" + value + "</value></param></params>") +
-        "</methodResponse>";
+        "<?xml version=\"1.0\"?>\r\n<methodResponse>" +
+        (value.starts_with("fault:")
+             ? "<fault>\r\n\t<value><struct><member><name>faultCode</name><value><i4>-1</i4>"
+               "</value></member><member><name>faultString</name><value>" +
+                   value.substr(6) + "</value></member></struct></value>\r\n</fault>"
+             : "<params><param>\r\n\t<value>" + value + "</value>\r\n</param></params>") +
+        "</methodResponse>\r\n";
     return "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\n" + std::string(header) +
-           "Content-Length: " + std::to_string(body.size() - std::ranges::count(body, '|')) +
+           "Content-length: " + std::to_string(body.size() - std::ranges::count(body, '|')) +
            "\r\n\r\n" + body;
 }
 
+// A fault to a split question while the transceiver is off follows the dial for that round;
+// the fault of a method this flrig does not have, for the rest of the link.
 TEST(FlrigSource, FollowsTheOtherVfoInSplitAndTheDialOtherwise) {
     const std::string x = "rig.get_xcvr", s = "rig.get_split", ab = "rig.get_AB",
                       dial = "rig.get_vfo";
     const Case cases[] = {
         {{{x, http("IC-7300")}, {s, http("<i4>0</i4>")}, {dial, http("14074000")}},
          {14074000},
-         false},
+         nullptr},
         {{{x, http("IC-7300")},
           {s, http("<int>1</int>")},
           {ab, http("A")},
@@ -154,14 +194,34 @@ TEST(FlrigSource, FollowsTheOtherVfoInSplitAndTheDialOtherwise) {
           {ab, http("B")},
           {"rig.get_vfoA", http("7074000")}},
          {14080000, 7074000},
-         false},
+         nullptr},
         {{{x, http("IC-7300")},
-          {s, http("fault")},
+          {s, http("fault:rig is off")},
+          {dial, http("14195000")},
+          {s, http("1")},
+          {ab, http("fault:rig.get_AB: no answer")},
+          {dial, http("14195000")},
+          {s, http("1")},
+          {ab, http("A")},
+          {"rig.get_vfoB", http("14225000")}},
+         {14195000, 14195000, 14225000},
+         nullptr},
+        {{{x, http("IC-7300")},
+          {s, http("fault:rig.get_split: unknown method name")},
           {dial, http("14074000")},
           {dial, http("bad")},
           {dial, http("7074000")}},
          {14074000, 7074000},
-         true},
+         "flrig at 127.0.0.1:4532: this flrig has no method rig.get_split. Following the dial "
+         "frequency."},
+        {{{x, http("IC-7300")},
+          {s, http("1")},
+          {ab, http("fault:rig.get_AB: unknown method name")},
+          {dial, http("14074000")},
+          {dial, http("7074000")}},
+         {14074000, 7074000},
+         "flrig at 127.0.0.1:4532: this flrig has no method rig.get_AB. Following the dial "
+         "frequency."},
     };
     for (const auto& c : cases) {
         Rig<FlrigSource> rig;
@@ -172,9 +232,7 @@ TEST(FlrigSource, FollowsTheOtherVfoInSplitAndTheDialOtherwise) {
         EXPECT_TRUE(request.starts_with("POST /RPC2 HTTP/1.1\r\n"));
         EXPECT_NE(request.find("Content-Length: " + std::to_string(request.size() - body)),
                   request.npos);
-        EXPECT_EQ(rig.readings, c.readings) << c.script[1].second;
-        EXPECT_EQ(rig.notices.size(), c.toldDial ? 1u : 0u);
-        EXPECT_EQ(rig.events, "linked ");
+        check(rig, c, c.script[1].second);
     }
 }
 
@@ -197,6 +255,41 @@ TEST(FlrigSource, NoTransceiverIsNoLinkAndAClosingServerIsFollowedOnANewConnecti
     EXPECT_EQ(rig.link().sent.size(), 2u) << "the next round waits for the poll";
     EXPECT_EQ(rig.events, "lost linked ");
     EXPECT_EQ(rig.readings, std::vector<std::int64_t>{14074000});
+}
+
+// A response whose head (up to its blank line) and body have the sizes given (0: as made).
+std::string padded(std::size_t head, std::size_t body, bool cutBeforeTheBlankLineEnds) {
+    const std::string made = http("IC-7300");
+    std::string content = made.substr(made.find("\r\n\r\n") + 4);
+    content.resize(std::max(body, content.size()), ' ');
+    std::string top =
+        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(content.size()) + "\r\nX-Pad: ";
+    top.resize(std::max(head, top.size()), 'x');
+    return top + (cutBeforeTheBlankLineEnds ? "\r\n\r|\n" : "\r\n\r\n") + content;
+}
+
+// What a server may send is bounded: a reply at the limit is read, one byte longer drops the
+// link.
+TEST(RigServerSources, RepliesAtTheLimitsAreReadAndLongerOnesDropped) {
+    for (const auto& [line, lost] : {std::pair{256, false}, {257, true}}) {
+        Rig<RigctldSource> rig;
+        rig.link().accept();
+        rig.play({{"s\n", "0\nVFOA\n"}, {"f\n", std::string(line - 8, ' ') + "14074000\n"}});
+        EXPECT_EQ(rig.events, lost ? "lost " : "linked ") << "a line of " << line;
+    }
+    using Row = std::tuple<std::size_t, std::size_t, bool, const char*>;
+    for (const auto& [head, body, cut, lost] :
+         {Row{4096, 0, false, nullptr}, Row{4096, 0, true, nullptr},
+          Row{4097, 0, false, "a reply header longer than 4096 bytes"},
+          Row{4097, 0, true, "a reply header longer than 4096 bytes"},
+          Row{0, 65536, false, nullptr},
+          Row{0, 65537, false, "a reply body longer than 65536 bytes"}}) {
+        Rig<FlrigSource> rig;
+        rig.link().accept();
+        rig.play({{"rig.get_xcvr", padded(head, body, cut)}});
+        EXPECT_EQ(rig.events, lost ? "lost " : "linked ") << head << " " << body << " " << cut;
+        EXPECT_EQ(rig.source.lossReason(), lost ? lost : "");
+    }
 }
 
 std::string radioInfo(int radio, std::int64_t txHz, int active) {

@@ -47,6 +47,21 @@ TEST(Reconnect, RetriesBackOffTo2sNeverLaunchAndTellOncePerTick) {
     rig.automation.appeared();
     EXPECT_TRUE(w.selector().linked());
     EXPECT_EQ(w.control("receivedLabel").toolTip(), "TRX-Manager: linked");
+
+    // The link resets the back-off: a later loss is tried again after 250 ms, not 2 s.
+    rig.automation.gone = true;
+    w.poll();
+    EXPECT_EQ(w.control("receivedLabel").toolTip(),
+              "TRX-Manager: not linked (server gone), trying again");
+    rig.automation.gone = false;
+    const int before = rig.automation.connects;
+    rig.clock.now += SourceSelector::FirstRetryMs - 1;
+    w.poll();
+    EXPECT_EQ(rig.automation.connects, before);
+    rig.clock.now += 1;
+    w.poll();
+    EXPECT_EQ(rig.automation.connects, before + 1);
+    EXPECT_TRUE(w.selector().linked());
 }
 
 TEST(Reconnect, TheBoxShowsTheLinkAndTheRuleHoldsAcrossANewLink) {
@@ -65,7 +80,7 @@ TEST(Reconnect, TheBoxShowsTheLinkAndTheRuleHoldsAcrossANewLink) {
     // HRD moved 6 kHz while it was away: nothing new to relay on the new link.
     rig.link.servers["HRD_RADIO_000|HRD_CAT"]["HRD_HERTZ"] = "7080000";
     rig.link.lost();
-    shows(false, "HRD: not linked, trying again");
+    shows(false, "HRD: not linked (the program ended the link), trying again");
     const int setups = rig.link.setups;
     rig.clock.now += 249;
     w.poll();
@@ -84,21 +99,91 @@ TEST(Reconnect, TheBoxShowsTheLinkAndTheRuleHoldsAcrossANewLink) {
 
     w.control("hamlibBox").click();
     shows(false, "Hamlib at 127.0.0.1:4532: linking");
+    rig.network.link->end("connection refused");
+    shows(false, "Hamlib at 127.0.0.1:4532: not linked (connection refused), trying again");
+    rig.clock.now += SourceSelector::FirstRetryMs;
+    w.poll();
+    rig.network.link->accept(); // rigctld answers, but the radio is off
+    rig.network.link->reply("RPRT -5\n");
+    rig.network.link->reply("RPRT -5\n");
+    shows(false, "Hamlib at 127.0.0.1:4532: not linked (the rig answered an error (RPRT -5)), "
+                 "trying again");
+    rig.clock.now += SourceSelector::LongestRetryMs;
+    w.poll();
+    EXPECT_EQ(rig.network.link->connects, 2) << "asked again on the same connection";
+    EXPECT_EQ(rig.network.link->sent.back(), "s\n");
     w.control("hamlibBox").click();
     shows(true, "");
 }
 
+// A port that another program listens on is told once, with what to do, and tried again
+// quietly; an address of another machine is told once and not tried again until the box is
+// ticked again.
+TEST(Reconnect, ATakenPortIsTriedAgainQuietlyAnotherMachinesAddressIsNot) {
+    MainRig rig;
+    rig.network.portTaken = true;
+    auto& w = rig.load();
+    w.control("n1mmBox").click();
+    EXPECT_EQ(w.control("receivedLabel").toolTip(),
+              "N1MM UDP at 127.0.0.1:12060: not linked (port 12060 is taken by another program), "
+              "trying again");
+    for (int i = 0; i < 40; ++i, rig.clock.now += 100)
+        w.poll();
+    EXPECT_EQ(rig.network.socket->listens, 5) << "tried again after 250, 750, 1750, 3750 ms";
+    rig.dialogs.showPosted();
+    EXPECT_EQ(rig.dialogs.messages,
+              std::vector<std::string>{
+                  "N1MM UDP cannot listen on 127.0.0.1:12060: another program already listens on "
+                  "port 12060. Have the logger also send its RadioInfo to a second port (N1MM "
+                  "Logger+ takes several destinations) and give Veltaro that port: right-click "
+                  "the N1MM UDP box."});
+    rig.network.socket->taken = false; // the other program lets go
+    for (int i = 0; i < 20; ++i, rig.clock.now += 100)
+        w.poll();
+    EXPECT_TRUE(rig.network.socket->open);
+
+    rig.dialogs.messages.clear();
+    rig.settings.values["Veltaro/Addresses/N1MM"] = "192.0.2.1:12060";
+    w.control("n1mmBox").click();
+    w.control("n1mmBox").click();
+    const int listens = rig.network.socket->listens;
+    for (int i = 0; i < 40; ++i, rig.clock.now += 100)
+        w.poll();
+    EXPECT_EQ(rig.network.socket->listens, listens) << "not tried again";
+    EXPECT_FALSE(w.pollNeeded());
+    EXPECT_EQ(w.control("receivedLabel").toolTip(),
+              "N1MM UDP at 192.0.2.1:12060: not linked (192.0.2.1 is not an address of this "
+              "computer)");
+    rig.dialogs.showPosted();
+    EXPECT_EQ(rig.dialogs.messages,
+              std::vector<std::string>{"N1MM UDP cannot listen on 192.0.2.1:12060: 192.0.2.1 is "
+                                       "not an address of this computer. Give an address of this "
+                                       "computer (127.0.0.1 when the logger runs here): "
+                                       "right-click the N1MM UDP box."});
+    w.control("n1mmBox").click();
+    w.control("n1mmBox").click(); // ticked again: tried again
+    EXPECT_EQ(rig.network.socket->listens, listens + 1);
+}
+
 TEST(AddressDialog, StoresAGoodAddressAndRefusesABadOne) {
-    // Typed, pressed, stored (nullptr: nothing), refused with a message.
-    using Case = std::tuple<const char*, Command, const char*, bool>;
-    for (const auto& [typed, press, stored, refused] :
-         {Case{"10.0.0.2:4533", Command::Ok, "10.0.0.2:4533", false},
-          Case{" 4600 ", Command::Ok, "127.0.0.1:4600", false},
-          Case{"localhost:70000", Command::Ok, nullptr, true}, Case{"", Command::Ok, nullptr, true},
-          Case{"10.0.0.2:4533", Command::Cancel, nullptr, false}}) {
+    // The box, typed, pressed, stored (nullptr: nothing), refused with a message (nullptr: not
+    // refused; "": any message). A server may be on another machine, a listener may not.
+    using Case = std::tuple<const char*, const char*, Command, const char*, const char*>;
+    const char* notHere = "The address \"192.0.2.7:12060\" cannot be used: 192.0.2.7 is not an "
+                          "address of this computer.\nGive an address of this computer (127.0.0.1 "
+                          "when the logger runs here).";
+    for (const auto& [box, typed, press, stored, refused] :
+         {Case{"hamlibBox", "10.0.0.2:4533", Command::Ok, "10.0.0.2:4533", nullptr},
+          Case{"hamlibBox", " 4600 ", Command::Ok, "127.0.0.1:4600", nullptr},
+          Case{"hamlibBox", "localhost:70000", Command::Ok, nullptr, ""},
+          Case{"hamlibBox", "", Command::Ok, nullptr, ""},
+          Case{"hamlibBox", "10.0.0.2:4533", Command::Cancel, nullptr, nullptr},
+          Case{"hamlibBox", "192.0.2.7:4532", Command::Ok, "192.0.2.7:4532", nullptr},
+          Case{"n1mmBox", "192.0.2.7:12060", Command::Ok, nullptr, notHere},
+          Case{"n1mmBox", "12061", Command::Ok, "127.0.0.1:12061", nullptr}}) {
         MainRig rig;
         auto& w = rig.load();
-        w.control("hamlibBox").click();
+        w.control(box).click();
         std::string opened;
         rig.host.inAddressDialog = [&](AddressDialog& d) {
             opened = d.title() + " " + d.control("addressText").text();
@@ -107,13 +192,20 @@ TEST(AddressDialog, StoresAGoodAddressAndRefusesABadOne) {
             EXPECT_EQ(d.finished(), !refused) << typed;
             d.run(Command::Cancel); // a refused address leaves the dialog open
         };
-        w.control("hamlibBox").contextMenu();
-        EXPECT_EQ(opened, "Hamlib address 127.0.0.1:4532");
+        w.control(box).contextMenu();
+        const std::string source = box == std::string("n1mmBox") ? "N1MM" : "Hamlib";
+        EXPECT_EQ(opened, source == "Hamlib" ? "Hamlib address 127.0.0.1:4532"
+                                             : "N1MM UDP address 127.0.0.1:12060");
         EXPECT_EQ(rig.dialogs.messages.size(), refused ? 1u : 0u) << typed;
-        const auto it = rig.settings.values.find("Veltaro/Addresses/Hamlib");
+        if (refused && *refused && !rig.dialogs.messages.empty()) {
+            EXPECT_EQ(rig.dialogs.messages[0], refused);
+        }
+        const auto it = rig.settings.values.find("Veltaro/Addresses/" + source);
         ASSERT_EQ(it != rig.settings.values.end(), stored != nullptr) << typed;
         if (stored) {
             EXPECT_EQ(it->second, stored);
+        }
+        if (stored && source == "Hamlib") {
             EXPECT_EQ(formatNetAddress(rig.network.link->to), stored) << "linked again";
         }
     }

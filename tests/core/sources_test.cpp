@@ -28,7 +28,31 @@ TEST(Sources, TickingOneClearsTheOthersAndSavesAfterThem) {
 }
 
 // A program that does not answer keeps its box ticked (the choice survives for the next start)
-// and saves nothing; only TRX-Manager's absence is told.
+// and saves nothing; only TRX-Manager's absence is told. The box shows why, and the program is
+// linked as soon as it is there.
+TEST(Sources, CommanderOrHrdNotAnsweringKeepsItsBoxAndShowsWhy) {
+    for (const auto& [box, server, caption, khz] :
+         {std::tuple{"commanderBox", "CI-V Commander|DDEServer", "Commander", 14074},
+          std::tuple{"hrdBox", "HRD_RADIO_000|HRD_CAT", "HRD", 7074}}) {
+        MainRig rig;
+        const auto items = rig.link.servers[server];
+        rig.link.servers.erase(server);
+        auto& w = rig.load();
+        rig.settings.writes.clear();
+        w.control(box).click();
+        EXPECT_EQ(w.control(box).value(), 1) << box;
+        EXPECT_EQ(rig.settings.writes, std::vector<std::string>{}) << box;
+        EXPECT_TRUE(rig.dialogs.messages.empty() && rig.dialogs.posted.empty()) << box;
+        EXPECT_EQ(w.control("receivedLabel").toolTip(),
+                  std::string(caption) + ": not linked (No server answers), trying again");
+        rig.link.servers[server] = items;
+        ASSERT_TRUE(rig.link.appeared) << box;
+        rig.link.appeared();
+        EXPECT_TRUE(w.selector().linked()) << box;
+        EXPECT_EQ(w.tracker().relayedKHz(), khz) << box;
+    }
+}
+
 // The box, what its link delivers, what the received label shows ("1": the reading did not reach
 // the tracker).
 TEST(Sources, EachHotLinkReadsItsOwnUnit) {

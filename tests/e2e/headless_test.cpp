@@ -1,6 +1,7 @@
-// veltaro --headless with no display at all: the bridge publishes Commander on a private bus,
-// the program follows it from a hand-written settings file, tells each change on standard
-// error, and SIGTERM stops it with exit code 0 and the settings file untouched.
+// veltaro --headless with no display at all: the bridge publishes Commander or HRD on a private
+// bus, the program follows it from a hand-written settings file (or the one README.md shows),
+// tells each change on standard error, and SIGTERM stops it with exit code 0 and the settings
+// file untouched, byte for byte.
 #include "bus_fixture.h"
 
 namespace {
@@ -14,6 +15,41 @@ QProcessEnvironment withoutDisplay(const QString& configHome) {
         env.remove(name);
     env.insert("XDG_CONFIG_HOME", configHome);
     return env;
+}
+
+// Collects the program's standard error lines while waiting for one.
+struct Lines {
+    bool saw(const QString& line) {
+        return waitUntil(
+            [&] {
+                all += QString::fromUtf8(program.process().readAllStandardError())
+                           .split('\n', Qt::SkipEmptyParts);
+                return all.contains(line);
+            },
+            5000);
+    }
+    Child& program;
+    QStringList all;
+};
+
+// Stops the program as a service manager does: SIGTERM, exit code 0, "Stopped." last.
+void stopCleanly(Child& veltaro, Lines& lines) {
+    sendSignal(veltaro, SIGTERM);
+    EXPECT_TRUE(veltaro.process().waitForFinished(5000));
+    EXPECT_EQ(veltaro.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(veltaro.process().exitCode(), 0);
+    EXPECT_TRUE(lines.saw("Stopped.")); // the order of the lines is the core's (tests/core)
+}
+
+// The settings file that README.md's headless section shows, as it is printed there.
+QByteArray readmeExample() {
+    const QByteArray readme =
+        readFile(QFileInfo(QStringLiteral(__FILE__)).absolutePath() + "/../../README.md");
+    const auto section = readme.indexOf("## Headless mode (Linux)");
+    const auto start = readme.indexOf("```ini\n", section);
+    const auto end = readme.indexOf("```", start + 7);
+    return section < 0 || start < 0 || end < 0 ? QByteArray()
+                                               : readme.mid(start + 7, end - start - 7);
 }
 
 TEST(Headless, FollowsTheRadioWithoutADisplayAndStopsCleanly) {
@@ -30,28 +66,35 @@ TEST(Headless, FollowsTheRadioWithoutADisplayAndStopsCleanly) {
                            pty.path().toUtf8() + "\n";
     app.write(ini);
     Child veltaro(app.path() + "/veltaro", {"--headless"}, withoutDisplay(app.path()));
-    QStringList lines;
-    const auto sawLine = [&](const QString& line) {
-        return waitUntil(
-            [&] {
-                lines += QString::fromUtf8(veltaro.process().readAllStandardError())
-                             .split('\n', Qt::SkipEmptyParts);
-                return lines.contains(line);
-            },
-            5000);
-    };
+    Lines lines{veltaro, {}};
 
     EXPECT_EQ(pty.readAtLeast(14, 5000), "FA00014074000;");
     bridge.send("7074000");
     EXPECT_EQ(pty.readAtLeast(14, 5000), "FA00007074000;");
     EXPECT_EQ(app.frequencyFile(), "07.074000\r\n");
+    EXPECT_TRUE(lines.saw("Relayed 14.074000 MHz: FA00014074000;")) << "after the write";
     sendSignal(bridge, SIGTERM); // the radio's program ends
-    EXPECT_TRUE(sawLine("No link to Commander: the program does not answer or has ended."));
-    sendSignal(veltaro, SIGTERM);
-    EXPECT_TRUE(veltaro.process().waitForFinished(5000));
-    EXPECT_EQ(veltaro.process().exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(veltaro.process().exitCode(), 0);
-    EXPECT_TRUE(sawLine("Stopped.")); // the order of the lines is the core's (tests/core)
+    EXPECT_TRUE(lines.saw("No link to Commander: the program ended the link."));
+    stopCleanly(veltaro, lines);
+    EXPECT_EQ(app.contents().toStdString(), ini.toStdString());
+}
+
+// The README's example names a port that is not there: HRD is followed, each command is told as
+// not sent, and the file gains none of the keys it lacks.
+TEST(Headless, LeavesTheReadmeExampleAsItIs) {
+    const QByteArray ini = readmeExample();
+    ASSERT_TRUE(ini.startsWith("[StartUp]\nComPort=5\n")) << ini.toStdString();
+    Child bridge(BRIDGE, {"--stdin", "--as", "hrd"}, theBus().environment());
+    ASSERT_TRUE(
+        waitUntil([] { return theBus().hasOwner("org.veltaro.Link.HRD_5fRADIO_5f000"); }, 5000));
+    bridge.send("14074000");
+    Program app(VELTARO_BIN);
+    app.write(ini);
+    Child veltaro(app.path() + "/veltaro", {"--headless"}, withoutDisplay(app.path()));
+    Lines lines{veltaro, {}};
+    EXPECT_TRUE(lines.saw("Linked to HRD."));
+    EXPECT_TRUE(lines.saw("Not sent: 14.074000 MHz (FA00014074000;): COM 5 is not open."));
+    stopCleanly(veltaro, lines);
     EXPECT_EQ(app.contents().toStdString(), ini.toStdString());
 }
 
