@@ -3,7 +3,7 @@
 #   VELTARO_FILE_VERSION_TEXT   1.02.0002  Windows file version text, installer
 #   VELTARO_FILE_VERSION_DOTS   1.2.0.2    installer product version
 #   VELTARO_FILE_VERSION_COMMAS 1,2,0,2    Windows VERSIONINFO
-# veltaro_generate_version(<dir>) writes <dir>/about/app_identity.h for the core.
+# veltaro_generate_version(<dir>) writes <dir>/base/identity.h for the core.
 function(veltaro_version_forms major minor patch)
   set(minor_text "0${minor}")
   string(LENGTH "${minor_text}" n)
@@ -26,6 +26,6 @@ set(VELTARO_VERSION_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/..)
 
 macro(veltaro_generate_version dir)
   veltaro_version_forms(${PROJECT_VERSION_MAJOR} ${PROJECT_VERSION_MINOR} ${PROJECT_VERSION_PATCH})
-  configure_file(${VELTARO_VERSION_SOURCE_DIR}/src/about/app_identity.h.in
-                 ${dir}/about/app_identity.h @ONLY)
+  configure_file(${VELTARO_VERSION_SOURCE_DIR}/src/base/identity.h.in
+                 ${dir}/base/identity.h @ONLY)
 endmacro()

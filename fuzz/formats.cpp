@@ -5,9 +5,9 @@
 // The input: a byte (bit 0 the decimal comma), a double, a 32-bit kHz.
 #include "fuzz_support.h"
 
-#include "platform/errors.h"
+#include "base/errors.h"
 #include "relay/controller_link.h"
-#include "relay/convert.h"
+#include "base/numbers.h"
 
 using namespace veltaro;
 using namespace veltaro::fuzz;

@@ -6,7 +6,7 @@
 // made of four numbers, 3 a response carrying a text), then the bytes.
 #include "fuzz_support.h"
 
-#include "sources/rig_protocols.h"
+#include "protocols/rig_protocols.h"
 
 using namespace veltaro;
 using namespace veltaro::fuzz;

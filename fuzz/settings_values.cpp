@@ -7,7 +7,7 @@
 #include "fuzz_support.h"
 
 #include "core/main_rig.h"
-#include "shell/settings.h"
+#include "app/settings.h"
 #include "sources/registrations.h"
 
 using namespace veltaro;

@@ -2,7 +2,7 @@
 // readings that stay within 10 kHz (displays only), and Commander and MHz readings that relay
 // every time (command and file too).
 #include "core/tracker_rig.h"
-#include "relay/convert.h"
+#include "base/numbers.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,8 +1,7 @@
 #include "relay/controller_link.h"
 
-#include "about/app_identity.h"
-#include "platform/errors.h"
-#include "relay/convert.h"
+#include "base/errors.h"
+#include "base/numbers.h"
 
 #include <algorithm>
 #include <set>
@@ -19,8 +18,8 @@ bool namedByDevice(const PresentPort& p) {
 
 } // namespace
 
-ControllerLink::ControllerLink(ISerialLine& line, IDialogs& dialogs, NumberFormat fmt)
-    : line_(line), dialogs_(dialogs), fmt_(fmt) {
+ControllerLink::ControllerLink(ISerialLine& line, NoticeSink notices)
+    : line_(line), notices_(std::move(notices)) {
     line_.setLostHandler([this] { deviceLost(); });
 }
 
@@ -100,10 +99,10 @@ std::vector<std::string> ControllerLink::refreshPortItems() {
     }
     if (!left.empty() && !toldNoNumber_) {
         toldNoNumber_ = true;
-        dialogs_.postMessage("No port number is left for " + left +
-                                 ": every number from 17 to 255 is in use. Unplug a serial "
-                                 "device you do not use, then open the port list again.",
-                             app::Title);
+        notices_({"No port number is left for " + left +
+                      ": every number from 17 to 255 is in use. Unplug a serial device you do "
+                      "not use, then open the port list again.",
+                  NoticeTiming::Posted});
     }
     std::vector<std::string> items = portItems();
     for (const auto& p : present_)
@@ -119,32 +118,25 @@ std::string ControllerLink::itemFor(int storedNumber, const std::string& storedT
     return "Com " + storedText;
 }
 
-void ControllerLink::send(const std::string& command) {
+ControllerLink::SendOutcome ControllerLink::send(const std::string& command) {
     try {
         line_.send(command);
     } catch (const PortError& err) {
-        if (line_.isOpen()) {
-            sent(false, portLabel() + " could not be written (" + err.what() + ")");
-            throw;
-        }
+        if (line_.isOpen())
+            return {command, false, portLabel() + " could not be written (" + err.what() + ")",
+                    err.what()};
         deviceLost(); // the write found the device gone and the line closed itself
-        sent(false, portLabel() + " has gone away");
-        return;
+        return {command, false, portLabel() + " has gone away", {}};
     }
-    sent(true, {});
+    return {command, true, {}, {}};
 }
 
-void ControllerLink::sent(bool written, std::string why) {
-    lastSend_ = {lastCommand_, written, std::move(why)};
-    sendDone_.notify();
-}
-
-void ControllerLink::sendFrequency(std::int32_t khz) {
+ControllerLink::SendOutcome ControllerLink::sendFrequency(std::int32_t khz) {
     lastCommand_ = frequencyCommand(khz);
     if (line_.isOpen())
-        send(lastCommand_);
-    else
-        sent(false, portLabel() + (waiting_ ? " has gone away" : " is not open"));
+        return send(lastCommand_);
+    return {lastCommand_, false, portLabel() + (waiting_ ? " has gone away" : " is not open"),
+            {}};
 }
 
 void ControllerLink::show(const std::string& shownAs, bool isDevice) {
@@ -157,12 +149,12 @@ std::string ControllerLink::portLabel() const {
 }
 
 void ControllerLink::notAvailable() {
-    dialogs_.messageBox(portLabel() + ": not available. Check Com Port setting.", app::Title);
+    notices_({portLabel() + ": not available. Check Com Port setting.", NoticeTiming::AtOnce});
 }
 
 bool ControllerLink::tryOpen(int n) {
     try {
-        line_.open("COM" + std::to_string(n));
+        line_.open(n);
         wanted_ = true;
         return true;
     } catch (const Error&) {
@@ -193,11 +185,8 @@ bool ControllerLink::onPortPicked(const std::string& listText) {
     static const std::string prefix = "Com ";
     for (auto at = selected.find(prefix); at != std::string::npos; at = selected.find(prefix, at))
         selected.erase(at, prefix.size());
-    int n = 0;
-    try {
-        n = textToInt16(selected, fmt_);
-    } catch (const Error&) {
-    }
+    // The list's own items are "Com <n>"; the text is read as the number the user wrote.
+    const int n = parseRoundedInt16(selected, NumberFormat{}).value_or(0);
     bool opened = false;
     const auto device = std::find_if(present_.begin(), present_.end(),
                                      [&](const PresentPort& p) { return p.item == listText; });
@@ -235,10 +224,9 @@ void ControllerLink::deviceLost() {
     if (!wanted_ || waiting_ || line_.isOpen())
         return;
     waiting_ = true;
-    dialogs_.postMessage(portLabel() +
-                             ": the port has gone away. Veltaro will open it again when it comes "
-                             "back.",
-                         app::Title);
+    notices_({portLabel() +
+                  ": the port has gone away. Veltaro will open it again when it comes back.",
+              NoticeTiming::Posted});
     stateChanged_.notify();
 }
 
@@ -246,14 +234,17 @@ void ControllerLink::reopenTick() {
     if (!waiting_)
         return;
     try {
-        line_.open("COM" + std::to_string(port_));
+        line_.open(port_);
     } catch (const Error&) {
         return; // still away; the next tick tries again
     }
     waiting_ = false;
     stateChanged_.notify();
-    if (!lastCommand_.empty())
-        send(lastCommand_);
+    if (lastCommand_.empty())
+        return;
+    const SendOutcome outcome = send(lastCommand_);
+    if (onResend_)
+        onResend_(outcome);
 }
 
 } // namespace veltaro

@@ -2,16 +2,18 @@
 // "Com 1" to "Com 16" and the ports present, numbered; a number whose device has been away
 // longest is given again once none is free), opening the stored port at start-up, changing the
 // port on a pick from the list, and a device that goes away: the user is told once, the port is
-// tried again once per tick until it opens, and the last command is sent again. After each
-// frequency command it tells what became of it: written to the line, or not and why.
+// tried again once per tick until it opens, and the last command is sent again. Each frequency
+// command tells what became of it: written to the line, or not and why.
+// Collaborations: the relay session owns it, sends through it and runs reopenTick() while
+// waitingForDevice(); ISerialLine is the line; what the user is told goes to the NoticeSink.
 #pragma once
 
-#include "platform/dialogs.h"
-#include "platform/serial_line.h"
-#include "platform/system.h"
-#include "shell/control.h"
+#include "base/notice.h"
+#include "base/signal.h"
+#include "ports/serial_line.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -25,7 +27,7 @@ public:
     // The numbers a present device may be given, beyond the list's fixed items.
     static constexpr int FirstFreeNumber = 17;
 
-    ControllerLink(ISerialLine& line, IDialogs& dialogs, NumberFormat fmt);
+    ControllerLink(ISerialLine& line, NoticeSink notices);
     ~ControllerLink();
     ControllerLink(const ControllerLink&) = delete;
     ControllerLink& operator=(const ControllerLink&) = delete;
@@ -53,20 +55,21 @@ public:
     // fixed items, else "Com " and the stored text.
     std::string itemFor(int storedNumber, const std::string& storedText) const;
 
-    // Keeps the command as the one to send again after a reopen; sends it while the line is
-    // open. A write that finds the device gone is its loss, not an error. Raises PortError for
-    // any other failed write. Either way sendDone() tells the outcome.
-    void sendFrequency(std::int32_t khz);
-
-    // What became of the latest frequency command, sent or sent again after a reopen.
+    // What became of a frequency command.
     struct SendOutcome {
         std::string command; // "FA00014074000;"
         bool written = false;
-        std::string why; // when not written: "COM 5 is not open"
+        std::string why;     // when not written: "COM 5 is not open"
+        std::string failure; // when a write failed on an open line: the line's error
     };
-    const SendOutcome& lastSend() const { return lastSend_; }
-    // Told after each frequency command, once lastSend() holds its outcome.
-    Signal& sendDone() { return sendDone_; }
+
+    // Keeps the command as the one to send again after a reopen and sends it while the line is
+    // open. A write that finds the device gone is its loss (told once), not a failure.
+    SendOutcome sendFrequency(std::int32_t khz);
+    // Told when a command is sent again after a reopen.
+    void setResendHandler(std::function<void(const SendOutcome&)> onResend) {
+        onResend_ = std::move(onResend);
+    }
 
     // The port numbers a line can open: "COM1" to "COM255".
     static bool isPortNumber(int n) { return n >= 1 && n <= 255; }
@@ -93,6 +96,8 @@ public:
     bool waitingForDevice() const { return waiting_; }
     // The port as the user sees it: "5" for "Com 5", or a present device's name.
     const std::string& portShownAs() const { return shownAs_; }
+    // The port as messages name it: "COM 5", or a present device's name.
+    std::string portLabel() const;
     // Told on open, close, loss and reopen.
     Signal& stateChanged() { return stateChanged_; }
     // While waiting: one attempt to open the port; once it opens, the last command goes again.
@@ -102,14 +107,11 @@ private:
     bool tryOpen(int n);
     void notAvailable();
     void deviceLost();
-    void send(const std::string& command);
-    void sent(bool written, std::string why);
-    std::string portLabel() const;
+    SendOutcome send(const std::string& command);
     void show(const std::string& shownAs, bool isDevice);
 
     ISerialLine& line_;
-    IDialogs& dialogs_;
-    NumberFormat fmt_;
+    NoticeSink notices_;
     int port_ = 1;
     std::string shownAs_ = "1";
     bool shownIsDevice_ = false;
@@ -121,8 +123,7 @@ private:
     std::uint64_t refreshes_ = 0;
     bool toldNoNumber_ = false;
     Signal stateChanged_;
-    SendOutcome lastSend_;
-    Signal sendDone_;
+    std::function<void(const SendOutcome&)> onResend_;
 };
 
 } // namespace veltaro

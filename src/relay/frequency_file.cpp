@@ -1,6 +1,6 @@
 #include "relay/frequency_file.h"
 
-#include "about/app_identity.h"
+#include "base/identity.h"
 
 namespace veltaro {
 
@@ -22,10 +22,10 @@ void FrequencyFile::write(const std::string& mhzText) {
     if (folderNeeded_) {
         fs_.makeFolderFor(path_);
         folderNeeded_ = false;
-        dialogs_.postMessage(std::string(FileName) +
-                                 " cannot be written in the program's folder. It is written to " +
-                                 path_ + ".",
-                             app::Title);
+        notices_({std::string(FileName) +
+                      " cannot be written in the program's folder. It is written to " + path_ +
+                      ".",
+                  NoticeTiming::Posted});
     }
     fs_.writeFile(path_, mhzText + "\r\n");
 }

@@ -3,10 +3,12 @@
 // named in the settings, when there is one, and no other; else the program's folder, when the
 // user can create files there (a portable copy); else the user's state folder, created when
 // missing, which the user is told once.
+// Collaborations: the relay session writes it after each relay's command; IFileSystem places
+// and writes it; what the user is told goes to the NoticeSink.
 #pragma once
 
-#include "platform/dialogs.h"
-#include "platform/file_system.h"
+#include "base/notice.h"
+#include "ports/file_system.h"
 
 #include <functional>
 #include <string>
@@ -19,8 +21,9 @@ public:
 
     // chosenPath gives the path the user named, empty for the automatic place; it is asked at
     // the first write.
-    FrequencyFile(IFileSystem& fs, IDialogs& dialogs, std::function<std::string()> chosenPath = {})
-        : fs_(fs), dialogs_(dialogs), chosenPath_(std::move(chosenPath)) {}
+    FrequencyFile(IFileSystem& fs, NoticeSink notices,
+                  std::function<std::string()> chosenPath = {})
+        : fs_(fs), notices_(std::move(notices)), chosenPath_(std::move(chosenPath)) {}
 
     // Replaces the file's content with the text and CR LF. Raises FileError, also when the state
     // folder cannot be created (tried again at the next write).
@@ -33,7 +36,7 @@ private:
     void choosePlace();
 
     IFileSystem& fs_;
-    IDialogs& dialogs_;
+    NoticeSink notices_;
     std::function<std::string()> chosenPath_;
     std::string path_;
     bool folderNeeded_ = false;

@@ -1,16 +1,15 @@
-// The frequency tracker: turns each reading into whole kHz, applies the change rule (a relay
-// when the reading is 10 kHz or more from the frequency last relayed), makes the MHz text and
-// drives the controller command and the frequency file. The two kHz displays are refreshed on
-// every reading.
+// Responsibilities: the frequency tracker, the 10 kHz rule. It turns each reading into whole
+// kHz and decides whether it is relayed: when it is 10 kHz or more from the frequency last
+// relayed. A relay carries the kHz and the MHz text the outputs need.
+// Collaborations: the relay session hands it every reading of the chosen source and drives the
+// controller command and the frequency file from its decision; it knows nothing of either.
 #pragma once
 
-#include "platform/system.h"
-#include "relay/controller_link.h"
-#include "relay/frequency_file.h"
+#include "base/numbers.h"
 #include "relay/reading.h"
-#include "shell/control.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace veltaro {
@@ -19,18 +18,20 @@ class FrequencyTracker {
 public:
     static constexpr std::int32_t RelayStepKHz = 10;
 
-    struct Display {
-        Control& received; // kHz of the latest reading
-        Control& relayed;  // kHz last relayed
-        Control& mhzText;  // MHz text last relayed
+    struct Relay {
+        std::int32_t khz;
+        std::string mhzText; // "14.074000"
+    };
+    struct Outcome {
+        std::int32_t receivedKHz;
+        std::optional<Relay> relay; // set when the reading is relayed
     };
 
-    FrequencyTracker(Display display, ControllerLink& controller, FrequencyFile& file,
-                     NumberFormat fmt);
+    explicit FrequencyTracker(NumberFormat fmt) : fmt_(fmt) {}
 
-    // Raises ConversionError or OverflowError for a reading it cannot use, and the error of a
-    // failed output after both outputs were tried and the displays refreshed.
-    void update(const Reading& reading);
+    // Takes a reading: nothing when it cannot be used (not a number, out of range), and then
+    // nothing changes.
+    std::optional<Outcome> take(const Reading& reading);
 
     // Start-up: the next reading of 10 kHz or more is relayed.
     void forgetRelayed() { relayedKHz_ = 0; }
@@ -38,21 +39,14 @@ public:
     std::int32_t receivedKHz() const { return receivedKHz_; }
     std::int32_t relayedKHz() const { return relayedKHz_; }
     const std::string& relayedMhzText() const { return mhzText_; }
-    // Relays completed without a failing output.
-    std::uint64_t relays() const { return relays_; }
 
 private:
-    void apply(std::int32_t newKHz, double mhz);
-    void refreshDisplays();
+    std::optional<Outcome> apply(std::int32_t newKHz, double mhz);
 
-    Display display_;
-    ControllerLink& controller_;
-    FrequencyFile& file_;
     NumberFormat fmt_;
     std::int32_t receivedKHz_ = 0;
     std::int32_t relayedKHz_ = 0;
     std::string mhzText_;
-    std::uint64_t relays_ = 0;
 };
 
 } // namespace veltaro

@@ -1,7 +1,7 @@
 #include "sources/flrig_source.h"
 
-#include "sources/net_address.h"
-#include "sources/rig_protocols.h"
+#include "protocols/net_address.h"
+#include "protocols/rig_protocols.h"
 
 #include <algorithm>
 #include <cctype>

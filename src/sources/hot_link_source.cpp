@@ -1,7 +1,7 @@
 #include "sources/hot_link_source.h"
 
-#include "platform/errors.h"
-#include "relay/convert.h"
+#include "base/errors.h"
+#include "base/numbers.h"
 
 #include <utility>
 
@@ -55,11 +55,10 @@ std::unique_ptr<FrequencySource> makeHrdSource(ILinkClient& link) {
     return std::make_unique<HotLinkSource>(
         link, ILinkClient::Address{"HRD_RADIO_000", "HRD_CAT", "HRD_HERTZ"},
         [](const std::string& text) -> std::optional<Reading> {
-            try {
-                return Reading::megahertz(roundTo15Digits(leadingNumber(text) / 1000000.0));
-            } catch (const Error&) {
-                return std::nullopt; // too large for a double: nothing to relay
-            }
+            // A number too large for a double has nothing to relay.
+            const auto hz = leadingNumber(text);
+            const auto mhz = hz ? roundTo15Digits(*hz / 1000000.0) : std::nullopt;
+            return mhz ? std::optional(Reading::megahertz(*mhz)) : std::nullopt;
         });
 }
 

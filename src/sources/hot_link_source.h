@@ -3,7 +3,7 @@
 // one link at a time.
 #pragma once
 
-#include "platform/link_client.h"
+#include "ports/link_client.h"
 #include "sources/frequency_source.h"
 
 #include <functional>

@@ -1,6 +1,6 @@
 #include "sources/radio_info_source.h"
 
-#include "sources/net_address.h"
+#include "protocols/net_address.h"
 
 #include <string>
 

@@ -6,10 +6,10 @@
 // machine, is told with what to do about it.
 #pragma once
 
-#include "platform/clock.h"
-#include "platform/network.h"
+#include "ports/clock.h"
+#include "ports/network.h"
 #include "sources/frequency_source.h"
-#include "sources/rig_protocols.h"
+#include "protocols/rig_protocols.h"
 #include "sources/rig_server_source.h"
 
 #include <cstdint>

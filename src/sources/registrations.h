@@ -1,17 +1,16 @@
-// Responsibilities: the list of frequency sources the main window offers: for each, its check
-// box in the window's description, the settings key of the box, what the user is told when its
+// Responsibilities: the list of frequency sources the program offers: for each, its id, the
+// name the user knows it by, the settings key of its box, what the user is told when its
 // program cannot be reached, where its address is kept (for a source reached over the network),
 // and how it is made. The order is the order in which start-up restores the boxes and the
 // settings store them.
-// Collaborations: shell/main_window hands each to the source selector; shell/settings takes
-// the keys from here.
+// Collaborations: the relay session hands each to the source selector; app/settings takes the
+// keys from here; the main window's description gives each id its box.
 #pragma once
 
-#include "platform/automation.h"
-#include "platform/clock.h"
-#include "platform/link_client.h"
-#include "platform/network.h"
-#include "platform/system.h"
+#include "ports/automation.h"
+#include "ports/clock.h"
+#include "ports/link_client.h"
+#include "ports/network.h"
 #include "sources/frequency_source.h"
 
 #include <functional>
@@ -21,12 +20,13 @@
 
 namespace veltaro {
 
+enum class SourceId { Commander, TrxManager, Hrd, Hamlib, Flrig, N1mm };
+
 struct SourceRegistration;
 
 struct SourceServices {
     ILinkClient& link;
     IAutomationClient& automation;
-    ISystem& system;
     INetwork& network;
     IClock& clock;
     // The address stored for the source (its default when none is stored or it cannot be
@@ -38,7 +38,8 @@ struct SourceServices {
 };
 
 struct SourceRegistration {
-    const char* box;             // the check box's name in the main window's description
+    SourceId id;
+    const char* name;            // as the user knows it: its box's caption, "Hamlib"
     const char* settingsKey;     // where the box's state is kept
     const char* unavailableText; // told when the program does not answer; nullptr: nothing
     const char* addressKey;      // its key in the addresses' section; nullptr: no address
@@ -48,5 +49,6 @@ struct SourceRegistration {
 };
 
 std::span<const SourceRegistration> sourceRegistrations();
+const SourceRegistration& registrationOf(SourceId id);
 
 } // namespace veltaro

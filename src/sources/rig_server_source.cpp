@@ -1,7 +1,7 @@
 #include "sources/rig_server_source.h"
 
 #include "relay/reading.h"
-#include "sources/net_address.h"
+#include "protocols/net_address.h"
 
 #include <string>
 #include <utility>

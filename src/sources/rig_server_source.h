@@ -10,8 +10,8 @@
 // gives the connection; the clock measures the silence.
 #pragma once
 
-#include "platform/clock.h"
-#include "platform/network.h"
+#include "ports/clock.h"
+#include "ports/network.h"
 #include "sources/frequency_source.h"
 
 #include <cstdint>

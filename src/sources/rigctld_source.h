@@ -5,7 +5,7 @@
 // connection, told once. An error to "f" is no link, for that reason, until a good reading.
 #pragma once
 
-#include "sources/rig_protocols.h"
+#include "protocols/rig_protocols.h"
 #include "sources/rig_server_source.h"
 
 namespace veltaro {

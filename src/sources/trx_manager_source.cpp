@@ -1,7 +1,10 @@
 #include "sources/trx_manager_source.h"
 
-#include "platform/errors.h"
-#include "relay/convert.h"
+#include "base/errors.h"
+#include "base/numbers.h"
+
+#include <optional>
+#include <thread>
 
 namespace veltaro {
 
@@ -33,7 +36,7 @@ void TrxManagerSource::close() {
 void TrxManagerSource::poll() {
     if (!active_ || !linked_)
         return;
-    double mhz = 0;
+    std::optional<double> mhz;
     try {
         mhz = roundTo15Digits(client_.frequencyMHz());
     } catch (const LinkError& e) {
@@ -44,10 +47,14 @@ void TrxManagerSource::poll() {
         reportLost(e.what());
         return;
     } catch (const Error&) {
-        return; // a value that cannot be relayed is skipped
+        return; // a value the server could not give is skipped
     }
-    deliver(Reading::megahertz(mhz));
-    system_.Sleep(0);
+    if (!mhz)
+        return; // nor is one that cannot be relayed
+    deliver(Reading::megahertz(*mhz));
+    // What the old automation server expects of its clients: the rest of the time slice is
+    // given up after each reading.
+    std::this_thread::yield();
 }
 
 } // namespace veltaro

@@ -3,8 +3,7 @@
 // where the platform can tell when it appears.
 #pragma once
 
-#include "platform/automation.h"
-#include "platform/system.h"
+#include "ports/automation.h"
 #include "sources/frequency_source.h"
 
 namespace veltaro {
@@ -14,8 +13,7 @@ public:
     static constexpr const char* UnavailableText =
         "TRX-Manager is not available. Veltaro links to it as soon as it runs.";
 
-    TrxManagerSource(IAutomationClient& client, ISystem& system)
-        : client_(client), system_(system) {}
+    explicit TrxManagerSource(IAutomationClient& client) : client_(client) {}
 
     // Makes the server's objects afresh, starting the server when it is not running.
     void start() override { link(IAutomationClient::Launch::Allowed); }
@@ -34,7 +32,6 @@ private:
     void watch();
 
     IAutomationClient& client_;
-    ISystem& system_;
     bool active_ = false; // between start and stop
     bool linked_ = false; // the server's objects are held
 };

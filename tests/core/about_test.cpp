@@ -1,5 +1,5 @@
 // The About box: its texts once loaded, OK, and System Info.
-#include "about/about_box.h"
+#include "view/about_box.h"
 #include "fakes.h"
 
 #include <gtest/gtest.h>

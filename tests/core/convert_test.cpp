@@ -1,5 +1,5 @@
-#include "platform/errors.h"
-#include "relay/convert.h"
+#include "base/errors.h"
+#include "base/numbers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The documents users read name every settings key the program reads, and quote each source's
 // message as the program says it: README.md and the manual (data/manual.html) are checked
 // against the core's own tables, so that a key or a message added later cannot be left out.
-#include "shell/settings.h"
+#include "app/settings.h"
 #include "sources/registrations.h"
 
 #include <gtest/gtest.h>

@@ -1,19 +1,20 @@
 // Fakes of the platform parts, recording what the core asks of them.
 #pragma once
 
-#include "platform/automation.h"
-#include "platform/dialogs.h"
-#include "platform/errors.h"
-#include "platform/file_system.h"
-#include "platform/launcher.h"
-#include "platform/link_client.h"
-#include "platform/serial_line.h"
-#include "platform/settings_store.h"
-#include "platform/system.h"
-#include "platform/system_info.h"
-#include "platform/window_host.h"
+#include "base/errors.h"
+#include "ports/automation.h"
+#include "ports/file_system.h"
+#include "ports/launcher.h"
+#include "ports/link_client.h"
+#include "ports/serial_line.h"
+#include "ports/settings_store.h"
+#include "ports/system_info.h"
+#include "ports/timers.h"
+#include "view/dialogs.h"
+#include "view/window_host.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <deque>
 #include <functional>
@@ -32,13 +33,13 @@ struct Journal {
     void add(std::string e) { entries.push_back(std::move(e)); }
 };
 
-// Ports "COM<n>" for n in existing open; others fail as missing.
+// Ports whose numbers are in existing open; others fail as missing.
 class SerialLine : public ISerialLine {
 public:
     explicit SerialLine(Journal* j = nullptr) : journal(j) {}
-    void open(const std::string& port) override {
+    void open(int n) override {
         close();
-        const int n = port.rfind("COM", 0) == 0 ? std::atoi(port.c_str() + 3) : 0;
+        const std::string port = "COM" + std::to_string(n);
         if (!existing.count(n)) {
             log("open failed " + port);
             throw PortError("Port not available");
@@ -251,20 +252,20 @@ public:
     bool placed() const override { return isPlaced; }
     double twipsPerPixelX() const override { return fx; }
     double twipsPerPixelY() const override { return fy; }
-    void setWindowPos(bool top, int x, int y, int cx, int cy) override {
-        positions.push_back({top, x, y, cx, cy});
-        topmost = top;
+    void setKeepAbove(bool above, PixelRect r) override {
+        positions.push_back({above, r.left, r.top, r.width, r.height});
+        topmost = above;
         visible = true;
     }
     void close() override { ++closes; }
     void showAbout() override { ++aboutShown; }
     // The user's part in the address dialog; without it the dialog is closed at once.
-    void showAddressDialog(AddressDialog& dialog) override {
+    void showAddressDialog(AddressDialogModel& dialog) override {
         ++addressDialogs;
         if (inAddressDialog)
             inAddressDialog(dialog);
     }
-    std::function<void(AddressDialog&)> inAddressDialog;
+    std::function<void(AddressDialogModel&)> inAddressDialog;
     int addressDialogs = 0;
 
     struct Pos {
@@ -304,18 +305,82 @@ public:
     std::function<void()> whileShowing;
 };
 
-class System : public ISystem {
+class Manual : public IManual {
 public:
-    void Sleep(std::uint32_t ms) override { sleeps.push_back(ms); }
-    std::vector<std::uint32_t> sleeps;
+    void open() override {
+        if (missing)
+            throw Error("The manual cannot be found.");
+        ++opened;
+    }
+    int opened = 0;
+    bool missing = false;
 };
 
-class Help : public IHelp {
+// Timers the test runs by hand: elapse(ms) ticks each running timer as often as its interval
+// fits into the time, in time order, as an event loop would.
+class Timers : public ITimers {
 public:
-    void showHelp(int command, const std::string& file) override {
-        calls.push_back(std::to_string(command) + " " + file);
+    class Timer : public ITimer {
+    public:
+        Timer(Timers& owner, std::function<void()> onTick)
+            : owner_(owner), onTick_(std::move(onTick)) {
+            owner_.all_.push_back(this);
+        }
+        ~Timer() override { std::erase(owner_.all_, this); }
+        void start(int intervalMs) override {
+            interval = intervalMs;
+            due = owner_.now + intervalMs;
+            on = true;
+        }
+        void stop() override { on = false; }
+        bool running() const override { return on; }
+        void tick() { onTick_(); }
+
+        int interval = 0;
+        std::int64_t due = 0;
+        bool on = false;
+
+    private:
+        Timers& owner_;
+        std::function<void()> onTick_;
+    };
+
+    std::unique_ptr<ITimer> makeTimer(std::function<void()> onTick) override {
+        return std::make_unique<Timer>(*this, std::move(onTick));
     }
-    std::vector<std::string> calls;
+    // Moves the time on by ms, ticking the timers that fall due on the way; `clock`, when set,
+    // moves with it.
+    void elapse(std::int64_t ms) {
+        const std::int64_t end = now + ms;
+        for (;;) {
+            Timer* next = nullptr;
+            for (Timer* t : all_)
+                if (t->on && t->due <= end && (!next || t->due < next->due))
+                    next = t;
+            if (!next)
+                break;
+            setNow(next->due);
+            next->due += next->interval;
+            next->tick();
+        }
+        setNow(end);
+    }
+    // Whether a timer with the interval runs.
+    bool running(int intervalMs) const {
+        return std::any_of(all_.begin(), all_.end(),
+                           [&](const Timer* t) { return t->on && t->interval == intervalMs; });
+    }
+
+    std::int64_t now = 1000;
+    std::int64_t* clock = nullptr;
+
+private:
+    void setNow(std::int64_t t) {
+        now = t;
+        if (clock)
+            *clock = t;
+    }
+    std::vector<Timer*> all_;
 };
 
 class Launcher : public ILauncher {

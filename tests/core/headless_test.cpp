@@ -1,10 +1,10 @@
 // The command line, the no-repeat rule of the headless report, and a headless run on fakes:
 // the link state it tells and the settings it leaves alone.
-#include "about/app_identity.h"
+#include "base/identity.h"
 #include "fakes.h"
 #include "net_fakes.h"
-#include "shell/command_line.h"
-#include "shell/headless.h"
+#include "app/command_line.h"
+#include "app/headless_report.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The windows' descriptions that every front end builds from.
-#include "shell/main_window.h"
-#include "shell/settings.h"
-#include "shell/window_layout.h"
+#include "view/main_window_model.h"
+#include "app/settings.h"
+#include "view/window_layout.h"
 
 #include <gtest/gtest.h>
 

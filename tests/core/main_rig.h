@@ -1,9 +1,10 @@
-// The main window's logic wired to fakes, with Commander and HRD answering.
+// The relay session and the main window's model wired to fakes, with Commander and HRD
+// answering.
 #pragma once
 
 #include "fakes.h"
 #include "net_fakes.h"
-#include "shell/main_window.h"
+#include "view/main_window_model.h"
 
 #include <memory>
 
@@ -13,15 +14,22 @@ struct MainRig {
     explicit MainRig(NumberFormat fmt = {'.'}) : fmt_(fmt) {
         link.servers["CI-V Commander|DDEServer"]["XmitFreq"] = "14074";
         link.servers["HRD_RADIO_000|HRD_CAT"]["HRD_HERTZ"] = "7074000";
+        timers.now = clock.now;
+        timers.clock = &clock.now;
     }
-    MainWindow& window() {
+    RelaySession& session() {
+        if (!session_)
+            session_ = std::make_unique<RelaySession>(SessionPorts{
+                serial, settings, files, link, automation, network, clock, timers, fmt_});
+        return *session_;
+    }
+    MainWindowModel& window() {
         if (!main_)
-            main_ = std::make_unique<MainWindow>(
-                MainWindowPlatform{serial, settings, files, link, automation, network, clock, host,
-                                   dialogs, system, help, fmt_});
+            main_ = std::make_unique<MainWindowModel>(session(),
+                                                      MainWindowPorts{host, dialogs, manual});
         return *main_;
     }
-    MainWindow& load() {
+    MainWindowModel& load() {
         window().load();
         return *main_;
     }
@@ -32,6 +40,10 @@ struct MainRig {
     }
     void noCommanderServer() { link.servers.erase("CI-V Commander|DDEServer"); }
     void noHrdServer() { link.servers.erase("HRD_RADIO_000|HRD_CAT"); }
+    // Lets the poll timer (and any other timer) run for ms.
+    void elapse(std::int64_t ms) { timers.elapse(ms); }
+    bool pollRuns() const { return timers.running(RelaySession::PollIntervalMs); }
+    bool reopenRuns() const { return timers.running(RelaySession::ReopenIntervalMs); }
 
     fake::Journal journal;
     fake::SerialLine serial{&journal};
@@ -41,14 +53,15 @@ struct MainRig {
     fake::Automation automation;
     FakeNetwork network;
     FakeClock clock;
+    fake::Timers timers;
     fake::WindowHost host;
     fake::Dialogs dialogs;
-    fake::System system;
-    fake::Help help;
+    fake::Manual manual;
 
 private:
     NumberFormat fmt_;
-    std::unique_ptr<MainWindow> main_;
+    std::unique_ptr<RelaySession> session_;
+    std::unique_ptr<MainWindowModel> main_;
 };
 
 } // namespace veltaro::test

@@ -1,7 +1,7 @@
 // The main window's logic: start-up, the settings it keeps, the menu commands, closing, and the
 // keep-above placement.
 #include "main_rig.h"
-#include "shell/on_top.h"
+#include "view/keep_above.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 // a clock moved by hand.
 #pragma once
 
-#include "platform/clock.h"
-#include "platform/network.h"
+#include "ports/clock.h"
+#include "ports/network.h"
 
 #include <cstdint>
 #include <memory>

@@ -4,7 +4,7 @@
 // and staleness; the exact Hz-to-kHz floor of the tracker; the address rules.
 #include "net_fakes.h"
 #include "sources/flrig_source.h"
-#include "sources/net_address.h"
+#include "protocols/net_address.h"
 #include "sources/radio_info_source.h"
 #include "sources/rigctld_source.h"
 #include "tracker_rig.h"

@@ -1,8 +1,8 @@
 // Linking again while a box stays ticked: the back-off, the messages told once, the 10 kHz rule
 // across a new link, the link shown on the received-frequency box, and the address dialog.
 #include "main_rig.h"
-#include "shell/address_dialog.h"
-#include "sources/net_address.h"
+#include "view/address_dialog.h"
+#include "protocols/net_address.h"
 #include "sources/trx_manager_source.h"
 
 #include <gtest/gtest.h>

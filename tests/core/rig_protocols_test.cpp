@@ -1,6 +1,6 @@
 // The network protocols' texts: Hz, rigctld's reply lines and line splitting, XML-RPC responses,
 // RadioInfo datagrams and the choice of radio. The sources on real sockets are in tests/bridge.
-#include "sources/rig_protocols.h"
+#include "protocols/rig_protocols.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "relay/controller_link.h"
 #include "relay/frequency_file.h"
 #include "relay/tracker.h"
-#include "shell/control.h"
+#include "view/control.h"
 
 #include <string>
 

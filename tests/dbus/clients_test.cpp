@@ -2,9 +2,9 @@
 // names and object paths in use are checked as they appear on the bus (BridgeProcess, e2e).
 #include "bus_fixture.h"
 
-#include "platform/errors.h"
-#include "platform/qt/dbus_automation.h"
-#include "platform/qt/dbus_link_client.h"
+#include "base/errors.h"
+#include "adapters/qt/dbus_automation.h"
+#include "adapters/qt/dbus_link_client.h"
 
 using namespace testing_support;
 using veltaro::LinkError;

@@ -7,7 +7,7 @@
 //   --replace           take the name over from a running server (every server lets it go)
 // Commands on stdin: "set ITEM VALUE", "burst ITEM N" (Advise 1..N); each answered by "done".
 // Prints "ready" once the name is owned and "get" for each Get.
-#include "platform/qt/link_names.h"
+#include "adapters/qt/link_names.h"
 
 #include <QtDBus>
 

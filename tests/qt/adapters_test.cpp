@@ -4,10 +4,10 @@
 #include "test_support.h"
 
 #include "core/fakes.h"
-#include "platform/errors.h"
-#include "platform/qt/file_system_qt.h"
-#include "platform/qt/serial_line_qt.h"
-#include "platform/qt/settings_store_qt.h"
+#include "base/errors.h"
+#include "adapters/qt/file_system_qt.h"
+#include "adapters/qt/serial_line_qt.h"
+#include "adapters/qt/settings_store_qt.h"
 
 #include <atomic>
 #include <thread>

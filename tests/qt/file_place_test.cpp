@@ -4,7 +4,7 @@
 #include "test_support.h"
 
 #include "core/fakes.h"
-#include "platform/qt/file_system_qt.h"
+#include "adapters/qt/file_system_qt.h"
 #include "relay/frequency_file.h"
 
 namespace veltaro::qt::test {

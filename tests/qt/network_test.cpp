@@ -2,7 +2,7 @@
 // connect timeout, and where the datagram socket listens, alone or beside another program's
 // listener. "Another machine" is a documentation address (192.0.2.x) that is bound to, never
 // sent to. tests/e2e runs them against rigctld, flrig and a UDP sender.
-#include "platform/qt/network_qt.h"
+#include "adapters/qt/network_qt.h"
 #include "support/test_support.h"
 
 #include <QtNetwork>

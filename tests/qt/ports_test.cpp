@@ -4,8 +4,8 @@
 #include "test_support.h"
 
 #include "core/fakes.h"
-#include "platform/qt/serial_line_qt.h"
-#include "platform/qt/settings_store_qt.h"
+#include "adapters/qt/serial_line_qt.h"
+#include "adapters/qt/settings_store_qt.h"
 #include "relay/controller_link.h"
 
 #include <algorithm>

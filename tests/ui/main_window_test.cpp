@@ -1,7 +1,7 @@
 // The Qt main window built from the core's description: widgets at their places, the user's
 // actions reaching the core, the poll timer and closing. The height below the menu bar, keep-above
 // and File > Exit are checked under a real window manager (tests/x11).
-#include "platform/qt/control_widgets.h"
+#include "frontends/qt/control_widgets.h"
 #include "ui/support.h"
 
 #include <QCheckBox>

@@ -1,8 +1,8 @@
 // The small Qt services of the Linux front end: the system-information tool's place, starting
 // programs, the decimal separator and the message boxes.
 #include "core/fakes.h"
-#include "platform/errors.h"
-#include "platform/qt/platform_qt.h"
+#include "base/errors.h"
+#include "adapters/qt/system_qt.h"
 
 #include <QTest>
 #include <QtWidgets>

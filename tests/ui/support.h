@@ -3,9 +3,9 @@
 
 #include "core/fakes.h"
 #include "core/net_fakes.h"
-#include "platform/qt/about_dialog.h"
-#include "platform/qt/main_window.h"
-#include "shell/main_window.h"
+#include "frontends/qt/about_dialog.h"
+#include "frontends/qt/main_window.h"
+#include "view/main_window_model.h"
 
 #include <QApplication>
 

@@ -1,7 +1,7 @@
 // The DDEML hot link against the stand-in server (a separate process). The loss of a link is not
 // tested: Wine's DDEML never tells a client that the server ended the conversation.
-#include "platform/errors.h"
-#include "platform/win32/dde_link_client.h"
+#include "base/errors.h"
+#include "adapters/win32/dde_link_client.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

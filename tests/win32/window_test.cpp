@@ -5,11 +5,11 @@
 // boxes open once the messages are pumped, and timers go on meanwhile.
 #include "core/fakes.h"
 #include "core/net_fakes.h"
-#include "platform/win32/about_window.h"
-#include "platform/win32/control_windows.h"
-#include "platform/win32/main_window.h"
-#include "platform/win32/platform_win32.h"
-#include "shell/main_window.h"
+#include "frontends/win32/about_window.h"
+#include "frontends/win32/control_windows.h"
+#include "frontends/win32/main_window.h"
+#include "adapters/win32/system_win32.h"
+#include "view/main_window_model.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

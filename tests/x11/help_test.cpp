@@ -1,9 +1,9 @@
 // Help > Index on Linux: the manual installed to a fresh prefix is handed to the desktop, whose
 // xdg-open (a stand-in first on PATH) records what it is asked to open; without a manual, an
 // error says so.
-#include "about/app_identity.h"
-#include "platform/errors.h"
-#include "platform/qt/platform_qt.h"
+#include "base/identity.h"
+#include "base/errors.h"
+#include "adapters/qt/system_qt.h"
 #include "test_support.h"
 
 #include <QtWidgets>

@@ -1,7 +1,7 @@
 #include "flrig_source.h"
 
 #include "host_port.h"
-#include "sources/rig_protocols.h"
+#include "protocols/rig_protocols.h"
 
 #include <QNetworkProxy>
 #include <QNetworkReply>

@@ -1,6 +1,6 @@
 #include "host_port.h"
 
-#include "sources/net_address.h"
+#include "protocols/net_address.h"
 
 bool parseHostPort(const QString& text, const QString& defaultHost, quint16 defaultPort,
                    QString* host, quint16* port, QString* error) {

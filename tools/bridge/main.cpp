@@ -4,7 +4,7 @@
 #include "flrig_source.h"
 #include "frequency_source.h"
 #include "host_port.h"
-#include "platform/qt/signal_watch.h"
+#include "adapters/qt/signal_watch.h"
 #include "publishers.h"
 #include "rigctld_source.h"
 #include "stdin_source.h"

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "polling_source.h"
-#include "sources/rig_protocols.h"
+#include "protocols/rig_protocols.h"
 
 #include <QTcpSocket>
 #include <QTimer>

@@ -1,0 +1,273 @@
+#include "adapters/win32/dde_link_client.h"
+
+#include "base/errors.h"
+
+#include <windows.h>
+
+#include <ddeml.h>
+
+#include <map>
+
+namespace veltaro::win32 {
+
+namespace {
+
+// DDEML callbacks carry no context pointer; each client instance registers itself here under
+// its instance id. Only the user-interface thread creates links.
+std::map<DWORD, DdeLinkClient*>& clientsById() {
+    thread_local std::map<DWORD, DdeLinkClient*> map;
+    return map;
+}
+
+constexpr UINT AppearedMessage = WM_APP + 1;
+constexpr const char* WatchClass = "VeltaroDdeWatch";
+
+std::string textOf(DWORD inst, HSZ hsz) {
+    char buf[256] = {};
+    DdeQueryStringA(inst, hsz, buf, sizeof buf, CP_WINANSI);
+    return buf;
+}
+
+HDDEDATA CALLBACK ddeCallback(UINT type, UINT, HCONV conv, HSZ hsz1, HSZ, HDDEDATA data, ULONG_PTR,
+                              ULONG_PTR) {
+    if (type == XTYP_REGISTER) {
+        // Each instance hears of it: tell every client, once per callback.
+        for (const auto& [inst, client] : clientsById())
+            client->onRegister(textOf(inst, hsz1));
+        return nullptr;
+    }
+    DdeLinkClient* client = nullptr;
+    for (const auto& entry : clientsById())
+        if (entry.second->owns(conv))
+            client = entry.second;
+    if (!client)
+        return type == XTYP_ADVDATA ? reinterpret_cast<HDDEDATA>(DDE_FNOTPROCESSED) : nullptr;
+    switch (type) {
+    case XTYP_ADVDATA:
+        client->onAdvData(conv, data);
+        return reinterpret_cast<HDDEDATA>(DDE_FACK);
+    case XTYP_DISCONNECT:
+        client->onDisconnect(conv);
+        return nullptr;
+    default:
+        return nullptr;
+    }
+}
+
+class Hsz {
+public:
+    Hsz(DWORD inst, const std::string& s)
+        : inst_(inst), h_(DdeCreateStringHandleA(inst, s.c_str(), CP_WINANSI)) {}
+    ~Hsz() {
+        if (h_)
+            DdeFreeStringHandle(inst_, h_);
+    }
+    Hsz(const Hsz&) = delete;
+    Hsz& operator=(const Hsz&) = delete;
+    HSZ get() const { return h_; }
+
+private:
+    DWORD inst_;
+    HSZ h_;
+};
+
+// The text of a CF_TEXT data handle, up to its first zero byte.
+std::string textOf(HDDEDATA data) {
+    std::string s;
+    DWORD size = 0;
+    if (const LPBYTE p = DdeAccessData(data, &size)) {
+        s.assign(reinterpret_cast<const char*>(p), size);
+        DdeUnaccessData(data);
+    }
+    const auto nul = s.find('\0');
+    if (nul != std::string::npos)
+        s.resize(nul);
+    return s;
+}
+
+LRESULT CALLBACK watchProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* client = reinterpret_cast<DdeLinkClient*>(GetWindowLongPtrA(h, GWLP_USERDATA));
+    if (msg != AppearedMessage || !client)
+        return DefWindowProcA(h, msg, wp, lp);
+    // Nothing may unwind through user32.
+    try {
+        client->onAppearedMessage();
+    } catch (...) {
+    }
+    return 0;
+}
+
+} // namespace
+
+DdeLinkClient::DdeLinkClient() {
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = watchProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = WatchClass;
+    RegisterClassExA(&wc); // fails harmlessly when already registered
+    HWND window =
+        CreateWindowExA(0, WatchClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
+    DWORD inst = 0;
+    const UINT rc = DdeInitializeA(&inst, ddeCallback, APPCMD_CLIENTONLY, 0);
+    if (rc != DMLERR_NO_ERROR) {
+        DestroyWindow(window);
+        throw LinkError("DDE is not available (error " + std::to_string(rc) + ")");
+    }
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    window_ = window;
+    inst_ = inst;
+    clientsById()[inst] = this;
+}
+
+DdeLinkClient::~DdeLinkClient() {
+    disconnect();
+    clientsById().erase(inst_);
+    DdeUninitialize(inst_);
+    DestroyWindow(static_cast<HWND>(window_));
+}
+
+void DdeLinkClient::watch(const Address& address, std::function<void()> onAppeared) {
+    disconnect();
+    watched_ = address.service;
+    onAppeared_ = std::move(onAppeared);
+}
+
+void DdeLinkClient::onRegister(const std::string& service) {
+    if (!onAppeared_ || appearedPosted_ || lstrcmpiA(service.c_str(), watched_.c_str()) != 0)
+        return;
+    appearedPosted_ = PostMessageA(static_cast<HWND>(window_), AppearedMessage, 0, 0);
+}
+
+void DdeLinkClient::onAppearedMessage() {
+    appearedPosted_ = false;
+    // A copy: the handler connects, which ends the watch.
+    if (const auto appeared = onAppeared_)
+        appeared();
+}
+
+void DdeLinkClient::connect(const Address& address, Delivery onValue, Loss onLost) {
+    disconnect();
+    Hsz service(inst_, address.service);
+    Hsz topic(inst_, address.topic);
+    HCONV conv = DdeConnect(inst_, service.get(), topic.get(), nullptr);
+    if (!conv)
+        throw LinkError("No foreign application responded to a DDE initiate");
+    conv_ = conv;
+    settingUp_ = true;
+    hszItem_ = DdeCreateStringHandleA(inst_, address.item.c_str(), CP_WINANSI);
+    // Our own reference to the item's global atom, held while the link lives. Some servers
+    // (Wine's DDEML among them) answer a request with the data and an acknowledgement as well;
+    // that stray acknowledgement completes the hot-link start below at once, and the atom it
+    // releases would be gone before the server reads the advise message, so the server would
+    // refuse the hot link while we believe it running.
+    itemAtom_ = GlobalAddAtomA(address.item.c_str());
+    const auto fail = [&](const char* what) {
+        const UINT err = DdeGetLastError(inst_);
+        forget();
+        DdeDisconnect(conv);
+        throw LinkError(std::string(what) + " (DDE error " + std::to_string(err) + ")");
+    };
+    // The transactions below dispatch messages while they wait: the server may end the
+    // conversation meanwhile, or a handler run from there may end or replace the link.
+    const auto ended = [&] {
+        if (conv_ == conv)
+            return;
+        DdeDisconnect(conv); // refused harmlessly when it has ended already
+        throw LinkError("The DDE conversation ended while the link was being made");
+    };
+    HSZ item = static_cast<HSZ>(hszItem_);
+    DWORD result = 0;
+    HDDEDATA data =
+        DdeClientTransaction(nullptr, 0, conv, item, CF_TEXT, XTYP_REQUEST, TimeoutMs, &result);
+    if (data && conv_ == conv)
+        pending_.push_back(textOf(data));
+    if (data)
+        DdeFreeDataHandle(data);
+    ended();
+    if (!data)
+        fail("The DDE server refused the request");
+    const bool advising =
+        DdeClientTransaction(nullptr, 0, conv, item, CF_TEXT, XTYP_ADVSTART, TimeoutMs, &result);
+    ended();
+    if (!advising)
+        fail("The DDE server refused the hot link");
+    settingUp_ = false;
+    onValue_ = std::move(onValue);
+    onLost_ = std::move(onLost);
+    // The requested value first, then the changes advised while the hot link was being started,
+    // in the order they came; none once a handler has ended or replaced the link.
+    const auto values = std::move(pending_);
+    pending_.clear();
+    const Delivery deliver = onValue_;
+    const unsigned long generation = generation_;
+    for (const auto& v : values) {
+        if (generation != generation_)
+            break;
+        if (deliver)
+            deliver(v);
+    }
+}
+
+void DdeLinkClient::disconnect() {
+    watched_.clear();
+    onAppeared_ = nullptr;
+    if (!conv_)
+        return;
+    HCONV conv = static_cast<HCONV>(conv_);
+    if (!settingUp_)
+        DdeClientTransaction(nullptr, 0, conv, static_cast<HSZ>(hszItem_), CF_TEXT, XTYP_ADVSTOP,
+                             TimeoutMs, nullptr);
+    forget();
+    DdeDisconnect(conv);
+}
+
+void DdeLinkClient::forget() {
+    ++generation_;
+    conv_ = nullptr;
+    settingUp_ = false;
+    pending_.clear();
+    onValue_ = nullptr;
+    onLost_ = nullptr;
+    if (hszItem_)
+        DdeFreeStringHandle(inst_, static_cast<HSZ>(hszItem_));
+    hszItem_ = nullptr;
+    if (itemAtom_)
+        GlobalDeleteAtom(itemAtom_);
+    itemAtom_ = 0;
+}
+
+void DdeLinkClient::onAdvData(void* conv, void* data) {
+    if (conv != conv_ || !data)
+        return;
+    std::string value = textOf(static_cast<HDDEDATA>(data));
+    if (settingUp_) {
+        pending_.push_back(std::move(value));
+        return;
+    }
+    // A copy: the handler may end or replace the link, and with it the handler held here.
+    // Failures of the handlers end here: they must not unwind through DDEML.
+    const Delivery deliver = onValue_;
+    try {
+        if (deliver)
+            deliver(value);
+    } catch (...) {
+    }
+}
+
+// Wine's DDEML never sends XTYP_DISCONNECT to a client (the server's end of a conversation goes
+// unnoticed there), so the loss of a link is seen on Windows only.
+void DdeLinkClient::onDisconnect(void* conv) {
+    if (conv != conv_)
+        return;
+    const Loss lost = settingUp_ ? Loss() : onLost_;
+    forget();
+    try {
+        if (lost)
+            lost();
+    } catch (...) {
+    }
+}
+
+} // namespace veltaro::win32

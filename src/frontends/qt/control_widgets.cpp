@@ -1,0 +1,272 @@
+#include "frontends/qt/control_widgets.h"
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QStyle>
+
+namespace veltaro::qt {
+
+namespace {
+
+QString qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// The port list's edit field. When it loses the focus or takes Enter, QComboBox treats an edit
+// text that matches another item as a pick and emits activated; the user picked nothing, so such
+// an echo is told apart from a pick in the list or with the arrow keys.
+class PortEdit : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+    bool finishingEdit() const { return finishing_; }
+
+protected:
+    void focusOutEvent(QFocusEvent* e) override {
+        finishing_ = true;
+        QLineEdit::focusOutEvent(e);
+        finishing_ = false;
+    }
+    void keyPressEvent(QKeyEvent* e) override {
+        finishing_ = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+        QLineEdit::keyPressEvent(e);
+        finishing_ = false;
+    }
+
+private:
+    bool finishing_ = false;
+};
+
+// The port list, which lets the window's logic refresh its items as it drops down.
+class PortCombo : public QComboBox {
+public:
+    PortCombo(QWidget* parent, std::function<void()> opening)
+        : QComboBox(parent), opening_(std::move(opening)) {}
+    void showPopup() override {
+        if (opening_)
+            opening_();
+        QComboBox::showPopup();
+    }
+
+private:
+    std::function<void()> opening_;
+};
+
+void setBlackText(QWidget* w) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::WindowText, Qt::black);
+    w->setPalette(p);
+}
+
+Qt::CheckState checkState(Check check) {
+    return check == Check::Ticked   ? Qt::Checked
+           : check == Check::Greyed ? Qt::PartiallyChecked
+                                    : Qt::Unchecked;
+}
+
+// Runs update now and after every change of the control.
+void mirror(Control& control, const std::function<void()>& update) {
+    control.changed().subscribe(update);
+    update();
+}
+
+QWidget* label(QWidget* parent, Control& c) {
+    auto* l = new QLabel(parent);
+    mirror(c, [l, &c] { l->setText(qs(c.text())); });
+    switch (c.design().kind) {
+    case layout::Kind::FrequencyDisplay:
+        l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        l->setLineWidth(1);
+        l->setAlignment(Qt::AlignCenter);
+        break;
+    case layout::Kind::Caption:
+        l->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        break;
+    default: // Text
+        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        l->setWordWrap(true);
+        l->setTextFormat(Qt::PlainText);
+        setBlackText(l);
+        break;
+    }
+    return l;
+}
+
+QWidget* portList(QWidget* parent, Control& c, const WidgetOptions& options) {
+    auto* combo = new PortCombo(parent, options.onListOpening);
+    combo->setEditable(true);
+    auto* edit = new PortEdit(combo);
+    combo->setLineEdit(edit);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    mirror(c, [combo, &c] {
+        const QSignalBlocker block(combo);
+        QStringList items;
+        for (const auto& item : c.items())
+            items << qs(item);
+        QStringList shown;
+        for (int i = 0; i < combo->count(); ++i)
+            shown << combo->itemText(i);
+        if (shown != items) {
+            combo->clear();
+            combo->addItems(items);
+            combo->setMaxVisibleItems(static_cast<int>(items.size()));
+            // A device's name is wider than the field: the list drops down wide enough for it.
+            combo->view()->setMinimumWidth(
+                combo->view()->sizeHintForColumn(0) +
+                combo->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, combo));
+        }
+        if (combo->currentText() != qs(c.text()))
+            combo->setEditText(qs(c.text()));
+    });
+    QObject::connect(combo, &QComboBox::activated, combo, [combo, edit, &c](int index) {
+        if (index >= 0 && !edit->finishingEdit())
+            c.pick(static_cast<std::size_t>(index));
+        // The list shows what the control holds, whatever the pick did.
+        const QSignalBlocker block(combo);
+        combo->setEditText(qs(c.text()));
+    });
+    QObject::connect(edit, &QLineEdit::textEdited, combo,
+                     [&c](const QString& t) { c.setText(t.toStdString()); });
+    return combo;
+}
+
+QWidget* checkBox(QWidget* parent, Control& c) {
+    auto* box = new QCheckBox(qs(c.text()), parent);
+    auto update = [box, &c] {
+        const QSignalBlocker block(box);
+        box->setCheckState(checkState(c.check()));
+    };
+    mirror(c, update);
+    // Only the user's click emits clicked(); states set from code arrive through the Control.
+    QObject::connect(box, &QCheckBox::clicked, box, [&c, update] {
+        c.click();
+        update();
+    });
+    return box;
+}
+
+QWidget* textBox(QWidget* parent, Control& c) {
+    auto* edit = new QLineEdit(parent);
+    mirror(c, [edit, &c] {
+        const QSignalBlocker block(edit);
+        edit->setText(qs(c.text()));
+    });
+    QObject::connect(edit, &QLineEdit::textEdited, edit,
+                     [&c](const QString& t) { c.edit(t.toStdString()); });
+    return edit;
+}
+
+QWidget* button(QWidget* parent, Control& c, const WidgetOptions& options) {
+    auto* b = new QPushButton(qs(c.text()), parent);
+    const bool isDefault = c.design().kind == layout::Kind::DefaultButton;
+    b->setDefault(isDefault);
+    b->setAutoDefault(isDefault);
+    QObject::connect(b, &QPushButton::clicked, b,
+                     [command = c.design().command, onCommand = options.onCommand] {
+                         if (onCommand)
+                             onCommand(command);
+                     });
+    return b;
+}
+
+} // namespace
+
+double twipsPerPixel(const QWidget* widget, bool vertical) {
+    const QScreen* s = widget->screen();
+    const double dpi = s ? (vertical ? s->logicalDotsPerInchY() : s->logicalDotsPerInchX()) : 96;
+    return 1440.0 / (dpi > 0 ? dpi : 96.0);
+}
+
+QRect pixelRect(const QWidget* widget, const layout::TwipsRect& r) {
+    const double tx = twipsPerPixel(widget, false), ty = twipsPerPixel(widget, true);
+    return {layout::toPixels(r.left, tx), layout::toPixels(r.top, ty),
+            layout::toPixels(r.width, tx), layout::toPixels(r.height, ty)};
+}
+
+void buildControls(QWidget* parent, const layout::WindowSpec& window, ControlSet& controls,
+                   const WidgetOptions& options) {
+    QWidget* previous = nullptr;
+    for (auto& c : controls.all()) {
+        QWidget* w = nullptr;
+        switch (c.design().kind) {
+        case layout::Kind::FrequencyDisplay:
+        case layout::Kind::Caption:
+        case layout::Kind::Text:
+            w = label(parent, c);
+            break;
+        case layout::Kind::PortList:
+            w = portList(parent, c, options);
+            break;
+        case layout::Kind::Button:
+        case layout::Kind::DefaultButton:
+        case layout::Kind::CancelButton:
+            w = button(parent, c, options);
+            break;
+        case layout::Kind::CheckBox:
+            w = checkBox(parent, c);
+            break;
+        case layout::Kind::TextBox:
+            w = textBox(parent, c);
+            break;
+        case layout::Kind::Icon: {
+            auto* icon = new QLabel(parent);
+            icon->setPixmap(options.icon);
+            w = icon;
+            break;
+        }
+        case layout::Kind::Line:
+            continue; // painted by the parent
+        }
+        w->setObjectName(QString::fromLatin1(c.name()));
+        QRect place = pixelRect(parent, c.design().rect);
+        if (c.design().kind == layout::Kind::Icon && !options.icon.isNull())
+            place.setSize(options.icon.size()); // the picture box sizes itself to its picture
+        w->setGeometry(place);
+        if (c.design().font.family) {
+            QFont font(QString::fromLatin1(c.design().font.family));
+            font.setPointSizeF(c.design().font.points);
+            w->setFont(font);
+        }
+        if (!layout::takesFocus(c.design().kind))
+            w->setFocusPolicy(Qt::NoFocus);
+        mirror(c, [w, &c] {
+            w->setEnabled(c.enabled());
+            w->setToolTip(qs(c.toolTip()));
+        });
+        // Only controls that have a context menu of their own lose the widget's default one.
+        if (c.hasContextMenu()) {
+            w->setContextMenuPolicy(Qt::CustomContextMenu);
+            QObject::connect(w, &QWidget::customContextMenuRequested, w,
+                             [&c](const QPoint&) { c.contextMenu(); });
+        }
+    }
+    for (const auto* design : layout::tabOrder(window)) {
+        auto* w = parent->findChild<QWidget*>(QString::fromLatin1(design->name),
+                                              Qt::FindDirectChildrenOnly);
+        if (previous && w)
+            QWidget::setTabOrder(previous, w);
+        previous = w;
+    }
+}
+
+void paintLines(QPainter& painter, const QWidget* parent, const layout::WindowSpec& window) {
+    for (const auto& c : window.controls) {
+        if (c.kind != layout::Kind::Line)
+            continue;
+        const QRect r = pixelRect(parent, c.rect);
+        // A pen wider than a pixel is centred on the line; keep its top edge on the line.
+        const int down = c.pen / 2;
+        painter.setPen(QPen(QColor::fromRgb(c.rgb), c.pen));
+        painter.drawLine(r.left(), r.top() + down, r.right() + 1, r.top() + r.height() + down);
+    }
+}
+
+} // namespace veltaro::qt

@@ -1,0 +1,89 @@
+// Responsibilities: the main window's model. It keeps a Control for every entry of the window's
+// description and turns the relay session's events into their states (the two frequencies, the
+// link shown on the received box, the boxes, the port list) and the user's actions into session
+// calls: a box ticked or cleared chooses or clears its source, a pick from the port list opens
+// that port, a right click on a network source's box edits its address. It starts the window up
+// (the defaults of missing settings, the restore of position, port and boxes, each box's
+// handling nested in its restore, then the port and the link), saves the settings in their
+// fixed order whenever a box is ticked and at every close, and runs the menu commands and
+// buttons. Errors that escape a user's step are told in a message box here, once for every
+// front end.
+// Collaborations: the front end builds the window from layout(), mirrors controls(), forwards
+// the user's actions and commands, implements IWindowHost and calls portListOpening() as the
+// port list drops down; RelaySession does the work; IDialogs shows the session's notices.
+#pragma once
+
+#include "app/relay_session.h"
+#include "ports/launcher.h"
+#include "view/control.h"
+#include "view/dialogs.h"
+#include "view/window_host.h"
+#include "view/window_layout.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace veltaro {
+
+struct MainWindowPorts {
+    IWindowHost& window;
+    IDialogs& dialogs;
+    IManual& manual;
+};
+
+class MainWindowModel : public SessionObserver {
+public:
+    static constexpr double CollapsedClientHeight = layout::MainCollapsedHeight;
+    static constexpr double ExpandedClientHeight = layout::MainExpandedHeight;
+
+    MainWindowModel(RelaySession& session, MainWindowPorts p);
+    MainWindowModel(const MainWindowModel&) = delete;
+    MainWindowModel& operator=(const MainWindowModel&) = delete;
+
+    const layout::WindowSpec& layout() const { return layout::mainWindow(); }
+    ControlSet& controls() { return controls_; }
+    Control& control(std::string_view name) { return controls_[name]; }
+    RelaySession& session() { return session_; }
+
+    // Start-up. The window exists, hidden, where the platform created it.
+    void load();
+    // The platform has placed a window that was not placed during load().
+    void placed();
+    // The window closes, by any route: saves the settings and ends the session. Later calls do
+    // nothing.
+    void unload();
+    bool unloaded() const { return unloaded_; }
+
+    // A menu command or a button.
+    void run(layout::Command command);
+    // The user opens the port list: it shows the ports present now.
+    void portListOpening();
+
+    void commandSent(const ControllerLink::SendOutcome& outcome,
+                     const std::string& mhzText) override;
+    void readingTaken(std::int32_t receivedKHz, std::int32_t relayedKHz) override;
+    void linkChanged(const LinkStatus& status) override;
+    void noticed(const Notice& notice) override;
+
+private:
+    // Runs a step; an error that escapes it is told in a message box.
+    void guarded(const std::function<void()>& step);
+    void startUp();
+    void writeMissingDefaults();
+    void saveAll();
+    void writeMissingPositions();
+    void onTopToggled();
+    void onBoxToggled(SourceId id, Control& box);
+    void onPortPicked();
+    void editAddress(const SourceRegistration& r, const Control& box);
+
+    RelaySession& session_;
+    MainWindowPorts p_;
+    ControlSet controls_;
+    bool unloaded_ = false;
+    // A box is being ticked: the boxes it clears only save, the session stops their sources.
+    bool switching_ = false;
+};
+
+} // namespace veltaro

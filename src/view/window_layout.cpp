@@ -1,0 +1,139 @@
+#include "view/window_layout.h"
+
+#include "base/identity.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace veltaro::layout {
+
+namespace {
+
+constexpr Font FrequencyFont{"Arial", 11.25};
+
+constexpr ControlSpec MainControls[] = {
+    {"receivedLabel",
+     Kind::FrequencyDisplay,
+     "",
+     {120, 120, 855, 315},
+     6,
+     Command::None,
+     FrequencyFont},
+    {"relayedLabel",
+     Kind::FrequencyDisplay,
+     "",
+     {1080, 120, 855, 315},
+     1,
+     Command::None,
+     FrequencyFont},
+    {"receivedCaption", Kind::Caption, "Freq In", {240, 480, 615, 255}, 7},
+    {"relayedCaption", Kind::Caption, "Freq Out", {1080, 480, 855, 255}, 8},
+    {"portList", Kind::PortList, "Com 1 ", {0, 840, 975, 315}, 0},
+    {"hideSetupButton", Kind::Button, "Hide Setup", {1080, 840, 975, 300}, 9, Command::HideSetup},
+    {"onTopBox", Kind::CheckBox, "On Top", {120, 1200, 975, 255}, 5},
+    {"trxManagerBox", Kind::CheckBox, "TRX-Manager", {120, 1560, 1575, 255}, 3},
+    {"commanderBox", Kind::CheckBox, "Commander", {120, 1800, 1455, 255}, 4},
+    {"hrdBox", Kind::CheckBox, "HRD", {120, 2040, 1455, 255}, 11},
+    {"hamlibBox", Kind::CheckBox, "Hamlib", {120, 2280, 1455, 255}, 12},
+    {"flrigBox", Kind::CheckBox, "flrig", {120, 2520, 1455, 255}, 13},
+    {"n1mmBox", Kind::CheckBox, "N1MM UDP", {120, 2760, 1455, 255}, 14},
+    // Below the designed client area: never in view.
+    {"relayedMhzText", Kind::TextBox, "", {120, 3360, 975, 285}, 10},
+};
+
+constexpr SourceBox SourceBoxes[] = {
+    {SourceId::Commander, "commanderBox"}, {SourceId::TrxManager, "trxManagerBox"},
+    {SourceId::Hrd, "hrdBox"},             {SourceId::Hamlib, "hamlibBox"},
+    {SourceId::Flrig, "flrigBox"},         {SourceId::N1mm, "n1mmBox"},
+};
+
+constexpr MenuItem MainMenu[] = {
+    {"fileMenu", "&File", true, Command::None},
+    {"exitItem", "&Exit", false, Command::Exit},
+    {"setupItem", "&Setup", true, Command::Setup},
+    {"helpMenu", "&Help", true, Command::None},
+    {"helpIndexItem", "&Index", false, Command::HelpIndex},
+    {"aboutItem", "&About", false, Command::About},
+};
+
+constexpr ControlSpec AboutControls[] = {
+    {"icon", Kind::Icon, "", {240, 240, 540, 540}, 1},
+    {"titleLabel", Kind::Text, app::Title, {1050, 240, 3885, 240}, 5},
+    {"versionLabel", Kind::Text, "", {1050, 480, 3885, 225}, 6},
+    {"descriptionLabel",
+     Kind::Text,
+     "Veltaro is a freeware program designed to link between TRX-Manager or Commander and the "
+     "SteppIR beam antenna by Fluidmotion.",
+     {1050, 840, 3885, 1410},
+     3},
+    // An etched separator: a grey line with a white one 15 twips below it.
+    {"separatorShadow", Kind::Line, "", {90, 2445, 5564, 0}, -1, Command::None, {}, 0x808080, 1},
+    {"separatorLight", Kind::Line, "", {105, 2460, 5549, 0}, -1, Command::None, {}, 0xFFFFFF, 2},
+    {"disclaimerLabel", Kind::Text, "Warning: ...", {255, 2625, 3870, 825}, 4},
+    {"okButton", Kind::DefaultButton, "OK", {4245, 2625, 1260, 345}, 0, Command::Ok},
+    {"systemInfoButton",
+     Kind::Button,
+     "&System Info...",
+     {4260, 3075, 1245, 345},
+     2,
+     Command::SystemInfo},
+};
+
+constexpr ControlSpec AddressControls[] = {
+    {"promptLabel", Kind::Text, "Address (host:port):", {120, 120, 3375, 255}, 0},
+    {"addressText", Kind::TextBox, "", {120, 405, 3375, 285}, 1},
+    {"okButton", Kind::DefaultButton, "OK", {1035, 840, 1215, 345}, 2, Command::Ok},
+    {"cancelButton", Kind::CancelButton, "Cancel", {2280, 840, 1215, 345}, 3, Command::Cancel},
+};
+
+constexpr WindowSpec MainWindowSpec{"mainWindow", 2115, MainExpandedHeight, MainControls, MainMenu};
+constexpr WindowSpec AboutBoxSpec{"aboutBox", 5730, 3555, AboutControls, {}};
+constexpr WindowSpec AddressDialogSpec{"addressDialog", 3615, 1305, AddressControls, {}};
+
+} // namespace
+
+const WindowSpec& mainWindow() {
+    return MainWindowSpec;
+}
+
+std::span<const SourceBox> sourceBoxes() {
+    return SourceBoxes;
+}
+
+const WindowSpec& aboutBox() {
+    return AboutBoxSpec;
+}
+
+const WindowSpec& addressDialog() {
+    return AddressDialogSpec;
+}
+
+int toPixels(double twips, double twipsPerPixel) {
+    return static_cast<int>(std::lround(twips / twipsPerPixel));
+}
+
+bool takesFocus(Kind kind) {
+    switch (kind) {
+    case Kind::PortList:
+    case Kind::Button:
+    case Kind::DefaultButton:
+    case Kind::CancelButton:
+    case Kind::CheckBox:
+    case Kind::TextBox:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::vector<const ControlSpec*> tabOrder(const WindowSpec& window) {
+    std::vector<const ControlSpec*> order;
+    for (const auto& c : window.controls)
+        if (takesFocus(c.kind))
+            order.push_back(&c);
+    std::sort(order.begin(), order.end(),
+              [](const ControlSpec* a, const ControlSpec* b) { return a->tabIndex < b->tabIndex; });
+    return order;
+}
+
+} // namespace veltaro::layout
