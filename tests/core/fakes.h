@@ -329,7 +329,7 @@ public:
         ~Timer() override { std::erase(owner_.all_, this); }
         void start(int intervalMs) override {
             interval = intervalMs;
-            due = owner_.now + intervalMs;
+            due = owner_.nowMs() + intervalMs;
             on = true;
         }
         void stop() override { on = false; }
@@ -351,7 +351,7 @@ public:
     // Moves the time on by ms, ticking the timers that fall due on the way; `clock`, when set,
     // moves with it.
     void elapse(std::int64_t ms) {
-        const std::int64_t end = now + ms;
+        const std::int64_t end = nowMs() + ms;
         for (;;) {
             Timer* next = nullptr;
             for (Timer* t : all_)
@@ -371,6 +371,8 @@ public:
                            [&](const Timer* t) { return t->on && t->interval == intervalMs; });
     }
 
+    // The time: the clock's, when one is set, so that a test may also move the clock itself.
+    std::int64_t nowMs() const { return clock ? *clock : now; }
     std::int64_t now = 1000;
     std::int64_t* clock = nullptr;
 

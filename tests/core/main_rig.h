@@ -14,7 +14,6 @@ struct MainRig {
     explicit MainRig(NumberFormat fmt = {'.'}) : fmt_(fmt) {
         link.servers["CI-V Commander|DDEServer"]["XmitFreq"] = "14074";
         link.servers["HRD_RADIO_000|HRD_CAT"]["HRD_HERTZ"] = "7074000";
-        timers.now = clock.now;
         timers.clock = &clock.now;
     }
     RelaySession& session() {
