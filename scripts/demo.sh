@@ -80,7 +80,7 @@ cp "$build/veltaro" "$tmp/app/veltaro"
       printf '%s  controller received %q (not a frequency command)\n' "$(date +%T.%3N)" "$cmd"
     fi
   done < "$tmp/controller"
-) &
+) 2>/dev/null & # the pty's end reads as an I/O error when the demo stops
 pids+=($!)
 
 XDG_CONFIG_HOME="$tmp/config" "$tmp/app/veltaro" &
