@@ -196,7 +196,7 @@ bool LinkServer::serves(const QDBusMessage& m) const {
         return false;
     if (e->program != Program::Ftlink)
         return isCall(m, QString::fromLatin1(LinkInterface), LinkRequestMethod);
-    return isCall(m, PropertiesInterface, "Get") || isCall(m, PropertiesInterface, "GetAll");
+    return isCall(m, PropertiesInterface, "Get");
 }
 
 bool LinkServer::handleMessage(const QDBusMessage& message, const QDBusConnection&) {
@@ -247,8 +247,6 @@ void LinkServer::answerGet(const Endpoint& e, const QDBusMessage& m) {
     if (args.value(0).toString() != QLatin1String(FtlinkTrxInterface))
         bus_.send(m.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownInterface"),
                                      args.value(0).toString()));
-    else if (m.member() == QLatin1String("GetAll"))
-        bus_.send(m.createReply(QVariantMap{{e.item, mhz}}));
     else if (args.value(1).toString() != e.item)
         bus_.send(m.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownProperty"),
                                      args.value(1).toString()));
