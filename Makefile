@@ -47,7 +47,7 @@ test: test-dev test-asan test-win
 demo:
 	@scripts/deps.sh build demo
 	cmake --preset dev >/dev/null
-	cmake --build --preset dev -j $(JOBS) --target veltaro veltaro-bridge
+	cmake --build --preset dev -j $(JOBS) --target veltaro veltaro-link-publisher
 	scripts/with-session.sh scripts/demo.sh
 
 # Longer runs than the test suite makes: each fuzz target for FUZZ_SECONDS, the soak for

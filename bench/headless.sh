@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # veltaro --headless beside the windowed program, measured the same way: each follows Commander
-# from veltaro-bridge (one frequency, then quiet) with its controller on a socat pty; after the
+# from veltaro-link-publisher (one frequency, then quiet) with its controller on a socat pty; after the
 # link is up and 2 s have passed, RSS is read and CPU time is summed over IDLE_SECONDS (60).
 # The headless program runs with no DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM; the window on
 # xcb. Prints a Markdown table. Run by scripts/bench.sh, or alone (BUILD_DIR, default build/).
@@ -39,7 +39,7 @@ idle_of() {
     'BEGIN { printf "%.3f %d\n", d / 1e9 / s * 3600, r }'
 }
 
-# MODE (headless|window) -> "cpu rss"; a fresh copy, settings, controller and bridge each time.
+# MODE (headless|window) -> "cpu rss"; a fresh copy, settings, controller and publisher each time.
 measure() {
   local dir=$tmp/$1 app=""
   mkdir -p "$dir/config/Veltaro"
@@ -49,7 +49,7 @@ measure() {
   wait_for 5 test -e "$dir/com1"
   printf '[StartUp]\nComPort=1\nCheckCommander=1\n[Ports]\nCom1=%s\n' "$dir/com1" \
     >"$dir/config/Veltaro/Veltaro.conf"
-  echo 14074000 | "$build/veltaro-bridge" --stdin --as commander 2>/dev/null &
+  echo 14074000 | "$build/veltaro-link-publisher" --stdin --as commander >/dev/null 2>&1 &
   pids+=($!)
   wait_for 10 dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
     org.freedesktop.DBus.NameHasOwner string:org.veltaro.Link.CI_2dV_20Commander \

@@ -6,7 +6,8 @@ Prints a Markdown table of figures and asserts nothing:
                   controller's pty, median and p99 over CHANGES changes 20 kHz apart; beside the
                   floor: a rigctld round trip ("f") plus a write through a pty pair
   idle CPU        the program polling an unchanging rigctld every 100 ms, over IDLE_SECONDS,
-                  beside veltaro-bridge polling the same rigctld at the same rate
+                  beside Hamlib's own rigctl asking the same questions ("s", then "f") of the
+                  same rigctld every 100 ms on one connection (rigctl reading them from a pipe)
   reconnection    rigctld (or a link publisher, for Commander) gone for 1 s and back: from the
                   server being there again to the program's "Linked to ..." line, median of 5
 
@@ -144,6 +145,30 @@ def read_command(fd, want, seconds=5.0):
     return None
 
 
+def rigctl_poll_cpu(rig_port):
+    """CPU of rigctl (s/hour) asking "s" and "f" every 100 ms over IDLE_SECONDS, fed by a pipe."""
+    poller = start(["rigctl", "-m", "2", "-r", f"127.0.0.1:{rig_port}", "-"],
+                   stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, text=True)
+    done = threading.Event()
+
+    def ask():
+        while not done.wait(0.1):
+            poller.stdin.write("s\nf\n")
+            poller.stdin.flush()
+
+    asker = threading.Thread(target=ask, daemon=True)
+    asker.start()
+    time.sleep(2)
+    c0 = cpu_s(poller.pid)
+    time.sleep(idle_s)
+    cpu = (cpu_s(poller.pid) - c0) * 3600 / idle_s
+    done.set()
+    asker.join()
+    stop(poller)
+    return cpu
+
+
 def main():
     rig_port = free_port()
     rigctld(rig_port)
@@ -177,18 +202,12 @@ def main():
         v = sorted(v)
         return v[min(len(v) - 1, int(q * len(v)))]
 
-    # Idle CPU, beside the bridge polling the same server at the same rate.
+    # Idle CPU, beside rigctl asking the same questions of the same server at the same rate.
     time.sleep(2)
     c0 = cpu_s(app.proc.pid)
     time.sleep(idle_s)
     app_cpu = (cpu_s(app.proc.pid) - c0) * 3600 / idle_s
-    bridge = start([os.path.join(build, "veltaro-bridge"), "--rigctld", f"127.0.0.1:{rig_port}",
-                    "--as", "hrd"], stderr=subprocess.DEVNULL)
-    time.sleep(2)
-    c0 = cpu_s(bridge.pid)
-    time.sleep(idle_s)
-    bridge_cpu = (cpu_s(bridge.pid) - c0) * 3600 / idle_s
-    stop(bridge)
+    rigctl_cpu = rigctl_poll_cpu(rig_port)
 
     # Reconnection after rigctld restarts.
     rig.close()
@@ -219,8 +238,9 @@ def main():
         return "true" in out
 
     for _ in range(6):
-        publisher = start([os.path.join(build, "veltaro-bridge"), "--stdin", "--as", "commander"],
-                          stdin=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        publisher = start([os.path.join(build, "veltaro-link-publisher"), "--stdin", "--as",
+                           "commander"], stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL, text=True)
         publisher.stdin.write("14074000\n")
         publisher.stdin.flush()
         wait_until(has_owner, 10, 0.001)
@@ -239,8 +259,8 @@ def main():
           f"{statistics.median(latencies):.1f} / {pct(latencies, 0.99):.1f} |")
     print(f"| floor: rigctld round trip + pty write, median / p99 (ms) | "
           f"{statistics.median(floors):.2f} / {pct(floors, 0.99):.2f} |")
-    print(f"| idle CPU polling rigctld every 100 ms, veltaro --headless vs veltaro-bridge (s/hour) "
-          f"| {app_cpu:.2f} vs {bridge_cpu:.2f} |")
+    print(f"| idle CPU polling rigctld every 100 ms, veltaro --headless vs rigctl (s/hour) "
+          f"| {app_cpu:.2f} vs {rigctl_cpu:.2f} |")
     print(f"| rigctld back after 1 s -> linked, median of {len(rig_back)} (ms) | "
           f"{statistics.median(rig_back):.0f} |" if rig_back else "| rigctld back | none |")
     print(f"| link publisher back after 1 s -> linked, median of {len(link_back)} (ms) | "

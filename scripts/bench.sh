@@ -1,21 +1,21 @@
 #!/usr/bin/env bash
 # Measures the program against honest baselines and prints a table, also written to
 # docs/performance.md with the machine and the date. Nothing here asserts a timing.
-#   relay latency      bench_latency (bridge -> pty, beside a bare D-Bus floor)
+#   relay latency      bench_latency (link publisher -> pty, beside a bare D-Bus floor)
 #   idle CPU, RSS      the program with no source and polling the FTLink stand-in at 10 Hz,
 #                      beside bench_baseline (a Qt Widgets window with a 100 ms QTimer; for the
 #                      polling figure it reads the same property each tick)
 #   start-up           launch to a mapped window (X11), median of several runs, same baseline
-#   flood              bridge --flood (10,000 changes/s) while the controller end reads 480 B/s:
-#                      RSS growth, how fast the window answers a _NET_WM_PING (beside the idle
-#                      baseline window) and the delay from the last change to its command
+#   flood              link publisher --flood (10,000 changes/s) while the controller end reads
+#                      480 B/s: RSS growth, how fast the window answers a _NET_WM_PING (beside
+#                      the idle baseline window) and the delay from the last change to its command
 #   tracker            Google Benchmark of the core tracker, readings per second
 #   headless           veltaro --headless beside the window (bench/headless.sh)
 #   re-plug            the controller's device taken away and brought back: its return to the
 #                      command on the wire, CPU while it is away (bench/replug/replug.sh)
 #   network sources    the built-in Hamlib source against a real rigctld: change to command
-#                      latency beside its floor, idle CPU beside veltaro-bridge polling the same
-#                      rigctld, reconnection after rigctld or a link publisher restarts
+#                      latency beside its floor, idle CPU beside rigctl polling the same rigctld,
+#                      reconnection after rigctld or a link publisher restarts
 #                      (bench/sources.py)
 # Environment: BUILD_DIR (default build/), IDLE_SECONDS (60), FLOOD_SECONDS (60), STARTS (7),
 #              REPLUGS (10), GONE_SECONDS (60), BENCH_OUT (default docs/performance.md).
@@ -29,14 +29,14 @@ idle_s=${IDLE_SECONDS:-60}
 flood_s=${FLOOD_SECONDS:-60}
 starts=${STARTS:-7}
 out=${BENCH_OUT:-$root/docs/performance.md}
-targets=(veltaro veltaro-bridge bench_baseline bench_tracker bench_flood_reader bench_window_ping)
+targets=(veltaro veltaro-link-publisher bench_baseline bench_tracker bench_flood_reader bench_window_ping)
 [ -f "$root/bench/latency/CMakeLists.txt" ] && targets+=(bench_latency)
 if [ -z "${BENCH_NO_BUILD:-}" ]; then
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || exit 1
   cmake --build "$build" -j "${JOBS:-$(nproc)}" --target "${targets[@]}" >/dev/null || exit 1
 fi
 veltaro=$build/veltaro
-bridge=$build/veltaro-bridge
+publisher=$build/veltaro-link-publisher
 baseline=$build/bench/baseline/bench_baseline
 reader=$build/bench/flood/bench_flood_reader
 pinger=$build/bench/flood/bench_window_ping
@@ -139,7 +139,7 @@ read -r idle_bg_cpu _ < <(measure_idle $app Veltaro)
 stop_all
 
 setup polling "CheckTRX=1"
-echo 14074000 | "$bridge" --stdin --as ftlink 2>/dev/null &
+echo 14074000 | "$publisher" --stdin --as ftlink >/dev/null 2>&1 &
 pids+=($!)
 wait_bus_name org.veltaro.FTLink
 start_app
@@ -169,9 +169,9 @@ stop_all
 
 echo "bench: flood for $flood_s s" >&2
 setup flood "CheckCommander=1"
-"$bridge" --flood --as commander 2>/dev/null &
-flood_bridge=$!
-pids+=($flood_bridge)
+"$publisher" --flood --as commander >/dev/null 2>&1 &
+flood_publisher=$!
+pids+=($flood_publisher)
 wait_bus_name org.veltaro.Link.CI_2dV_20Commander
 start_app
 wait_window $app Veltaro
@@ -179,11 +179,11 @@ sleep 2
 flood_rss0=$(rss_kib $app)
 ping_window $app Veltaro "$flood_s" >"$tmp/flood_answers"
 flood_rss1=$(rss_kib $app)
-# The last change: the bridge stops publishing now; the controller end notes the moment.
+# The last change: the publisher stops now; the controller end notes the moment.
 reader_pid=${pids[0]}
 kill -USR1 "$reader_pid"
-kill $flood_bridge
-wait $flood_bridge 2>/dev/null
+kill $flood_publisher
+wait $flood_publisher 2>/dev/null
 # Let the controller end drain what is still queued (at 480 B/s).
 prev=-1
 for _ in $(seq 120); do
@@ -252,8 +252,9 @@ report=$(cat <<REPORT
 Measured by \`make bench\` (scripts/bench.sh) on $when.
 Machine: $machine.
 Idle figures over $idle_s s; the baseline is bench/baseline, a Qt Widgets window with a 100 ms
-QTimer. The flood publishes 10,000 changes/s through \`veltaro-bridge --flood\` while the
-controller end (bench/flood) reads 480 bytes/s; the window is pinged (_NET_WM_PING) once a second.
+QTimer. The flood publishes 10,000 changes/s through \`veltaro-link-publisher --flood\` while
+the controller end (bench/flood) reads 480 bytes/s; the window is pinged (_NET_WM_PING) once a
+second.
 Other programs sharing the machine add noise; repeat on a quiet machine before comparing runs.
 
 $table

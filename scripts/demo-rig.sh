@@ -1,23 +1,17 @@
 #!/usr/bin/env bash
-# Hamlib's dummy radio for the demo: starts `rigctld -m 1` on a free loopback port, tunes it
-# through a band sweep with `rigctl` (one change per DEMO_RIG_PERIOD seconds, default 1), and
-# publishes it with `veltaro-bridge --rigctld` unless BRIDGE is --direct (Veltaro's own Hamlib
-# source then reads rigctld).
+# Hamlib's dummy radio for the demo: starts `rigctld -m 1` on a free loopback port and tunes it
+# through a band sweep with `rigctl` (one change per DEMO_RIG_PERIOD seconds, default 1);
+# Veltaro's own Hamlib source reads it.
 #
-# Usage: scripts/demo-rig.sh BRIDGE|--direct [BRIDGE-OPTION...]
-#   BRIDGE            path of the veltaro-bridge program
-#   BRIDGE-OPTION     passed on to the bridge (e.g. --as commander); all three publishers when none
-# Prints one line with the PIDs and the port it started, runs until SIGINT or SIGTERM, then stops
-# what it started (by PID) and exits 0. Exits 1 when rigctld or the bridge cannot be started,
-# 2 on bad usage.
+# Usage: scripts/demo-rig.sh
+# Prints one line with the PID and the port it started, runs until SIGINT or SIGTERM, then stops
+# what it started (by PID) and exits 0. Exits 1 when rigctld cannot be started, 2 on bad usage.
 set -uo pipefail
 
-if [ $# -lt 1 ] || { [ "$1" != --direct ] && [ ! -x "$1" ]; }; then
-  echo "usage: $0 BRIDGE|--direct [BRIDGE-OPTION...]  (BRIDGE: the veltaro-bridge program)" >&2
+if [ $# -gt 0 ]; then
+  echo "usage: $0" >&2
   exit 2
 fi
-bridge=$1
-shift
 for tool in rigctld rigctl; do
   if ! command -v "$tool" >/dev/null 2>&1; then
     echo "demo-rig: $tool not found (Debian package libhamlib-utils)" >&2
@@ -29,10 +23,9 @@ period=${DEMO_RIG_PERIOD:-1}
 pids=()
 cleanup() {
   trap - EXIT INT TERM
-  # The bridge first, so that it does not report rigctld as lost on the way out.
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill "${pids[i]}" 2>/dev/null
-    wait "${pids[i]}" 2>/dev/null
+  for pid in "${pids[@]}"; do
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
   done
 }
 trap cleanup EXIT
@@ -65,18 +58,7 @@ if [ -z "$rig" ]; then
   exit 1
 fi
 
-if [ "$bridge" = --direct ]; then
-  echo "demo-rig: rigctld -m 1 (pid $rig) on 127.0.0.1:$port"
-else
-  "$bridge" --rigctld "127.0.0.1:$port" "$@" &
-  pids+=($!)
-  sleep 0.2
-  if ! kill -0 "${pids[1]}" 2>/dev/null; then
-    echo "demo-rig: veltaro-bridge ended at once" >&2
-    exit 1
-  fi
-  echo "demo-rig: rigctld -m 1 (pid $rig) on 127.0.0.1:$port, veltaro-bridge (pid ${pids[1]})"
-fi
+echo "demo-rig: rigctld -m 1 (pid $rig) on 127.0.0.1:$port"
 
 # Six 5 kHz steps up from the bottom of each band, so every other step moves the antenna.
 bands=(1800000 3500000 7000000 10100000 14000000 18068000 21000000 24890000 28000000 50000000)

@@ -28,9 +28,9 @@ for _ in $(seq 100); do [ -e "$tmp/controller" ] && [ -e "$tmp/com1" ] && break;
 if [ ! -e "$tmp/com1" ]; then echo "demo: socat could not make a pty pair" >&2; exit 1; fi
 
 # The rig: Hamlib's dummy radio swept through the bands, read by Veltaro's own Hamlib source;
-# without Hamlib, the built-in simulated rig published on the bus as Commander.
+# without Hamlib, the link publisher's simulated rig, standing in for Commander on the bus.
 if command -v rigctld >/dev/null 2>&1; then
-  "$root/scripts/demo-rig.sh" --direct > "$tmp/rig.out" &
+  "$root/scripts/demo-rig.sh" > "$tmp/rig.out" &
   pids+=($!)
   for _ in $(seq 200); do grep -q ' on 127.0.0.1:' "$tmp/rig.out" 2>/dev/null && break; sleep 0.05; done
   rigport=$(sed -n 's/.* on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$tmp/rig.out" | head -n 1)
@@ -39,8 +39,8 @@ if command -v rigctld >/dev/null 2>&1; then
   source_box=CheckHamlib
   source_name=Hamlib
 else
-  echo "demo: the built-in simulated rig (veltaro-bridge --sweep), published as Commander"
-  "$build/veltaro-bridge" --sweep --as commander &
+  echo "demo: the simulated rig of veltaro-link-publisher --sweep, standing in for Commander"
+  "$build/veltaro-link-publisher" --sweep --as commander >/dev/null &
   pids+=($!)
   source_box=CheckCommander
   source_name=Commander
@@ -80,7 +80,7 @@ cp "$build/veltaro" "$tmp/app/veltaro"
       printf '%s  controller received %q (not a frequency command)\n' "$(date +%T.%3N)" "$cmd"
     fi
   done < "$tmp/controller"
-) &
+) 2>/dev/null & # the pty's end reads as an I/O error when the demo stops
 pids+=($!)
 
 XDG_CONFIG_HOME="$tmp/config" "$tmp/app/veltaro" &

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Soak run: the real program follows the sweeping bridge (as Commander) for a while and relays to
-# a virtual controller (a pty recorded by socat). Samples the program's RSS, then closes the
-# window as a user would (Alt+F4) and checks that it exited cleanly, leaked nothing (LeakSanitizer
-# in a sanitizer build, valgrind with TOOL=valgrind), relayed well-formed commands, and that
-# PEGASUS.OUT holds the last relayed frequency.
+# Soak run: the real program follows the link publisher's sweep (as Commander) for a while and
+# relays to a virtual controller (a pty recorded by socat). Samples the program's RSS, then closes
+# the window as a user would (Alt+F4) and checks that it exited cleanly, leaked nothing
+# (LeakSanitizer in a sanitizer build, valgrind with TOOL=valgrind), relayed well-formed commands,
+# and that PEGASUS.OUT holds the last relayed frequency.
 # Usage: scripts/soak.sh [MINUTES]   (or SOAK_MINUTES / SOAK_SECONDS)
-# Environment: VELTARO, BRIDGE (binaries; default build/), TOOL (auto|lsan|valgrind|none),
-#              SOAK_RATE (bridge changes per second, default 40), SOAK_SAMPLE (seconds, default 10).
+# Environment: VELTARO, PUBLISHER (binaries; default build/), TOOL (auto|lsan|valgrind|none),
+#              SOAK_RATE (the sweep's changes per second, default 40), SOAK_SAMPLE (seconds,
+#              default 10).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] || [ -z "${DISPLAY:-}" ]; then
@@ -15,11 +16,11 @@ fi
 minutes=${1:-${SOAK_MINUTES:-60}}
 seconds=${SOAK_SECONDS:-$(( minutes * 60 ))}
 veltaro=${VELTARO:-$root/build/veltaro}
-bridge=${BRIDGE:-$root/build/veltaro-bridge}
+publisher=${PUBLISHER:-$root/build/veltaro-link-publisher}
 rate=${SOAK_RATE:-40}
 sample=${SOAK_SAMPLE:-10}
 tool=${TOOL:-auto}
-for b in "$veltaro" "$bridge"; do
+for b in "$veltaro" "$publisher"; do
   [ -x "$b" ] || { echo "soak: $b is not built" >&2; exit 2; }
 done
 if [ "$tool" = auto ]; then
@@ -47,9 +48,10 @@ for _ in $(seq 100); do [ -e "$dir/com1" ] && break; sleep 0.05; done
 printf '[StartUp]\nCheckCommander=1\nComPort=1\n[Ports]\nCom1=%s\n' "$dir/com1" \
   >"$dir/config/Veltaro/Veltaro.conf"
 
-"$bridge" --sweep --as commander --rate "$rate" --step-hz 5000 2>"$dir/bridge.err" &
-bridge_pid=$!
-pids+=($bridge_pid)
+"$publisher" --sweep --as commander --rate "$rate" --step-hz 5000 >/dev/null \
+  2>"$dir/publisher.err" &
+publisher_pid=$!
+pids+=($publisher_pid)
 owned=false
 for _ in $(seq 100); do
   if dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
@@ -57,7 +59,7 @@ for _ in $(seq 100); do
        grep -q 'boolean true'; then owned=true; break; fi
   sleep 0.05
 done
-$owned || { echo "soak: the bridge did not come up" >&2; cat "$dir/bridge.err" >&2; exit 1; }
+$owned || { echo "soak: the publisher did not come up" >&2; cat "$dir/publisher.err" >&2; exit 1; }
 
 run=("$dir/app/veltaro")
 case "$tool" in
@@ -73,7 +75,7 @@ pids+=($app)
 
 rss() { awk '/^VmRSS/ {print $2}' "/proc/$1/status" 2>/dev/null; }
 relays() { echo $(( $(stat -c %s "$dir/serial.out" 2>/dev/null || echo 0) / 14 )); }
-echo "soak: $seconds s, tool $tool, bridge rate $rate/s"
+echo "soak: $seconds s, tool $tool, sweep rate $rate/s"
 printf '%8s %10s %8s\n' seconds rss_kib relays
 alive=true
 first_rss=""
@@ -90,8 +92,8 @@ done
 last_rss=${r:-0}
 
 # Stop the radio first, so the last command and the file can be compared at rest.
-kill $bridge_pid 2>/dev/null
-wait $bridge_pid 2>/dev/null
+kill $publisher_pid 2>/dev/null
+wait $publisher_pid 2>/dev/null
 sleep 1
 
 status=0

@@ -1,6 +1,7 @@
-// Latency from veltaro-bridge publishing a frequency to the controller command at a pty, through
-// the real veltaro program (Commander link), beside a floor measured in the same run: a bare
-// client that receives the same D-Bus signal and writes the pty. Prints figures; asserts nothing.
+// Latency from veltaro-link-publisher publishing a frequency to the controller command at a pty,
+// through the real veltaro program (Commander link), beside a floor measured in the same run: a
+// bare client that receives the same D-Bus signal and writes the pty. Prints figures; asserts
+// nothing.
 //   bench_latency [--changes N]
 #include "bus_fixture.h"
 
@@ -105,15 +106,15 @@ struct Figures {
 };
 
 // Publishes `changes` values 20 kHz apart and times each until its command is at the pty.
-Figures measure(Child& bridge, Pty& pty, int changes) {
+Figures measure(Child& publisher, Pty& pty, int changes) {
     std::vector<double> ms;
     Figures f;
     for (int i = 1; i <= changes; ++i) {
         const qint64 hz = 14'000'000 + static_cast<qint64>(i % 500) * 20'000;
         pty.flush();
         const auto t0 = Clock::now();
-        bridge.process().write(QByteArray::number(hz) + '\n');
-        bridge.process().waitForBytesWritten(1000);
+        publisher.process().write(QByteArray::number(hz) + '\n');
+        publisher.process().waitForBytesWritten(1000);
         if (!pty.read(14, 2000)) {
             ++f.lost;
             continue;
@@ -132,9 +133,9 @@ Figures measure(Child& bridge, Pty& pty, int changes) {
     return f;
 }
 
-std::unique_ptr<Child> startBridge(const PrivateBus& bus) {
+std::unique_ptr<Child> startPublisher(const PrivateBus& bus) {
     auto b = std::make_unique<Child>(
-        QStringLiteral(BRIDGE),
+        QStringLiteral(PUBLISHER),
         QStringList{QStringLiteral("--stdin"), QStringLiteral("--as"), QStringLiteral("commander")},
         bus.environment());
     waitUntil([&] { return bus.hasOwner(CommanderName); }, 5000);
@@ -162,7 +163,7 @@ int main(int argc, char** argv) {
     Figures floor;
     {
         Pty pty;
-        auto bridge = startBridge(bus);
+        auto publisher = startPublisher(bus);
         Child client(QCoreApplication::applicationFilePath(),
                      {QStringLiteral("--floor-client"), pty.path()}, bus.environment());
         if (!client.waitForLine(QStringLiteral("ready"), 5000)) {
@@ -170,7 +171,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         spin(100);
-        floor = measure(*bridge, pty, changes);
+        floor = measure(*publisher, pty, changes);
     }
 
     // Veltaro.
@@ -187,8 +188,8 @@ int main(int argc, char** argv) {
                        .arg(pty.path())
                        .toUtf8());
         conf.close();
-        auto bridge = startBridge(bus);
-        bridge->send(QStringLiteral("1800000"));
+        auto publisher = startPublisher(bus);
+        publisher->send(QStringLiteral("1800000"));
         auto env = bus.environment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -198,10 +199,11 @@ int main(int argc, char** argv) {
             return 1;
         }
         spin(200);
-        real = measure(*bridge, pty, changes);
+        real = measure(*publisher, pty, changes);
     }
 
-    std::printf("Latency from veltaro-bridge publishing a value to the command at the pty\n");
+    std::printf(
+        "Latency from veltaro-link-publisher publishing a value to the command at the pty\n");
     std::printf("(%d changes, 20 kHz apart, Commander link, private dbus-daemon)\n\n", changes);
     std::printf("%-34s %10s %10s %8s %6s\n", "path", "median ms", "p99 ms", "n", "lost");
     std::printf("%-34s %10.3f %10.3f %8d %6d\n", "floor: D-Bus signal -> pty", floor.median,

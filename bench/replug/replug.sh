@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Re-plugging the antenna controller's serial device under the real veltaro program (offscreen,
-# Commander linked to veltaro-bridge, the port a socat pty under a fixed link name, as a by-id
+# Commander linked to veltaro-link-publisher, the port a socat pty under a fixed link name, as a by-id
 # name is). Prints figures; asserts nothing.
 #   return to command   socat's link back -> the last command on the wire, median of REPLUGS;
 #                       the device comes back at a random moment of the program's 1 s reopen tick
@@ -40,7 +40,7 @@ mkdir -p "$tmp/config/Veltaro"
 printf '[StartUp]\nComPort=17\nCheckCommander=1\n[Ports]\nCom17=%s\n' "$link" \
   >"$tmp/config/Veltaro/Veltaro.conf"
 cp "$build/veltaro" "$tmp/veltaro"
-echo 14074000 | "$build/veltaro-bridge" --stdin --as commander 2>/dev/null &
+echo 14074000 | "$build/veltaro-link-publisher" --stdin --as commander >/dev/null 2>&1 &
 pids+=($!)
 for _ in $(seq 200); do
   dbus-send --session --print-reply --dest=org.freedesktop.DBus / \

@@ -352,7 +352,7 @@ TEST(Tracker, HertzFloorToWholeKHzExactly) {
     EXPECT_THROW(rig.tracker.update(Reading::hertz(std::int64_t(1) << 42)), OverflowError);
 }
 
-// The common forms are in tests/bridge (HostPort); here the blanks and the IPv6 forms.
+// The address forms, with blanks and IPv6.
 TEST(NetAddress, ParsesAndWritesBackTheForms) {
     const auto check = [](const char* text, const std::string& written) {
         std::string why;

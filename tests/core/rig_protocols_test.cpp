@@ -1,5 +1,5 @@
 // The network protocols' texts: Hz, rigctld's reply lines and line splitting, XML-RPC responses,
-// RadioInfo datagrams and the choice of radio. The sources on real sockets are in tests/bridge.
+// RadioInfo datagrams and the choice of radio. The sources on real sockets are in tests/e2e.
 #include "protocols/rig_protocols.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // D-Bus test support on top of the shared helpers: a private dbus-daemon per test program, and
-// the few things the adapter tests do to the scriptable test server and the bridge.
+// the few things the tests do to the link publisher.
 #pragma once
 
 #include "test_support.h"
@@ -70,7 +70,7 @@ inline void sendSignal(Child& c, int signo) {
             2000);
 }
 
-// Sends a command to the test server and waits for its "done".
+// Sends a command to a link publisher fed from standard input and waits for its "done".
 inline bool command(Child& server, const QString& line, int ms = 3000) {
     const auto before = server.lines().count("done");
     server.send(line);

@@ -1,5 +1,6 @@
-// The link and automation clients against the scriptable test server on the private bus. The bus
-// names and object paths in use are checked as they appear on the bus (BridgeProcess, e2e).
+// The link and automation clients against the link publisher and its scripted behaviours on the
+// private bus. The bus names and object paths in use are checked as they appear on the bus
+// (PublisherProcess, e2e).
 #include "bus_fixture.h"
 
 #include "base/errors.h"
@@ -23,9 +24,13 @@ template <class F> qint64 msTaken(F f) {
     return clock.elapsed();
 }
 
-// The test server: ITEM=VALUE pairs and options (see test_server.cpp).
+// The publisher standing in for one program, scripted from standard input: ITEM=VALUE pairs and
+// options (veltaro-link-publisher --help).
+std::unique_ptr<Child> publisher(const char* as, const QStringList& args) {
+    return startOnBus(PUBLISHER, QStringList{"--stdin", "--as", as} + args, "ready");
+}
 std::unique_ptr<Child> server(const QStringList& args) {
-    return startOnBus(TEST_SERVER, args, "ready");
+    return publisher("commander", args);
 }
 
 class LinkClientTest : public ::testing::Test {
@@ -136,7 +141,7 @@ TEST_F(LinkClientTest, ANewOwnerIsALossAndAWatchSeesTheServerAppear) {
     ASSERT_TRUE(waitUntil([&] { return appeared == 1; }, 3000));
     link(got);
     // Another process takes the name over while the first still runs.
-    auto next = startOnBus(TEST_SERVER, {"XmitFreq=7074", "--replace"}, "ready");
+    auto next = server({"XmitFreq=7074", "--replace"});
     EXPECT_TRUE(waitUntil([&] { return lost == 1; }, 3000));
     client.watch(Commander, [&] { ++appeared; }); // owned already: told at once
     EXPECT_TRUE(waitUntil([&] { return appeared == 2; }, 1000));
@@ -149,10 +154,10 @@ TEST_F(LinkClientTest, ANewOwnerIsALossAndAWatchSeesTheServerAppear) {
     EXPECT_EQ(appeared, 2);
 }
 
-// The test server in FTLink mode; Frequency=MHZ sets the value it reads back.
+// The publisher as FTLink; Frequency=MHZ sets the value it reads back.
 class AutomationTest : public ::testing::Test {
 protected:
-    static std::unique_ptr<Child> ftlink(QStringList args) { return server(args << "--ftlink"); }
+    static std::unique_ptr<Child> ftlink(QStringList args) { return publisher("ftlink", args); }
     void connect() { client.connect(veltaro::IAutomationClient::Launch::RunningOnly); }
     // The first value a read returns instead of throwing within ms.
     std::optional<double> read(int ms) {
@@ -204,7 +209,7 @@ TEST_F(AutomationTest, ConnectFailsQuicklyWithoutAServerItsTrxInterfaceOrAFreque
     const std::pair<const char*, std::string> cases[] = {
         {"", "the bus name has no owner"},
         {"--no-trx", "the program's object has no frequency"},
-        {"--fail", "the program answered an error: org.example.Error.Broken"},
+        {"--fail", "the program answered an error: org.veltaro.LinkPublisher.Error.Failed"},
         {"--silent", "no answer within 250 ms"}};
     for (const auto& [flag, reason] : cases) {
         SCOPED_TRACE(flag);

@@ -53,7 +53,7 @@ QByteArray readmeExample() {
 }
 
 TEST(Headless, FollowsTheRadioWithoutADisplayAndStopsCleanly) {
-    Child bridge(BRIDGE, {"--stdin", "--as", "commander"}, theBus().environment());
+    Child bridge(PUBLISHER, {"--stdin", "--as", "commander"}, theBus().environment());
     ASSERT_TRUE(
         waitUntil([] { return theBus().hasOwner("org.veltaro.Link.CI_2dV_20Commander"); }, 5000));
     bridge.send("14074000");

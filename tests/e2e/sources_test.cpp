@@ -202,12 +202,14 @@ TEST(NetworkSources, N1mmLeavesTheDatagramsOfAListenerThatWasThereFirst) {
 TEST(LinkWatch, CommanderIsFollowedFromItsStartThroughRestarts) {
     Veltaro v("CheckCommander");
     EXPECT_TRUE(v.quietFor(1000));
-    auto server = startOnBus(TEST_SERVER, {"XmitFreq=14074"}, "ready");
+    auto server =
+        startOnBus(PUBLISHER, {"--stdin", "--as", "commander", "XmitFreq=14074"}, "ready");
     EXPECT_EQ(v.next(), "FA00014074000;");
     server.reset();
-    server = startOnBus(TEST_SERVER, {"XmitFreq=7074"}, "ready");
+    server = startOnBus(PUBLISHER, {"--stdin", "--as", "commander", "XmitFreq=7074"}, "ready");
     EXPECT_EQ(v.next(), "FA00007074000;");
-    auto next = startOnBus(TEST_SERVER, {"XmitFreq=21074", "--replace"}, "ready");
+    auto next = startOnBus(
+        PUBLISHER, {"--stdin", "--as", "commander", "XmitFreq=21074", "--replace"}, "ready");
     EXPECT_EQ(v.next(), "FA00021074000;");
     EXPECT_TRUE(v.child->running());
 }

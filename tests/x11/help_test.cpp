@@ -19,6 +19,8 @@ TEST(Help, HelpIndexOpensTheInstalledManual) {
         support::run(VELTARO_CMAKE, {"--install", VELTARO_BUILD_DIR, "--prefix", prefix.path()})
             .exitCode,
         0);
+    // The install also holds the link publisher, under the name the documents give.
+    EXPECT_TRUE(QFileInfo(prefix.path() + "/bin/veltaro-link-publisher").isExecutable());
     QFile open(bin.path() + "/xdg-open");
     ASSERT_TRUE(open.open(QIODevice::WriteOnly));
     open.write("#!/bin/sh\necho \"$@\" > \"$0.log\"\n");
