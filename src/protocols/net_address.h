@@ -2,7 +2,7 @@
 // "HOST:PORT", "PORT" or "[IPV6]:PORT", checked, with a one-line reason when it is bad, and
 // written back for messages and the settings.
 // Collaborations: the network sources read their stored address through it; the address
-// dialog checks what the user typed; veltaro-bridge parses its --rigctld/--flrig arguments.
+// dialog checks what the user typed.
 #pragma once
 
 #include "ports/network.h"

@@ -3,8 +3,8 @@
 // splitter for its byte stream; flrig's XML-RPC calls and responses; the RadioInfo datagrams of
 // the N1MM logger's UDP broadcast, and the choice of the radio to follow among them. What comes
 // from the network is checked and refused with a reason, never trusted; Hz stay exact integers.
-// Collaborations: sources/xml_reader reads the XML; a transport (veltaro-bridge's Qt sockets)
-// sends the requests and feeds what it receives in.
+// Collaborations: protocols/xml_reader reads the XML; the network sources (sources/) send the
+// requests and feed what they receive in; the fuzz targets feed anything.
 #pragma once
 
 #include <cstddef>

@@ -1,6 +1,6 @@
 #include "link_server.h"
 
-#include "platform/qt/link_names.h"
+#include "adapters/qt/link_names.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusObjectPath>

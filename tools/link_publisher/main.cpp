@@ -3,7 +3,7 @@
 // standard input or a flood. See docs/linux-links.md.
 #include "feeds.h"
 #include "link_server.h"
-#include "platform/qt/signal_watch.h"
+#include "adapters/qt/signal_watch.h"
 #include "publisher_options.h"
 
 #include <QCoreApplication>

@@ -4,8 +4,8 @@
 // name that answered the ping. The frequency is that interface's read-only property Frequency
 // (double, MHz). Connecting is bounded by a short timeout per call; reading the frequency never
 // blocks (one asynchronous Get at a time).
-// Collaborations: sources/trx_manager_source drives it through IAutomationClient; veltaro-bridge
-// --as ftlink and TRX-Manager's D-Bus front end are the servers.
+// Collaborations: sources/trx_manager_source drives it through IAutomationClient;
+// veltaro-link-publisher --ftlink and TRX-Manager's D-Bus front end are the servers.
 #pragma once
 
 #include "ports/automation.h"

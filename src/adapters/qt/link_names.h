@@ -2,7 +2,7 @@
 // onto a D-Bus bus name and object path, and the fixed names of the link and automation
 // interfaces.
 // Collaborations: used by DBusLinkClient and DBusAutomationClient (the clients) and by
-// veltaro-bridge (the servers), so both sides agree byte for byte.
+// veltaro-link-publisher (the servers), so both sides agree byte for byte.
 #pragma once
 
 #include <QString>

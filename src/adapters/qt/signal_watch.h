@@ -1,6 +1,6 @@
 // Responsibilities: turns SIGINT and SIGTERM into a Qt signal on the event loop (self-pipe), so
 // a program can close its windows or release its bus names and exit cleanly.
-// Collaborations: the main() of veltaro and veltaro-bridge react to terminate().
+// Collaborations: the main() of veltaro and veltaro-link-publisher react to terminate().
 #pragma once
 
 #include <QObject>
