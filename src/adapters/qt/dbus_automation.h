@@ -5,7 +5,7 @@
 // (double, MHz). Connecting is bounded by a short timeout per call; reading the frequency never
 // blocks (one asynchronous Get at a time).
 // Collaborations: sources/trx_manager_source drives it through IAutomationClient;
-// veltaro-link-publisher --ftlink and TRX-Manager's D-Bus front end are the servers.
+// veltaro-link-publisher --as ftlink and TRX-Manager's D-Bus front end are the servers.
 #pragma once
 
 #include "ports/automation.h"
