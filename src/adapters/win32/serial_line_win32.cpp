@@ -44,14 +44,10 @@ Win32SerialLine::~Win32SerialLine() {
     close();
 }
 
-std::string Win32SerialLine::devicePath(const std::string& port) {
-    const std::string digits = port.size() > 3 ? port.substr(3) : std::string();
-    const bool named = port.size() > 3 && (port[0] | 0x20) == 'c' && (port[1] | 0x20) == 'o' &&
-                       (port[2] | 0x20) == 'm';
-    if (!named || digits.size() > 3 || digits[0] == '0' ||
-        digits.find_first_not_of("0123456789") != std::string::npos || std::stoi(digits) > 255)
-        throw PortError("Invalid port name " + port);
-    return "\\\\.\\COM" + digits;
+std::string Win32SerialLine::devicePath(int number) {
+    if (number < 1 || number > 255)
+        throw PortError("there is no port " + std::to_string(number));
+    return "\\\\.\\COM" + std::to_string(number);
 }
 
 std::vector<PresentPort> Win32SerialLine::presentPorts() {
@@ -84,9 +80,10 @@ std::vector<PresentPort> Win32SerialLine::presentPorts() {
     return present;
 }
 
-void Win32SerialLine::open(const std::string& port) {
+void Win32SerialLine::open(int number) {
     close();
-    const std::string path = devicePath(port);
+    const std::string path = devicePath(number);
+    const std::string port = "COM" + std::to_string(number);
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
                            nullptr);
     if (h == INVALID_HANDLE_VALUE)

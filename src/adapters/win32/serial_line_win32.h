@@ -1,4 +1,4 @@
-// Responsibilities: the serial line to the antenna controller on Windows: "COMn" is \\.\COMn,
+// Responsibilities: the serial line to the antenna controller on Windows: port n is \\.\COMn,
 // opened exclusively at 4800 baud, no parity, 8 data bits, 1 stop bit, without flow control;
 // transmit-only, with a write time-out so that a stuck line never hangs the window. Lists the
 // COM ports present beyond COM16 (the DOS device names). A device that goes away is noticed by
@@ -25,7 +25,7 @@ public:
     Win32SerialLine(const Win32SerialLine&) = delete;
     Win32SerialLine& operator=(const Win32SerialLine&) = delete;
 
-    void open(const std::string& port) override;
+    void open(int number) override;
     void close() override;
     bool isOpen() const override { return handle_ != nullptr; }
     // A write that the device refuses (it has gone away) closes the line as well; a write that
@@ -39,9 +39,8 @@ public:
     // Never called: the failing write tells.
     void setLostHandler(std::function<void()>) override {}
 
-    // "COM1" to "COM255" (any letter case, no leading zero) as a device path; PortError for any
-    // other name.
-    static std::string devicePath(const std::string& port);
+    // Port 1 to 255 as its device path (\\.\COMn); PortError for any other number.
+    static std::string devicePath(int number);
 
 private:
     void configure();

@@ -1,6 +1,7 @@
 #include "adapters/win32/system_win32.h"
 
 #include "base/errors.h"
+#include "base/identity.h"
 
 #include <windows.h>
 
@@ -52,18 +53,6 @@ std::string environment(const char* name) {
 bool isFolder(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-constexpr const char* PosterClass = "VeltaroPostedBoxes";
-constexpr UINT ShowPosted = WM_USER + 1;
-
-LRESULT CALLBACK posterProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == ShowPosted) {
-        if (auto* self = reinterpret_cast<Win32Dialogs*>(GetWindowLongPtrA(h, GWLP_USERDATA)))
-            self->showPosted();
-        return 0;
-    }
-    return DefWindowProcA(h, msg, wp, lp);
 }
 
 } // namespace
@@ -132,60 +121,6 @@ void Win32FileSystem::writeFile(const std::string& path, const std::string& byte
         throw FileError(errorText("Cannot write " + path, code));
 }
 
-Win32Dialogs::~Win32Dialogs() {
-    // Destroying the window drops the private messages still queued for it.
-    if (poster_ && IsWindow(static_cast<HWND>(poster_))) {
-        SetWindowLongPtrA(static_cast<HWND>(poster_), GWLP_USERDATA, 0);
-        DestroyWindow(static_cast<HWND>(poster_));
-    }
-}
-
-void Win32Dialogs::messageBox(const std::string& text, const std::string& caption) {
-    MessageBoxA(static_cast<HWND>(owner_), text.c_str(), caption.c_str(), MB_OK);
-}
-
-void Win32Dialogs::postMessage(const std::string& text, const std::string& caption) {
-    if (!poster_) {
-        WNDCLASSEXA wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = posterProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = PosterClass;
-        RegisterClassExA(&wc); // fails harmlessly when already registered
-        HWND h = CreateWindowExA(0, PosterClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                 wc.hInstance, nullptr);
-        if (!h) {
-            messageBox(text, caption); // no window to post to: show it at once rather than never
-            return;
-        }
-        SetWindowLongPtrA(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        poster_ = h;
-    }
-    posted_.emplace_back(text, caption);
-    PostMessageA(static_cast<HWND>(poster_), ShowPosted, 0, 0);
-}
-
-void Win32Dialogs::showPosted() {
-    // A box posted while one is open waits for it; the open box's caller shows it next.
-    if (showing_)
-        return;
-    showing_ = true;
-    // A pending WM_QUIT (the program is ending) would close each box at once: it waits until
-    // they have been read.
-    MSG quit{};
-    const bool quitting = PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
-    while (!posted_.empty()) {
-        const auto [text, caption] = std::move(posted_.front());
-        posted_.pop_front();
-        // The owner may have closed meanwhile (a notice of the closing itself).
-        HWND owner = IsWindow(static_cast<HWND>(owner_)) ? static_cast<HWND>(owner_) : nullptr;
-        MessageBoxA(owner, text.c_str(), caption.c_str(), MB_OK);
-    }
-    showing_ = false;
-    if (quitting)
-        PostQuitMessage(static_cast<int>(quit.wParam));
-}
-
 void Win32Launcher::startProgram(const std::string& path) {
     if (path.empty())
         throw Error("No program to start");
@@ -202,13 +137,8 @@ void Win32Launcher::startProgram(const std::string& path) {
     CloseHandle(pi.hProcess);
 }
 
-void Win32Help::showHelp(int command, const std::string& file) {
-    // The viewer reports a missing file itself.
-    WinHelpA(static_cast<HWND>(owner_), file.c_str(), static_cast<UINT>(command), 0);
-}
-
-void Win32System::Sleep(std::uint32_t milliseconds) {
-    ::Sleep(milliseconds);
+void Win32Manual::open() {
+    WinHelpA(static_cast<HWND>(owner_), app::HelpFile, HELP_CONTENTS, 0);
 }
 
 NumberFormat numberFormatFromLocale() {

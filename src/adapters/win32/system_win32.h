@@ -1,17 +1,14 @@
 // Responsibilities: the small Windows services: PEGASUS.OUT's places and its writing
-// (Win32FileSystem), message boxes (Win32Dialogs), starting a program (Win32Launcher), WinHelp
-// (Win32Help), Sleep (Win32System) and the user's decimal separator (numberFormatFromLocale).
+// (Win32FileSystem), starting a program (Win32Launcher), the help file (Win32Manual) and the
+// user's decimal separator (numberFormatFromLocale).
 // Collaborations: the front end creates them and hands them to the core.
 #pragma once
 
-#include "view/dialogs.h"
+#include "base/numbers.h"
 #include "ports/file_system.h"
 #include "ports/launcher.h"
-#include "platform/system.h"
 
-#include <deque>
 #include <string>
-#include <utility>
 
 namespace veltaro::win32 {
 
@@ -36,46 +33,20 @@ private:
     std::string folder_;
 };
 
-// Posted boxes wait in a queue for a private message to a message-only window of the object;
-// they open one after the other, each in MessageBox's own loop, which goes on dispatching the
-// thread's timers and links. Boxes still queued when the object goes are dropped.
-class Win32Dialogs : public IDialogs {
-public:
-    Win32Dialogs() = default;
-    ~Win32Dialogs() override;
-    Win32Dialogs(const Win32Dialogs&) = delete;
-    Win32Dialogs& operator=(const Win32Dialogs&) = delete;
-
-    void setOwner(void* hwnd) { owner_ = hwnd; }
-    void messageBox(const std::string& text, const std::string& caption) override;
-    void postMessage(const std::string& text, const std::string& caption) override;
-    // Shows the queued boxes now, one after the other (for notices raised as the program ends).
-    void showPosted();
-
-private:
-    void* owner_ = nullptr;
-    void* poster_ = nullptr; // the message-only window, created by the first postMessage
-    std::deque<std::pair<std::string, std::string>> posted_;
-    bool showing_ = false;
-};
-
 class Win32Launcher : public ILauncher {
 public:
     void startProgram(const std::string& path) override;
 };
 
-class Win32Help : public IHelp {
+// The program's help file, shown at its contents by the help viewer, which reports a missing
+// file itself.
+class Win32Manual : public IManual {
 public:
     void setOwner(void* hwnd) { owner_ = hwnd; }
-    void showHelp(int command, const std::string& file) override;
+    void open() override;
 
 private:
     void* owner_ = nullptr;
-};
-
-class Win32System : public ISystem {
-public:
-    void Sleep(std::uint32_t milliseconds) override;
 };
 
 // The decimal separator of the user's regional settings.

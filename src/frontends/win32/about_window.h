@@ -3,8 +3,8 @@
 // and the etched separator built from the description (ControlWindows), the title bar following
 // the box's title; OK, Enter, Esc and the frame's close button all act as OK, System Info starts
 // the tool. It makes its AboutBox afresh and loads it once the controls are there.
-// Collaborations: MainWindow creates it on Help > About and drops it when it has closed; the
-// message loop's IsDialogMessage (MainWindow::preTranslate) gives it Tab, Enter and Esc.
+// Collaborations: Win32MainWindow creates it on Help > About and drops it when it has closed; the
+// message loop's IsDialogMessage (Win32MainWindow::preTranslate) gives it Tab, Enter and Esc.
 #pragma once
 
 #include "view/about_box.h"

@@ -8,7 +8,7 @@
 
 namespace veltaro::win32 {
 
-AddressWindow::AddressWindow(HINSTANCE instance, HWND owner, veltaro::AddressDialog& dialog)
+AddressWindow::AddressWindow(HINSTANCE instance, HWND owner, veltaro::AddressDialogModel& dialog)
     : owner_(owner), dialog_(dialog) {
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;

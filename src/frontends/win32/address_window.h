@@ -4,7 +4,7 @@
 // frame's close button run Cancel, and the dialog closes once the core has finished it. While it
 // is open the owner is disabled and the messages of the thread go on being dispatched (timers,
 // links, the serial line).
-// Collaborations: MainWindow::showAddressDialog runs one for the core's AddressDialog, which
+// Collaborations: Win32MainWindow::showAddressDialog runs one for an AddressDialogModel, which
 // checks and stores the address.
 #pragma once
 
@@ -14,7 +14,7 @@
 #include <string_view>
 
 namespace veltaro {
-class AddressDialog;
+class AddressDialogModel;
 }
 
 namespace veltaro::win32 {
@@ -25,7 +25,7 @@ class AddressWindow {
 public:
     static constexpr const char* ClassName = "VeltaroAddress";
 
-    AddressWindow(HINSTANCE instance, HWND owner, veltaro::AddressDialog& dialog);
+    AddressWindow(HINSTANCE instance, HWND owner, veltaro::AddressDialogModel& dialog);
     ~AddressWindow();
     AddressWindow(const AddressWindow&) = delete;
     AddressWindow& operator=(const AddressWindow&) = delete;
@@ -38,7 +38,7 @@ private:
     LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
 
     HWND owner_;
-    veltaro::AddressDialog& dialog_;
+    veltaro::AddressDialogModel& dialog_;
     HWND hwnd_ = nullptr;
     std::unique_ptr<ControlWindows> controls_;
 };

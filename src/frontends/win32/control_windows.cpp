@@ -44,8 +44,10 @@ WindowClass windowClass(Kind kind) {
     return {nullptr, 0};
 }
 
-WPARAM checkState(std::int16_t value) {
-    return value == 1 ? BST_CHECKED : value == 2 ? BST_INDETERMINATE : BST_UNCHECKED;
+WPARAM checkState(Check check) {
+    return check == Check::Ticked   ? BST_CHECKED
+           : check == Check::Greyed ? BST_INDETERMINATE
+                                    : BST_UNCHECKED;
 }
 
 void setTextIfOther(HWND h, const std::string& text) {
@@ -159,7 +161,7 @@ void ControlWindows::mirror(Child& child) {
     mirroring_ = true;
     switch (c.design().kind) {
     case Kind::CheckBox:
-        SendMessageA(child.hwnd, BM_SETCHECK, checkState(c.value()), 0);
+        SendMessageA(child.hwnd, BM_SETCHECK, checkState(c.check()), 0);
         setTextIfOther(child.hwnd, c.text());
         break;
     case Kind::PortList:

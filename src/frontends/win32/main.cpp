@@ -1,14 +1,18 @@
-// veltaro.exe: builds the Windows adapters, the main window and its logic, loads it and runs the
-// message loop until the main window and the About window have both closed.
-#include "view/about_box.h"
-#include "ports/clock.h"
+// veltaro.exe: builds the Windows adapters, the relay session, the main window and its model,
+// loads it and runs the message loop until the main window and the About window have both
+// closed.
 #include "adapters/win32/com_automation.h"
 #include "adapters/win32/dde_link_client.h"
-#include "frontends/win32/main_window.h"
 #include "adapters/win32/network_win32.h"
-#include "adapters/win32/system_win32.h"
 #include "adapters/win32/registry_win32.h"
 #include "adapters/win32/serial_line_win32.h"
+#include "adapters/win32/system_win32.h"
+#include "adapters/win32/timers_win32.h"
+#include "app/relay_session.h"
+#include "frontends/win32/dialogs_win32.h"
+#include "frontends/win32/main_window.h"
+#include "ports/clock.h"
+#include "view/about_box.h"
 #include "view/main_window_model.h"
 
 #include <windows.h>
@@ -32,19 +36,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
         ComAutomationClient automation;
         Win32Network network;
         veltaro::SteadyClock clock;
+        Win32Timers timers;
         Win32Dialogs dialogs;
-        Win32System system;
-        Win32Help help;
+        Win32Manual manual;
         Win32SystemInfoLocator locator;
         Win32Launcher launcher;
-        MainWindow window(instance, veltaro::AboutPlatform{locator, launcher, dialogs});
+        Win32MainWindow window(instance, veltaro::AboutPlatform{locator, launcher, dialogs});
         dialogs.setOwner(window.hwnd());
-        help.setOwner(window.hwnd());
-        veltaro::MainWindow core(
-            veltaro::MainWindowPlatform{serial, settings, files, link, automation, network, clock,
-                                        window, dialogs, system, help, numberFormatFromLocale()});
-        window.attach(core);
-        core.load();
+        manual.setOwner(window.hwnd());
+        veltaro::RelaySession session({serial, settings, files, link, automation, network, clock,
+                                       timers, numberFormatFromLocale()});
+        veltaro::MainWindowModel model(session, {window, dialogs, manual});
+        window.attach(model);
+        model.load();
         if (!IsWindowVisible(window.hwnd()))
             ShowWindow(window.hwnd(), show == SW_HIDE ? SW_SHOWNORMAL : show);
 
@@ -58,7 +62,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
         // The loop may end on the message that closed the last window rather than on WM_QUIT.
         rc = msg.message == WM_QUIT ? static_cast<int>(msg.wParam) : 0;
         // Done already, unless a WM_QUIT from elsewhere ended the loop.
-        core.unload();
+        model.unload();
         // Boxes posted as the window closed (the settings not saved, say).
         dialogs.showPosted();
     }

@@ -1,13 +1,10 @@
-// Responsibilities: the Win32 main window: the menu bar and the client area built from the core's
-// description of the window (ControlWindows), the poll timer run while the core has something to
-// poll, the reopen timer run while the core waits for a serial device to come back, and the
-// window itself for the core (IWindowHost: outer geometry in twips, the height below
-// the menu bar, keep-above, closing, the one modeless About window, the modal address dialog).
-// A right click (WM_CONTEXTMENU) on a control that has a context menu runs it. Closing it through
-// the frame
-// or the end of the Windows session unloads the core; the program is finished once it and the
-// About window have both closed.
-// Collaborations: main.cpp creates it before the core's MainWindow and attaches the two;
+// Responsibilities: the Win32 main window: the menu bar and the client area built from the
+// window's description (ControlWindows), and the window itself for its model (IWindowHost: outer
+// geometry in twips, the height below the menu bar, keep-above, closing, the one modeless About
+// window, the modal address dialog). A right click (WM_CONTEXTMENU) on a control that has a
+// context menu runs it. Closing it through the frame or the end of the Windows session unloads
+// the model; the program is finished once it and the About window have both closed.
+// Collaborations: main.cpp creates it before the MainWindowModel and attaches the two;
 // AboutWindow hosts the About box. The message loop passes every message through preTranslate.
 #pragma once
 
@@ -22,28 +19,28 @@
 #include <string_view>
 
 namespace veltaro {
-class MainWindow;
+class MainWindowModel;
 }
 
 namespace veltaro::win32 {
 
 class AboutWindow;
 
-class MainWindow : public IWindowHost {
+class Win32MainWindow : public IWindowHost {
 public:
     static constexpr const char* ClassName = "VeltaroMain";
     // Menu item IDs: FirstMenuId plus the item's index in the described menu.
     static constexpr int FirstMenuId = 200;
 
-    MainWindow(HINSTANCE instance, AboutPlatform about);
-    ~MainWindow() override;
-    MainWindow(const MainWindow&) = delete;
-    MainWindow& operator=(const MainWindow&) = delete;
+    Win32MainWindow(HINSTANCE instance, AboutPlatform about);
+    ~Win32MainWindow() override;
+    Win32MainWindow(const Win32MainWindow&) = delete;
+    Win32MainWindow& operator=(const Win32MainWindow&) = delete;
 
-    // Builds the menu bar and the controls of the core's window, sized as described, and
-    // forwards the user's actions to it. Call once, before core.load(); the core must stay
+    // Builds the menu bar and the controls of the model's window, sized as described, and
+    // forwards the user's actions to it. Call once, before model.load(); the model must stay
     // until the message loop has ended.
-    void attach(veltaro::MainWindow& core);
+    void attach(veltaro::MainWindowModel& model);
     HWND hwnd() const { return hwnd_; }
     // The child window of a described control, once attached.
     HWND control(std::string_view name) const;
@@ -69,17 +66,16 @@ public:
     bool placed() const override { return hwnd_ != nullptr; }
     double twipsPerPixelX() const override { return scale_.x; }
     double twipsPerPixelY() const override { return scale_.y; }
-    void setWindowPos(bool topmost, int x, int y, int cx, int cy) override;
+    void setKeepAbove(bool above, PixelRect outer) override;
     void close() override;
     void showAbout() override;
-    void showAddressDialog(AddressDialog& dialog) override;
+    void showAddressDialog(AddressDialogModel& dialog) override;
 
 private:
     template <class Window> friend LRESULT CALLBACK forwardToWindow(HWND, UINT, WPARAM, LPARAM);
     LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
     void buildMenu(const layout::WindowSpec& window);
     void command(int id, int code, HWND from);
-    void updatePolling();
     RECT rect() const;
     void aboutClosed();
 
@@ -87,14 +83,10 @@ private:
     AboutPlatform aboutPlatform_;
     Scale scale_;
     HWND hwnd_ = nullptr;
-    veltaro::MainWindow* core_ = nullptr;
+    veltaro::MainWindowModel* model_ = nullptr;
     std::unique_ptr<ControlWindows> controls_;
-    bool polling_ = false;
-    bool reopening_ = false;
     bool mainClosed_ = false;
     std::unique_ptr<AboutWindow> about_;
-    // Lets the core's poll-state listener outlive this object harmlessly.
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 } // namespace veltaro::win32
