@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# The house style, checked: clang-format over every C++ file of the project, and clang-tidy over
-# the core (standard C++ only) with the checks in .clang-tidy as errors. Needs build/ configured
+# The house style, checked: clang-format over every C++ file of the project, and clang-tidy with
+# the checks of .clang-tidy as errors: all of them over the core (standard C++ only), the
+# function size and the names over the adapters, the front ends and the tools (the Windows ones
+# through build-win's compile commands, when that build is there). Needs build/ configured
 # (compile_commands.json). GCC-only warning flags in the compile commands are left to clang's
-# -Wno-unknown-warning-option. Works in a clone and in an unpacked tree without .git alike
-# (scripts/source-files.sh lists the files). --list prints the files it would check, and stops.
+# -Wno-unknown-warning-option. A file whose preprocessed text, flags and checks were found clean
+# before is not checked again (build/tidy-cache). Works in a clone and in an unpacked tree
+# without .git alike (scripts/source-files.sh lists the files). --list prints the files it would
+# check, and stops.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 listed() {
@@ -16,13 +20,39 @@ listed() {
   fi
 }
 listed sources '*.cpp' '*.h'
-listed core 'src/relay/*.cpp' 'src/sources/*.cpp' 'src/shell/*.cpp' 'src/about/*.cpp'
+listed core 'src/base/*.cpp' 'src/protocols/*.cpp' 'src/relay/*.cpp' 'src/sources/*.cpp' \
+  'src/app/*.cpp' 'src/view/*.cpp'
+listed outer 'src/adapters/qt/*.cpp' 'src/frontends/qt/*.cpp' 'tools/*.cpp'
+listed windows 'src/adapters/win32/*.cpp' 'src/frontends/win32/*.cpp'
 if [ "${1:-}" = --list ]; then
   printf 'format %s\n' "${sources[@]}"
-  printf 'tidy %s\n' "${core[@]}"
+  printf 'tidy %s\n' "${core[@]}" "${outer[@]}" "${windows[@]}"
   exit 0
 fi
 clang-format --dry-run -Werror "${sources[@]}"
-printf '%s\n' "${core[@]}" | xargs -P "${JOBS:-2}" -n 4 clang-tidy -p build --quiet \
-  --warnings-as-errors='*' --extra-arg=-Wno-unknown-warning-option 2> >(grep -v 'warnings generated' >&2)
-echo "style: ${#sources[@]} files formatted, ${#core[@]} core files tidy"
+
+outerChecks='-*,readability-function-size,readability-identifier-naming,modernize-use-override'
+mingw=$(ls -d /usr/lib/gcc/x86_64-w64-mingw32/*-posix 2>/dev/null | head -n 1)
+windowsArgs=(--extra-arg=--target=x86_64-w64-mingw32
+  "--extra-arg=-isystem$mingw/include/c++" "--extra-arg=-isystem$mingw/include/c++/x86_64-w64-mingw32"
+  --extra-arg=-isystem/usr/x86_64-w64-mingw32/include)
+export TIDY_CACHE=build/tidy-cache
+mkdir -p "$TIDY_CACHE"
+
+# tidy BUILD CHECKS [EXTRA ARGS...] < files: clang-tidy over the files not found clean before.
+tidy() {
+  local build=$1 checks=$2
+  shift 2
+  xargs -P "${JOBS:-2}" -I{} scripts/tidy-one.sh "$build" "$checks" {} "$@"
+}
+printf '%s\n' "${core[@]}" | tidy build ''
+printf '%s\n' "${outer[@]}" | tidy build "$outerChecks"
+checkedWindows=0
+if [ -f build-win/compile_commands.json ] && [ -n "$mingw" ]; then
+  printf '%s\n' "${windows[@]}" | tidy build-win "$outerChecks" "${windowsArgs[@]}"
+  checkedWindows=${#windows[@]}
+else
+  echo "style: no Windows build (build-win/): its files are not tidied" >&2
+fi
+echo "style: ${#sources[@]} files formatted; tidy: ${#core[@]} core, ${#outer[@]} Linux and tool," \
+  "$checkedWindows Windows files"

@@ -56,10 +56,10 @@ std::optional<int> reportCode(std::string_view text) {
 
 // The VFO names that Hamlib prints.
 bool isVfoName(std::string_view word) {
-    static constexpr std::string_view names[] = {
+    static constexpr std::string_view VfoNames[] = {
         "VFOA",  "VFOB",  "VFOC", "VFO",  "currVFO", "MEM", "Main", "Sub", "MainA",
         "MainB", "MainC", "SubA", "SubB", "SubC",    "TX",  "RX",   "None"};
-    return std::find(std::begin(names), std::end(names), word) != std::end(names);
+    return std::find(std::begin(VfoNames), std::end(VfoNames), word) != std::end(VfoNames);
 }
 
 std::optional<std::string_view> after(std::string_view text, std::string_view prefix) {
@@ -195,71 +195,104 @@ std::string xmlRpcCall(std::string_view method) {
            "</methodName><params></params></methodCall>\r\n";
 }
 
+namespace {
+
+// The state of an XML-RPC response as its elements go by: the path to the current element, the
+// one value of params > param > value and its type, and a fault's text.
+class ResponseReading {
+public:
+    explicit ResponseReading(std::string* error) : error_(error) {}
+
+    // False, with the reason, when the element cannot be in a response that is read.
+    bool start(std::string_view name) {
+        if (path_.empty() && name != "methodResponse")
+            return reject("not an XML-RPC response");
+        if (path_.size() == 1 && name == "fault")
+            fault_ = true;
+        if (inValue() && path_.size() == 4) {
+            static constexpr std::string_view Scalars[] = {"string", "int", "i4", "i8", "double"};
+            if (std::find(std::begin(Scalars), std::end(Scalars), name) == std::end(Scalars))
+                return reject("a value of type " + std::string(name));
+            if (!type_.empty() || !trimmed(*value_).empty())
+                return reject("a value of more than one part");
+            type_ = name;
+        } else if (inValue()) {
+            return reject("an element inside a value of type " + std::string(type_));
+        }
+        path_.push_back(name);
+        if (path_.size() == 4 && inValue())
+            return reject("more than one value");
+        if (path_.size() == 4 && path_[1] == "params" && path_[2] == "param" && name == "value")
+            value_.emplace();
+        return true;
+    }
+    void end() { path_.pop_back(); }
+    bool text(std::string_view text) {
+        if (fault_)
+            faultText_ += text;
+        else if (inValue() && path_.size() == 5)
+            typedText_ += text;
+        else if (inValue() && !type_.empty() && !trimmed(text).empty())
+            return reject("a value of more than one part");
+        else if (inValue())
+            *value_ += text; // an untyped value is a string
+        return true;
+    }
+    std::optional<std::string> done() {
+        if (fault_)
+            return rejected("fault: " + simplified(faultText_));
+        if (!value_)
+            return rejected("no value in the response");
+        return type_.empty() ? *value_ : typedText_;
+    }
+    std::optional<std::string> rejected(std::string why) {
+        *error_ = std::move(why);
+        return std::nullopt;
+    }
+
+private:
+    bool reject(std::string why) {
+        *error_ = std::move(why);
+        return false;
+    }
+    // Inside params > param > value, at depth 4 (the value) or 5 (its type).
+    bool inValue() const {
+        return value_ && path_.size() >= 4 && path_[1] == "params" && path_[2] == "param" &&
+               path_[3] == "value";
+    }
+
+    std::string* error_;
+    std::vector<std::string_view> path_;
+    std::optional<std::string> value_; // the text of the value element itself
+    std::string_view type_;            // of the value, when it has one
+    std::string typedText_;
+    bool fault_ = false;
+    std::string faultText_;
+};
+
+} // namespace
+
 std::optional<std::string> parseXmlRpcResponse(std::string_view body, std::string* error) {
     // A fault's value is a struct, a few levels below; nothing deeper is expected.
     XmlReader xml(body, 16);
-    std::vector<std::string_view> path;
-    std::optional<std::string> value; // the text of the value element itself
-    std::string_view type;            // of the value, when it has one
-    std::string typedText;
-    bool fault = false;
-    std::string faultText;
-    const auto reject = [&](std::string why) {
-        *error = std::move(why);
-        return std::nullopt;
-    };
-    // Inside params > param > value, at depth 4 (the value) or 5 (its type).
-    const auto inValue = [&] {
-        return value && path.size() >= 4 && path[1] == "params" && path[2] == "param" &&
-               path[3] == "value";
-    };
+    ResponseReading reading(error);
     for (;;) {
         switch (xml.next()) {
-        case XmlReader::Event::Start: {
-            const std::string_view name = xml.name();
-            if (path.empty() && name != "methodResponse")
-                return reject("not an XML-RPC response");
-            if (path.size() == 1 && name == "fault")
-                fault = true;
-            if (inValue() && path.size() == 4) {
-                static constexpr std::string_view scalars[] = {"string", "int", "i4", "i8",
-                                                               "double"};
-                if (std::find(std::begin(scalars), std::end(scalars), name) == std::end(scalars))
-                    return reject("a value of type " + std::string(name));
-                if (!type.empty() || !trimmed(*value).empty())
-                    return reject("a value of more than one part");
-                type = name;
-            } else if (inValue()) {
-                return reject("an element inside a value of type " + std::string(type));
-            }
-            path.push_back(name);
-            if (path.size() == 4 && inValue())
-                return reject("more than one value");
-            if (path.size() == 4 && path[1] == "params" && path[2] == "param" && name == "value")
-                value.emplace();
+        case XmlReader::Event::Start:
+            if (!reading.start(xml.name()))
+                return std::nullopt;
             break;
-        }
         case XmlReader::Event::End:
-            path.pop_back();
+            reading.end();
             break;
         case XmlReader::Event::Text:
-            if (fault)
-                faultText += xml.text();
-            else if (inValue() && path.size() == 5)
-                typedText += xml.text();
-            else if (inValue() && !type.empty() && !trimmed(xml.text()).empty())
-                return reject("a value of more than one part");
-            else if (inValue())
-                *value += xml.text(); // an untyped value is a string
+            if (!reading.text(xml.text()))
+                return std::nullopt;
             break;
         case XmlReader::Event::Error:
-            return reject("bad XML: " + xml.text());
+            return reading.rejected("bad XML: " + xml.text());
         case XmlReader::Event::Done:
-            if (fault)
-                return reject("fault: " + simplified(faultText));
-            if (!value)
-                return reject("no value in the response");
-            return type.empty() ? *value : typedText;
+            return reading.done();
         }
     }
 }
@@ -278,68 +311,104 @@ bool isNoFlrigTransceiver(std::string_view xcvr) {
 
 // ---- RadioInfo ----
 
-std::optional<RadioInfo> parseRadioInfo(std::string_view datagram, std::string* reason) {
-    const auto reject = [&](std::string why) {
-        *reason = std::move(why);
+namespace {
+
+// The fields of a RadioInfo datagram that are read, as they go by.
+class RadioInfoReading {
+public:
+    explicit RadioInfoReading(std::string* reason) : reason_(reason) {}
+
+    bool start(const XmlReader& xml) {
+        if (xml.depth() == 1 && xml.name() != "RadioInfo")
+            return reject("a <" + std::string(xml.name().substr(0, 40)) +
+                          "> datagram, not RadioInfo");
+        if (field_)
+            return reject("an element inside <" + std::string(field_->name) + ">");
+        for (Field& f : fields_)
+            if (xml.depth() == 2 && xml.name() == f.name) {
+                if (f.value)
+                    return reject("<" + std::string(f.name) + "> twice");
+                field_ = &f;
+                text_.clear();
+            }
+        return true;
+    }
+    void text(std::string_view text) {
+        if (field_)
+            text_ += text;
+    }
+    bool end() {
+        if (!field_)
+            return true;
+        field_->value = unsignedNumber(text_, field_->max);
+        if (!field_->value)
+            return reject("<" + std::string(field_->name) + "> is no number up to " +
+                          std::to_string(field_->max));
+        field_ = nullptr;
+        return true;
+    }
+    std::optional<RadioInfo> done() {
+        for (const Field& f : fields_)
+            if (!f.value)
+                return rejected("no <" + std::string(f.name) + ">");
+        RadioInfo info{int(*fields_[0].value), *fields_[1].value * 10, *fields_[2].value * 10,
+                       int(*fields_[3].value)};
+        if (info.radio == 0 || info.activeRadio == 0)
+            return rejected("radio number 0");
+        if (info.rxHz < MinRadioHz || info.txHz < MinRadioHz)
+            return rejected("a frequency below " + std::to_string(MinRadioHz) + " Hz");
+        return info;
+    }
+    std::optional<RadioInfo> rejected(std::string why) {
+        reject(std::move(why));
         return std::nullopt;
-    };
-    if (datagram.size() > MaxRadioInfoBytes)
-        return reject("larger than " + std::to_string(MaxRadioInfoBytes) + " bytes");
+    }
+
+private:
     struct Field {
         std::string_view name;
         std::int64_t max; // in the units sent
         std::optional<std::int64_t> value;
-    } fields[] = {{"RadioNr", MaxRadioNumber, {}},
-                  {"Freq", MaxRadioHz / 10, {}},
-                  {"TXFreq", MaxRadioHz / 10, {}},
-                  {"ActiveRadioNr", MaxRadioNumber, {}}};
+    };
+    bool reject(std::string why) {
+        *reason_ = std::move(why);
+        return false;
+    }
+
+    std::string* reason_;
+    Field fields_[4] = {{"RadioNr", MaxRadioNumber, {}},
+                        {"Freq", MaxRadioHz / 10, {}},
+                        {"TXFreq", MaxRadioHz / 10, {}},
+                        {"ActiveRadioNr", MaxRadioNumber, {}}};
+    Field* field_ = nullptr; // the field being read
+    std::string text_;
+};
+
+} // namespace
+
+std::optional<RadioInfo> parseRadioInfo(std::string_view datagram, std::string* reason) {
+    RadioInfoReading reading(reason);
+    if (datagram.size() > MaxRadioInfoBytes)
+        return reading.rejected("larger than " + std::to_string(MaxRadioInfoBytes) + " bytes");
     // RadioInfo > field > (an unknown field's parts, ignored); nothing deeper.
     XmlReader xml(datagram, 3);
-    Field* field = nullptr; // the field being read
-    std::string text;
     for (;;) {
         switch (xml.next()) {
         case XmlReader::Event::Start:
-            if (xml.depth() == 1 && xml.name() != "RadioInfo")
-                return reject("a <" + std::string(xml.name().substr(0, 40)) +
-                              "> datagram, not RadioInfo");
-            if (field)
-                return reject("an element inside <" + std::string(field->name) + ">");
-            for (Field& f : fields)
-                if (xml.depth() == 2 && xml.name() == f.name) {
-                    if (f.value)
-                        return reject("<" + std::string(f.name) + "> twice");
-                    field = &f;
-                    text.clear();
-                }
+            if (!reading.start(xml))
+                return std::nullopt;
             break;
         case XmlReader::Event::Text:
-            if (field)
-                text += xml.text();
+            reading.text(xml.text());
             break;
         case XmlReader::Event::End:
-            if (field) {
-                field->value = unsignedNumber(text, field->max);
-                if (!field->value)
-                    return reject("<" + std::string(field->name) + "> is no number up to " +
-                                  std::to_string(field->max));
-                field = nullptr;
-            }
+            if (!reading.end())
+                return std::nullopt;
             break;
         case XmlReader::Event::Error:
-            return reject("bad XML: " + xml.text());
-        case XmlReader::Event::Done: {
-            for (const Field& f : fields)
-                if (!f.value)
-                    return reject("no <" + std::string(f.name) + ">");
-            RadioInfo info{int(*fields[0].value), *fields[1].value * 10, *fields[2].value * 10,
-                           int(*fields[3].value)};
-            if (info.radio == 0 || info.activeRadio == 0)
-                return reject("radio number 0");
-            if (info.rxHz < MinRadioHz || info.txHz < MinRadioHz)
-                return reject("a frequency below " + std::to_string(MinRadioHz) + " Hz");
-            return info;
-        }
+            return reading.rejected("bad XML: " + xml.text());
+        case XmlReader::Event::Done:
+            return reading.done();
         }
     }
 }

@@ -91,8 +91,8 @@ bool isXmlUtf8(std::string_view s) {
             c = (c << 6) | (b & 0x3F);
         }
         // Shortest form only; surrogates and other non-characters are refused by isXmlChar.
-        static constexpr std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (c < least[length] || !isXmlChar(c))
+        static constexpr std::uint32_t Least[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (c < Least[length] || !isXmlChar(c))
             return false;
         i += length;
     }
@@ -204,7 +204,7 @@ bool XmlReader::instruction() {
 // The XML declaration's pseudo-attributes, each after a blank: version 1.0, then optionally the
 // encoding (UTF-8, or its subset US-ASCII) and the standalone flag, in that order.
 bool XmlReader::declaration(std::string_view rest) {
-    static constexpr std::string_view names[] = {"version", "encoding", "standalone"};
+    static constexpr std::string_view Names[] = {"version", "encoding", "standalone"};
     const auto skipBlanksIn = [](std::string_view& s) {
         const std::size_t n = std::min(s.find_first_not_of(" \t\r\n"), s.size());
         s.remove_prefix(n);
@@ -219,10 +219,10 @@ bool XmlReader::declaration(std::string_view rest) {
         while (length < rest.size() && continuesName(rest[length]))
             ++length;
         const auto* name =
-            std::find(std::begin(names) + allowed, std::end(names), rest.substr(0, length));
-        if (blanks == 0 || name == std::end(names) || (allowed == 0 && name != names))
+            std::find(std::begin(Names) + allowed, std::end(Names), rest.substr(0, length));
+        if (blanks == 0 || name == std::end(Names) || (allowed == 0 && name != Names))
             return false;
-        allowed = std::size_t(name - names) + 1;
+        allowed = std::size_t(name - Names) + 1;
         rest.remove_prefix(length);
         skipBlanksIn(rest);
         if (rest.empty() || rest[0] != '=')
@@ -358,10 +358,10 @@ bool XmlReader::decodeText(std::string_view raw, std::string& out, bool referenc
             const std::size_t semi = raw.find(';', i);
             const std::string_view ref =
                 raw.substr(i + 1, semi == raw.npos ? raw.npos : semi - i - 1);
-            static constexpr std::pair<std::string_view, char> predefined[] = {
+            static constexpr std::pair<std::string_view, char> Predefined[] = {
                 {"lt", '<'}, {"gt", '>'}, {"amp", '&'}, {"quot", '"'}, {"apos", '\''}};
             bool known = false;
-            for (const auto& [entity, ch] : predefined)
+            for (const auto& [entity, ch] : Predefined)
                 if (ref == entity) {
                     out += ch;
                     known = true;

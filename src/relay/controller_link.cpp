@@ -182,9 +182,10 @@ bool ControllerLink::onPortPicked(const std::string& listText) {
     wanted_ = false;
     waiting_ = false;
     std::string selected = listText;
-    static const std::string prefix = "Com ";
-    for (auto at = selected.find(prefix); at != std::string::npos; at = selected.find(prefix, at))
-        selected.erase(at, prefix.size());
+    static const std::string ItemPrefix = "Com ";
+    for (auto at = selected.find(ItemPrefix); at != std::string::npos;
+         at = selected.find(ItemPrefix, at))
+        selected.erase(at, ItemPrefix.size());
     // The list's own items are "Com <n>"; the text is read as the number the user wrote.
     const int n = parseRoundedInt16(selected, NumberFormat{}).value_or(0);
     bool opened = false;

@@ -93,7 +93,7 @@ void FlrigSource::beginRound() {
 }
 
 void FlrigSource::ask(Step step) {
-    static constexpr const char* methods[] = {FlrigMethod::Transceiver, FlrigMethod::Split,
+    static constexpr const char* Methods[] = {FlrigMethod::Transceiver, FlrigMethod::Split,
                                               FlrigMethod::VfoInUse,    FlrigMethod::VfoA,
                                               FlrigMethod::VfoB,        FlrigMethod::Frequency};
     if (serverCloses_) {
@@ -106,7 +106,7 @@ void FlrigSource::ask(Step step) {
     asked_ = step;
     if (step == Step::Xcvr)
         xcvrAt_ = now();
-    const std::string body = xmlRpcCall(methods[static_cast<int>(step)]);
+    const std::string body = xmlRpcCall(Methods[static_cast<int>(step)]);
     send("POST /RPC2 HTTP/1.1\r\nHost: " + place() +
          "\r\nContent-Type: text/xml\r\nContent-Length: " + std::to_string(body.size()) +
          "\r\n\r\n" + body);

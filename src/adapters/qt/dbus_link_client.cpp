@@ -118,18 +118,33 @@ void DBusLinkClient::lose(LinkConversation* c) {
 void DBusLinkClient::connect(const Address& address, Delivery onValue, Loss onLost) {
     disconnect();
     const QString name = linkBusName(address.service);
-    auto fail = [&](const QString& reason) {
-        if (conversation_ != nullptr)
-            end(conversation_);
-        throw LinkError(reason.toStdString());
-    };
     if (!bus_.isConnected())
-        fail(QStringLiteral("no D-Bus session bus"));
-
+        throw LinkError("no D-Bus session bus");
     auto* c =
         new LinkConversation(linkObjectPath(address.topic), QString::fromStdString(address.item),
                              std::move(onValue), std::move(onLost));
     conversation_ = c;
+    QString value;
+    try {
+        value = open(c, name);
+    } catch (const LinkError&) {
+        if (conversation_ != nullptr)
+            end(conversation_);
+        throw;
+    }
+    // What the handler raises here reaches the caller. Should the handler end the link, the
+    // conversation outlives the call.
+    if (!c->onValue)
+        return;
+    struct Busy {
+        LinkConversation* c;
+        ~Busy() { --c->busy; }
+    } busy{c};
+    ++c->busy;
+    c->onValue(value.toStdString());
+}
+
+QString DBusLinkClient::open(LinkConversation* c, const QString& name) {
     // Watched before the owner is looked up, so that no change of owner after the look-up is
     // missed.
     auto* watcher =
@@ -142,51 +157,42 @@ void DBusLinkClient::connect(const Address& address, Delivery onValue, Loss onLo
                 (oldOwner == c->owner || (!newOwner.isEmpty() && newOwner != c->owner)))
                 lose(c);
         });
-
     QDBusMessage ask = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetNameOwner"));
     ask << name;
     const QDBusMessage owned = bus_.call(ask, QDBus::Block, timeoutMs_);
     if (owned.type() != QDBusMessage::ReplyMessage || owned.arguments().size() != 1)
-        fail(busCallFailure(owned, timeoutMs_));
+        throw LinkError(busCallFailure(owned, timeoutMs_).toStdString());
     c->owner = owned.arguments().constFirst().toString();
-
     c->subscribed = bus_.connect(c->owner, c->path, QString::fromLatin1(LinkInterface),
                                  QString::fromLatin1(LinkAdviseSignal), QStringList{c->item},
                                  QStringLiteral("ss"), c, SLOT(advise(QString, QString)));
     if (!c->subscribed)
-        fail(QStringLiteral("cannot subscribe to the item's changes"));
+        throw LinkError("cannot subscribe to the item's changes");
+    const QString value = request(c);
+    // Advise signals that arrived before the reply carry values no newer than the reply's own:
+    // drop them, so the first delivery is the current value and later ones follow in order.
+    c->discarding = true;
+    QCoreApplication::sendPostedEvents(c, QEvent::MetaCall);
+    c->discarding = false;
+    return value;
+}
 
+QString DBusLinkClient::request(LinkConversation* c) {
     QDBusMessage request =
         QDBusMessage::createMethodCall(c->owner, c->path, QString::fromLatin1(LinkInterface),
                                        QString::fromLatin1(LinkRequestMethod));
     request << c->item;
     const QDBusMessage reply = bus_.call(request, QDBus::Block, timeoutMs_);
     if (reply.errorName() == QLatin1String(LinkNoSuchItemError))
-        fail(QStringLiteral("the program has no item ") + c->item);
+        throw LinkError("the program has no item " + c->item.toStdString());
     if (reply.type() != QDBusMessage::ReplyMessage)
-        fail(busCallFailure(reply, timeoutMs_));
+        throw LinkError(busCallFailure(reply, timeoutMs_).toStdString());
     if (reply.arguments().size() != 1 ||
         reply.arguments().constFirst().typeId() != QMetaType::QString)
-        fail(QStringLiteral("the value of ") + c->item + QStringLiteral(" is not text"));
-
-    // Advise signals that arrived before the reply carry values no newer than the reply's own:
-    // drop them, so the first delivery is the current value and later ones follow in order.
-    c->discarding = true;
-    QCoreApplication::sendPostedEvents(c, QEvent::MetaCall);
-    c->discarding = false;
-
-    // What the handler raises here reaches the caller. Should the handler end the link, the
-    // conversation outlives the call.
-    if (!c->onValue)
-        return;
-    struct Busy {
-        LinkConversation* c;
-        ~Busy() { --c->busy; }
-    } busy{c};
-    ++c->busy;
-    c->onValue(reply.arguments().constFirst().toString().toStdString());
+        throw LinkError("the value of " + c->item.toStdString() + " is not text");
+    return reply.arguments().constFirst().toString();
 }
 
 } // namespace veltaro::qt

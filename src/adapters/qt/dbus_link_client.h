@@ -39,6 +39,10 @@ public:
     void watch(const Address& address, std::function<void()> onAppeared) override;
 
 private:
+    // Watches the name, finds its owner, subscribes to the item and asks for its value; raises
+    // LinkError, leaving the conversation for the caller to end.
+    QString open(LinkConversation* c, const QString& name);
+    QString request(LinkConversation* c);
     void end(LinkConversation* c);
     void lose(LinkConversation* c);
 

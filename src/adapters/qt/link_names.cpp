@@ -14,7 +14,7 @@ bool isAsciiDigit(unsigned char c) {
 } // namespace
 
 std::string escapeLinkName(const std::string& raw) {
-    static constexpr char hex[] = "0123456789abcdef";
+    static constexpr char HexDigits[] = "0123456789abcdef";
     std::string out;
     out.reserve(raw.size() * 3);
     for (std::size_t i = 0; i < raw.size(); ++i) {
@@ -24,8 +24,8 @@ std::string escapeLinkName(const std::string& raw) {
             out.push_back(static_cast<char>(c));
         } else {
             out.push_back('_');
-            out.push_back(hex[c >> 4]);
-            out.push_back(hex[c & 0x0f]);
+            out.push_back(HexDigits[c >> 4]);
+            out.push_back(HexDigits[c & 0x0f]);
         }
     }
     return out;

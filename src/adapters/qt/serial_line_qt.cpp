@@ -32,10 +32,10 @@ qint64 wireMs(qint64 bytes) {
 
 // The built-in ports that "COM1" to "COM16" stand for when the Ports section names nothing.
 bool builtInPort(const std::string& device) {
-    static const std::string prefix = "/dev/ttyS";
-    if (device.rfind(prefix, 0) != 0 || device.size() > prefix.size() + 2)
+    static const std::string BuiltInPrefix = "/dev/ttyS";
+    if (device.rfind(BuiltInPrefix, 0) != 0 || device.size() > BuiltInPrefix.size() + 2)
         return false;
-    const std::string digits = device.substr(prefix.size());
+    const std::string digits = device.substr(BuiltInPrefix.size());
     return !digits.empty() && std::all_of(digits.begin(), digits.end(), [](unsigned char c) {
         return std::isdigit(c);
     }) && std::stoi(digits) < 16;

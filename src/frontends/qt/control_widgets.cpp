@@ -191,63 +191,70 @@ QRect pixelRect(const QWidget* widget, const layout::TwipsRect& r) {
             layout::toPixels(r.width, tx), layout::toPixels(r.height, ty)};
 }
 
+namespace {
+
+// The widget of a control's kind; nullptr for a line, which the parent paints.
+QWidget* widgetFor(QWidget* parent, Control& c, const WidgetOptions& options) {
+    switch (c.design().kind) {
+    case layout::Kind::FrequencyDisplay:
+    case layout::Kind::Caption:
+    case layout::Kind::Text:
+        return label(parent, c);
+    case layout::Kind::PortList:
+        return portList(parent, c, options);
+    case layout::Kind::Button:
+    case layout::Kind::DefaultButton:
+    case layout::Kind::CancelButton:
+        return button(parent, c, options);
+    case layout::Kind::CheckBox:
+        return checkBox(parent, c);
+    case layout::Kind::TextBox:
+        return textBox(parent, c);
+    case layout::Kind::Icon: {
+        auto* icon = new QLabel(parent);
+        icon->setPixmap(options.icon);
+        return icon;
+    }
+    case layout::Kind::Line:
+        break;
+    }
+    return nullptr;
+}
+
+// Places the widget as described and mirrors the control's state and context menu.
+void fit(QWidget* parent, QWidget* w, Control& c, const WidgetOptions& options) {
+    w->setObjectName(QString::fromLatin1(c.name()));
+    QRect place = pixelRect(parent, c.design().rect);
+    if (c.design().kind == layout::Kind::Icon && !options.icon.isNull())
+        place.setSize(options.icon.size()); // the picture box sizes itself to its picture
+    w->setGeometry(place);
+    if (c.design().font.family) {
+        QFont font(QString::fromLatin1(c.design().font.family));
+        font.setPointSizeF(c.design().font.points);
+        w->setFont(font);
+    }
+    if (!layout::takesFocus(c.design().kind))
+        w->setFocusPolicy(Qt::NoFocus);
+    mirror(c, [w, &c] {
+        w->setEnabled(c.enabled());
+        w->setToolTip(qs(c.toolTip()));
+    });
+    // Only controls that have a context menu of their own lose the widget's default one.
+    if (c.hasContextMenu()) {
+        w->setContextMenuPolicy(Qt::CustomContextMenu);
+        QObject::connect(w, &QWidget::customContextMenuRequested, w,
+                         [&c](const QPoint&) { c.contextMenu(); });
+    }
+}
+
+} // namespace
+
 void buildControls(QWidget* parent, const layout::WindowSpec& window, ControlSet& controls,
                    const WidgetOptions& options) {
+    for (auto& c : controls.all())
+        if (QWidget* w = widgetFor(parent, c, options))
+            fit(parent, w, c, options);
     QWidget* previous = nullptr;
-    for (auto& c : controls.all()) {
-        QWidget* w = nullptr;
-        switch (c.design().kind) {
-        case layout::Kind::FrequencyDisplay:
-        case layout::Kind::Caption:
-        case layout::Kind::Text:
-            w = label(parent, c);
-            break;
-        case layout::Kind::PortList:
-            w = portList(parent, c, options);
-            break;
-        case layout::Kind::Button:
-        case layout::Kind::DefaultButton:
-        case layout::Kind::CancelButton:
-            w = button(parent, c, options);
-            break;
-        case layout::Kind::CheckBox:
-            w = checkBox(parent, c);
-            break;
-        case layout::Kind::TextBox:
-            w = textBox(parent, c);
-            break;
-        case layout::Kind::Icon: {
-            auto* icon = new QLabel(parent);
-            icon->setPixmap(options.icon);
-            w = icon;
-            break;
-        }
-        case layout::Kind::Line:
-            continue; // painted by the parent
-        }
-        w->setObjectName(QString::fromLatin1(c.name()));
-        QRect place = pixelRect(parent, c.design().rect);
-        if (c.design().kind == layout::Kind::Icon && !options.icon.isNull())
-            place.setSize(options.icon.size()); // the picture box sizes itself to its picture
-        w->setGeometry(place);
-        if (c.design().font.family) {
-            QFont font(QString::fromLatin1(c.design().font.family));
-            font.setPointSizeF(c.design().font.points);
-            w->setFont(font);
-        }
-        if (!layout::takesFocus(c.design().kind))
-            w->setFocusPolicy(Qt::NoFocus);
-        mirror(c, [w, &c] {
-            w->setEnabled(c.enabled());
-            w->setToolTip(qs(c.toolTip()));
-        });
-        // Only controls that have a context menu of their own lose the widget's default one.
-        if (c.hasContextMenu()) {
-            w->setContextMenuPolicy(Qt::CustomContextMenu);
-            QObject::connect(w, &QWidget::customContextMenuRequested, w,
-                             [&c](const QPoint&) { c.contextMenu(); });
-        }
-    }
     for (const auto* design : layout::tabOrder(window)) {
         auto* w = parent->findChild<QWidget*>(QString::fromLatin1(design->name),
                                               Qt::FindDirectChildrenOnly);
