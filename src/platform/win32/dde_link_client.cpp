@@ -7,6 +7,7 @@
 #include <ddeml.h>
 
 #include <map>
+#include <utility>
 
 namespace veltaro::win32 {
 
@@ -19,7 +20,7 @@ std::map<DWORD, DdeLinkClient*>& clientsById() {
     return map;
 }
 
-constexpr UINT AppearedMessage = WM_APP + 1;
+constexpr UINT NewsMessage = WM_APP + 1;
 constexpr const char* WatchClass = "VeltaroDdeWatch";
 
 std::string textOf(DWORD inst, HSZ hsz) {
@@ -30,10 +31,10 @@ std::string textOf(DWORD inst, HSZ hsz) {
 
 HDDEDATA CALLBACK ddeCallback(UINT type, UINT, HCONV conv, HSZ hsz1, HSZ, HDDEDATA data, ULONG_PTR,
                               ULONG_PTR) {
-    if (type == XTYP_REGISTER) {
+    if (type == XTYP_REGISTER || type == XTYP_UNREGISTER) {
         // Each instance hears of it: tell every client, once per callback.
         for (const auto& [inst, client] : clientsById())
-            client->onRegister(textOf(inst, hsz1));
+            client->onServiceNews(textOf(inst, hsz1), type == XTYP_REGISTER);
         return nullptr;
     }
     DdeLinkClient* client = nullptr;
@@ -87,11 +88,11 @@ std::string textOf(HDDEDATA data) {
 
 LRESULT CALLBACK watchProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     auto* client = reinterpret_cast<DdeLinkClient*>(GetWindowLongPtrA(h, GWLP_USERDATA));
-    if (msg != AppearedMessage || !client)
+    if (msg != NewsMessage || !client)
         return DefWindowProcA(h, msg, wp, lp);
     // Nothing may unwind through user32.
     try {
-        client->onAppearedMessage();
+        client->onNewsMessage();
     } catch (...) {
     }
     return 0;
@@ -134,17 +135,40 @@ void DdeLinkClient::watch(const Address& address, std::function<void()> onAppear
     onAppeared_ = std::move(onAppeared);
 }
 
-void DdeLinkClient::onRegister(const std::string& service) {
-    if (!onAppeared_ || appearedPosted_ || lstrcmpiA(service.c_str(), watched_.c_str()) != 0)
-        return;
-    appearedPosted_ = PostMessageA(static_cast<HWND>(window_), AppearedMessage, 0, 0);
+// A server that quits unregisters its service; one that starts registers it. Either, for the
+// service of the link while it is up, means that the conversation is over: Wine never sends
+// XTYP_DISCONNECT, and on Windows a crashed server's conversation can end without one. The
+// conversation of the moment is kept, so that a registration heard before a link was made does
+// not end that link.
+void DdeLinkClient::onServiceNews(const std::string& service, bool registered) {
+    const bool linked = conv_ && !settingUp_ && lstrcmpiA(service.c_str(), service_.c_str()) == 0;
+    const bool watched =
+        onAppeared_ && registered && lstrcmpiA(service.c_str(), watched_.c_str()) == 0;
+    if (linked)
+        endedConv_ = conv_;
+    if (registered && (linked || watched))
+        appeared_ = true;
+    if ((linked || watched) && !newsPosted_)
+        newsPosted_ = PostMessageA(static_cast<HWND>(window_), NewsMessage, 0, 0);
 }
 
-void DdeLinkClient::onAppearedMessage() {
-    appearedPosted_ = false;
+// The loss is told first; a server that registered the service is then told to the watch that
+// the loss handler may have set, so that linking again need not wait for a retry.
+void DdeLinkClient::onNewsMessage() {
+    newsPosted_ = false;
+    const bool appeared = std::exchange(appeared_, false);
+    void* const ended = std::exchange(endedConv_, nullptr);
+    if (ended && ended == conv_) {
+        HCONV conv = static_cast<HCONV>(conv_);
+        const Loss lost = onLost_;
+        forget();
+        DdeDisconnect(conv); // refused harmlessly when it has ended already
+        if (lost)
+            lost();
+    }
     // A copy: the handler connects, which ends the watch.
-    if (const auto appeared = onAppeared_)
-        appeared();
+    if (const auto onAppeared = appeared ? onAppeared_ : nullptr)
+        onAppeared();
 }
 
 void DdeLinkClient::connect(const Address& address, Delivery onValue, Loss onLost) {
@@ -155,6 +179,7 @@ void DdeLinkClient::connect(const Address& address, Delivery onValue, Loss onLos
     if (!conv)
         throw LinkError("No foreign application responded to a DDE initiate");
     conv_ = conv;
+    service_ = address.service;
     settingUp_ = true;
     hszItem_ = DdeCreateStringHandleA(inst_, address.item.c_str(), CP_WINANSI);
     // Our own reference to the item's global atom, held while the link lives. Some servers
