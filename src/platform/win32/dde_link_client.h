@@ -4,7 +4,9 @@
 // reported on XTYP_DISCONNECT from the server, and, from a posted message, when the linked
 // service is unregistered (the server quits) or registered (a server started again: the old
 // conversation is dead; Wine never sends XTYP_DISCONNECT, and a crashed server on Windows may
-// not either). disconnect stops the advise and ends the conversation. watch tells, from a posted
+// not either). disconnect stops the advise and ends the conversation; one that the server ended
+// is let go of with a fresh DDEML instance (Wine refuses any new conversation with the service
+// while it holds the old one). watch tells, from a posted
 // message, when a server registers the watched service (XTYP_REGISTER), also right after a loss
 // that such a registration caused. A connect to a service that no server offers fails at once:
 // the initiate is answered or not while it is sent.
@@ -46,7 +48,8 @@ public:
 
 private:
     void forget();
-    void releaseItem();
+    // Forgets the link and ends its conversation.
+    void drop();
 
     unsigned long inst_ = 0;
     void* conv_ = nullptr;
@@ -67,8 +70,10 @@ private:
     void* window_ = nullptr;
     bool newsPosted_ = false;
     // The news posted: the conversation that a registration or unregistration of its service
-    // ended, and whether the service was registered.
+    // ended, one to look at after another service's unregistration, and whether the service
+    // was registered.
     void* endedConv_ = nullptr;
+    void* checkedConv_ = nullptr;
     bool appeared_ = false;
 };
 
