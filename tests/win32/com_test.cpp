@@ -98,20 +98,36 @@ TEST(Com, ConnectHoldsTheSubscribedFrequencyObjectUntilDisconnectOrAFailedConnec
     CoUninitialize();
 }
 
+// The LinkError's text.
+template <typename Fn> std::string failureOf(Fn fn) {
+    try {
+        fn();
+    } catch (const LinkError& e) {
+        return e.what();
+    }
+    return "no failure";
+}
+
 // With RunningOnly only a server the user started is taken: while none runs, nothing is started
-// (no object is made); a running one is linked, and once it has ended a read is a LinkError.
+// (no object is made); a running one is linked, whether it put itself in the running object table
+// or only registered its class object, and once it has ended a read is a LinkError.
 TEST(Com, RunningOnlyTakesTheRunningServerAndStartsNone) {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    RegDeleteTreeA(HKEY_CURRENT_USER, ControlKey);
-    registerStandIn(true);
-    {
+    for (const char* mode : {"/running", "/started"}) {
+        SCOPED_TRACE(mode);
+        RegDeleteTreeA(HKEY_CURRENT_USER, ControlKey);
+        registerStandIn(false);
         veltaro::win32::ComAutomationClient client;
-        EXPECT_THROW(client.connect(Launch::RunningOnly), LinkError);
+        EXPECT_EQ(failureOf([&] { client.connect(Launch::RunningOnly); }),
+                  "TRX-Manager is not installed (its automation server is not registered)");
+        registerStandIn(true);
+        EXPECT_EQ(failureOf([&] { client.connect(Launch::RunningOnly); }),
+                  "TRX-Manager is not running");
         wintest::pumpUntil([] { return false; }, 500);
         EXPECT_EQ(reported("Live"), 0u);
 
-        // Started by the user: in the running object table once it has registered there.
-        std::string command = "\"" + wintest::binDir() + "\\ftlink_standin.exe\" /running";
+        // Started by the user.
+        std::string command = "\"" + wintest::binDir() + "\\ftlink_standin.exe\" " + mode;
         STARTUPINFOA si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};

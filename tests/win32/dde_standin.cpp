@@ -1,8 +1,10 @@
 // Stand-in DDE server for the tests: serves Commander's "CI-V Commander|DDEServer!XmitFreq" and
 // HRD's "HRD_RADIO_000|HRD_CAT!HRD_HERTZ".
 // Usage: dde_standin.exe READY-FILE COMMANDER-VALUE HRD-VALUE [CHANGE...]
-// READY-FILE is created once the services are registered. After the first hot link starts, each
-// CHANGE becomes the current value of the linked item in turn, 30 ms apart, and is advised.
+// READY-FILE is created once the services are registered; the server ends, as a program that
+// quits does (its services unregistered, DDEML uninitialised), once the file has been removed.
+// After the first hot link starts, each CHANGE becomes the current value of the linked item in
+// turn, 30 ms apart, and is advised.
 #include <windows.h>
 
 #include <ddeml.h>
@@ -56,15 +58,22 @@ int main(int argc, char** argv) {
     for (const auto& i : items)
         DdeNameService(inst, i.service, nullptr, DNS_REGISTER);
     CloseHandle(CreateFileA(argv[1], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    const UINT_PTR watchReady = SetTimer(nullptr, 0, 50, nullptr);
     int next = 4; // the next change
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
         if (msg.message != WM_TIMER || msg.hwnd) {
             DispatchMessageA(&msg);
+        } else if (msg.wParam == watchReady) {
+            if (GetFileAttributesA(argv[1]) == INVALID_FILE_ATTRIBUTES)
+                break;
         } else if (next < argc) {
             linked->value = argv[next++];
             DdePostAdvise(inst, linked->topic, linked->item);
         }
     }
+    for (const auto& i : items)
+        DdeNameService(inst, i.service, nullptr, DNS_UNREGISTER);
+    DdeUninitialize(inst);
     return 0;
 }

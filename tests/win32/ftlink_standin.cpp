@@ -31,6 +31,7 @@ constexpr const char* ControlKey = "Software\\VeltaroTest\\FTLink";
 // The server's one thread serves every call.
 DWORD objects = 0, sinks = 0;
 DWORD classCookie = 0;
+bool startedByUser = false; // serves until it is ended, whatever its objects
 
 std::string control(const char* name) {
     char buf[64] = {};
@@ -91,7 +92,7 @@ public:
         if (--refs_ > 0)
             return refs_;
         delete this;
-        if (--objects == 0) { // no new client may reach a server that is ending
+        if (--objects == 0 && !startedByUser) { // no new client may reach a server that ends
             CoRevokeClassObject(classCookie);
             PostQuitMessage(0);
         }
@@ -158,16 +159,19 @@ struct Factory : IClassFactory {
 } // namespace
 
 // Started by COM, which the tests have told where the server is; serves until its last object is
-// released. Started with /running, as by the user: its server object is in the running object
-// table and lives until the process is ended.
+// released. Started by the user, it serves until the process is ended: with /running its server
+// object is in the running object table (and no class object is registered), with /started its
+// class object is registered as COM's would be, and nothing is in the table.
 int main(int argc, char** argv) {
     static Factory factory;
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
         return 2;
+    const std::string mode = argc > 1 ? argv[1] : "";
+    startedByUser = mode == "/running" || mode == "/started"; // COM adds -Embedding
     // Only reached through the table, so that a test may end it without leaving a class
     // registration behind.
     DWORD activeCookie = 0;
-    if (argc > 1 && std::string(argv[1]) == "/running") {
+    if (mode == "/running") {
         if (FAILED(RegisterActiveObject(static_cast<IFTLink*>(new Object(false)), ClsidFtLink,
                                         ACTIVEOBJECT_STRONG, &activeCookie)))
             return 3;

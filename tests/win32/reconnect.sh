@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # veltaro.exe under Wine finds its ticked source by itself, each time started before the source's
 # program: Commander through the DDE stand-in (the window answering throughout; the longest wait
-# is printed), Hamlib through a real rigctld with its dummy rig, and N1MM UDP through RadioInfo
-# datagrams sent to the stored address. Each time PEGASUS.OUT beside the exe ends up holding the
-# program's frequency.
+# is printed), and again once the stand-in has quit and started with another value; Hamlib
+# through a real rigctld with its dummy rig; and N1MM UDP through RadioInfo datagrams sent to the
+# stored address. Each time PEGASUS.OUT beside the exe ends up holding the program's frequency.
 set -euo pipefail
 veltaro_exe="$1" standin_exe="$2" close_exe="$3" probe_exe="$4"
 app="$WINEPREFIX/drive_c/veltaro-reconnect"
@@ -56,10 +56,18 @@ wine "$probe_exe" VeltaroMain 6000 >"$probe_log" &
 probe_pid=$!
 sleep 2.5 # a few retries without the service
 wine "$standin_exe" 'C:\veltaro-reconnect\standin.ready' 14074 14074000 &
-pids+=($!)
+standin_pid=$!
+pids+=($standin_pid)
 wait_for 30 pegasus_is 14.074000 || fail "Commander: PEGASUS.OUT $(od -c "$app/PEGASUS.OUT" 2>&1 | head -1)"
 wait "$probe_pid" || fail "the window did not answer: $(cat "$probe_log")"
 echo "Commander linked after it started; $(tr -d '\r' <"$probe_log")"
+# The stand-in quits as Commander does (its ready file removed), then starts again.
+rm -f "$app/standin.ready"
+wait "$standin_pid" || true
+wine "$standin_exe" 'C:\veltaro-reconnect\standin.ready' 21074 21074000 &
+pids+=($!)
+wait_for 30 pegasus_is 21.074000 || fail "Commander again: PEGASUS.OUT $(od -c "$app/PEGASUS.OUT" 2>&1 | head -1)"
+echo "Commander linked again after it quit and started again"
 stop
 
 port=$(free_port)

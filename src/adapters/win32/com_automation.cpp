@@ -6,8 +6,10 @@
 
 #include <ocidl.h>
 #include <oleauto.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
+#include <string>
 #include <utility>
 
 namespace veltaro::win32 {
@@ -27,10 +29,96 @@ constexpr IID IidTrxEvents = {
 constexpr int PlaceFirstObject = 7;
 constexpr int PlaceFrequency = 246;
 
-std::string hresultText(const char* what, HRESULT hr) {
+// The class's key under HKEY_CLASSES_ROOT.
+constexpr const wchar_t* ClassKey = L"CLSID\\{AD389A93-FD1A-11D1-9FFC-8703DD3BB166}\\LocalServer32";
+
+std::string hresultText(const std::string& what, HRESULT hr) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%08lX", static_cast<unsigned long>(hr));
-    return std::string(what) + " (HRESULT 0x" + buf + ")";
+    return what + " (error 0x" + buf + ")";
+}
+
+// The server has ended, or let go of its clients.
+bool serverGone(HRESULT hr) {
+    return hr == RPC_E_DISCONNECTED || hr == RPC_E_SERVER_DIED || hr == RPC_E_SERVER_DIED_DNE ||
+           hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) || hr == CO_E_OBJNOTCONNECTED;
+}
+
+// The image of the class's registered local server, as a full long path where it exists; empty
+// when the class is not registered.
+std::wstring registeredServer() {
+    wchar_t command[MAX_PATH * 2] = {};
+    DWORD size = sizeof command - sizeof command[0];
+    // A REG_EXPAND_SZ value comes expanded.
+    if (RegGetValueW(HKEY_CLASSES_ROOT, ClassKey, nullptr, RRF_RT_REG_SZ, nullptr, command,
+                     &size) != ERROR_SUCCESS)
+        return {};
+    // "C:\Program Files\TRX\trx.exe" /automation, or the same unquoted.
+    std::wstring image = command;
+    if (!image.empty() && image[0] == L'"') {
+        image = image.substr(1, image.find(L'"', 1) - 1);
+    } else {
+        std::wstring lower = image;
+        CharLowerW(lower.data());
+        const auto exe = lower.find(L".exe");
+        if (exe != std::wstring::npos)
+            image.resize(exe + 4);
+    }
+    wchar_t full[MAX_PATH] = {};
+    const DWORD fullLength = GetLongPathNameW(image.c_str(), full, MAX_PATH);
+    if (fullLength > 0 && fullLength < MAX_PATH)
+        image = full;
+    return image;
+}
+
+std::wstring fileNameOf(const std::wstring& path) {
+    return path.substr(path.find_last_of(L"\\/") + 1);
+}
+
+// How long a server's process must have run before it counts as running: a server that has
+// just started may not have registered its class object yet, and creating the object then would
+// start a second server.
+constexpr ULONGLONG SettledMs = 3000;
+
+enum class ServerProcess { None, Starting, Running };
+
+// Whether a process runs the image: the same file name, and the same full path where the process
+// lets it be read; and whether it has run long enough.
+ServerProcess processOf(const std::wstring& image) {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return ServerProcess::None;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    ServerProcess found = ServerProcess::None;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more && found != ServerProcess::Running;
+         more = Process32NextW(snapshot, &entry)) {
+        if (lstrcmpiW(fileNameOf(entry.szExeFile).c_str(), fileNameOf(image).c_str()) != 0)
+            continue;
+        const HANDLE process =
+            OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+        if (!process) { // not ours to look into: taken on its name
+            found = ServerProcess::Running;
+            continue;
+        }
+        wchar_t path[MAX_PATH] = {};
+        DWORD length = MAX_PATH;
+        FILETIME created{}, ignored{}, now{};
+        const bool same = !QueryFullProcessImageNameW(process, 0, path, &length) ||
+                          lstrcmpiW(path, image.c_str()) == 0;
+        GetSystemTimeAsFileTime(&now);
+        const auto ms = [](const FILETIME& t) {
+            return ((ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000;
+        };
+        if (same)
+            found = GetProcessTimes(process, &created, &ignored, &ignored, &ignored) &&
+                            ms(now) - ms(created) < SettledMs
+                        ? ServerProcess::Starting
+                        : ServerProcess::Running;
+        CloseHandle(process);
+    }
+    CloseHandle(snapshot);
+    return found;
 }
 
 template <typename Fn> Fn entryAt(IUnknown* p, int place) {
@@ -108,38 +196,59 @@ void ComAutomationClient::connect(Launch launch) {
     std::swap(cookie_, fresh.cookie_);
 }
 
-void ComAutomationClient::make(Launch launch) {
+// A running server is found without starting one: in the running object table, where a
+// server may put itself, or else by its registered image among the running processes; creating
+// the object then attaches to the class object that the running server registered.
+void ComAutomationClient::attach(Launch launch) {
     if (launch == Launch::RunningOnly) {
-        // Only a server that has put itself in the running object table: nothing is started.
         IUnknown* running = nullptr;
-        HRESULT hr = GetActiveObject(ClsidFtLink, nullptr, &running);
-        if (SUCCEEDED(hr) && running) {
-            hr = running->QueryInterface(IidServer, reinterpret_cast<void**>(&server_));
+        if (SUCCEEDED(GetActiveObject(ClsidFtLink, nullptr, &running)) && running) {
+            const HRESULT hr =
+                running->QueryInterface(IidServer, reinterpret_cast<void**>(&server_));
             running->Release();
-        }
-        if (FAILED(hr) || !server_) {
+            if (SUCCEEDED(hr) && server_)
+                return;
             server_ = nullptr;
-            throw LinkError(hresultText("FTLink is not running", hr));
         }
-    } else {
-        const HRESULT created = CoCreateInstance(ClsidFtLink, nullptr, CLSCTX_SERVER, IidServer,
-                                                 reinterpret_cast<void**>(&server_));
-        if (FAILED(created) || !server_) {
-            server_ = nullptr;
-            throw LinkError(hresultText("FTLink cannot be created", created));
+        const std::wstring image = registeredServer();
+        if (image.empty())
+            throw LinkError("TRX-Manager is not installed (its automation server is not "
+                            "registered)");
+        switch (processOf(image)) {
+        case ServerProcess::None:
+            throw LinkError("TRX-Manager is not running");
+        case ServerProcess::Starting:
+            throw LinkError("TRX-Manager is starting");
+        case ServerProcess::Running:
+            break;
         }
     }
+    const DWORD where = launch == Launch::RunningOnly ? CLSCTX_LOCAL_SERVER : CLSCTX_SERVER;
+    const HRESULT hr = CoCreateInstance(ClsidFtLink, nullptr, where, IidServer,
+                                        reinterpret_cast<void**>(&server_));
+    if (SUCCEEDED(hr) && server_)
+        return;
+    server_ = nullptr;
+    if (hr == REGDB_E_CLASSNOTREG)
+        throw LinkError("TRX-Manager is not installed (its automation server is not registered)");
+    throw LinkError(hresultText(launch == Launch::RunningOnly ? "TRX-Manager does not answer"
+                                                              : "TRX-Manager cannot be started",
+                                hr));
+}
+
+void ComAutomationClient::make(Launch launch) {
+    attach(launch);
     using FirstFn = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, IDispatch**);
     IDispatch* first = nullptr;
     HRESULT hr = entryAt<FirstFn>(server_, PlaceFirstObject)(server_, &first);
     if (FAILED(hr) || !first)
-        throw LinkError(hresultText("The server's first operation failed", hr));
+        throw LinkError(hresultText("TRX-Manager did not give access to the radio", hr));
     // Only the frequency interface of the object is kept.
     hr = first->QueryInterface(IidTrx, reinterpret_cast<void**>(&trx_));
     first->Release();
     if (FAILED(hr) || !trx_) {
         trx_ = nullptr;
-        throw LinkError(hresultText("The object has no frequency interface", hr));
+        throw LinkError(hresultText("TRX-Manager does not offer the radio's frequency", hr));
     }
     subscribe();
 }
@@ -169,12 +278,14 @@ void ComAutomationClient::subscribe() {
 
 double ComAutomationClient::frequencyMHz() {
     if (!trx_)
-        throw LinkError("FTLink is not connected");
+        throw LinkError("TRX-Manager is not linked");
     using Fn = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, double*);
     double mhz = 0;
     const HRESULT hr = entryAt<Fn>(trx_, PlaceFrequency)(trx_, &mhz);
+    if (serverGone(hr))
+        throw LinkError("TRX-Manager has ended");
     if (FAILED(hr))
-        throw LinkError(hresultText("Reading the frequency failed", hr));
+        throw LinkError(hresultText("TRX-Manager did not give the frequency", hr));
     return mhz;
 }
 

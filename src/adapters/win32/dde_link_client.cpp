@@ -7,6 +7,7 @@
 #include <ddeml.h>
 
 #include <map>
+#include <utility>
 
 namespace veltaro::win32 {
 
@@ -19,7 +20,7 @@ std::map<DWORD, DdeLinkClient*>& clientsById() {
     return map;
 }
 
-constexpr UINT AppearedMessage = WM_APP + 1;
+constexpr UINT NewsMessage = WM_APP + 1;
 constexpr const char* WatchClass = "VeltaroDdeWatch";
 
 std::string textOf(DWORD inst, HSZ hsz) {
@@ -28,12 +29,14 @@ std::string textOf(DWORD inst, HSZ hsz) {
     return buf;
 }
 
-HDDEDATA CALLBACK ddeCallback(UINT type, UINT, HCONV conv, HSZ hsz1, HSZ, HDDEDATA data, ULONG_PTR,
-                              ULONG_PTR) {
-    if (type == XTYP_REGISTER) {
+// How deep the thread is in DDEML callbacks: no instance may be uninitialised there.
+thread_local int callbackDepth = 0;
+
+HDDEDATA handle(UINT type, HCONV conv, HSZ hsz1, HDDEDATA data) {
+    if (type == XTYP_REGISTER || type == XTYP_UNREGISTER) {
         // Each instance hears of it: tell every client, once per callback.
         for (const auto& [inst, client] : clientsById())
-            client->onRegister(textOf(inst, hsz1));
+            client->onServiceNews(textOf(inst, hsz1), type == XTYP_REGISTER);
         return nullptr;
     }
     DdeLinkClient* client = nullptr;
@@ -52,6 +55,23 @@ HDDEDATA CALLBACK ddeCallback(UINT type, UINT, HCONV conv, HSZ hsz1, HSZ, HDDEDA
     default:
         return nullptr;
     }
+}
+
+HDDEDATA CALLBACK ddeCallback(UINT type, UINT, HCONV conv, HSZ hsz1, HSZ, HDDEDATA data, ULONG_PTR,
+                              ULONG_PTR) {
+    ++callbackDepth;
+    const HDDEDATA result = handle(type, conv, hsz1, data);
+    --callbackDepth;
+    return result;
+}
+
+// Whether the server still holds the conversation: Wine keeps one that the server ended, without
+// telling, as not connected.
+bool connected(void* conv) {
+    CONVINFO info{};
+    info.cb = sizeof info;
+    return DdeQueryConvInfo(static_cast<HCONV>(conv), QID_SYNC, &info) != 0 &&
+           (info.wStatus & ST_CONNECTED) != 0;
 }
 
 class Hsz {
@@ -87,11 +107,11 @@ std::string textOf(HDDEDATA data) {
 
 LRESULT CALLBACK watchProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     auto* client = reinterpret_cast<DdeLinkClient*>(GetWindowLongPtrA(h, GWLP_USERDATA));
-    if (msg != AppearedMessage || !client)
+    if (msg != NewsMessage || !client)
         return DefWindowProcA(h, msg, wp, lp);
     // Nothing may unwind through user32.
     try {
-        client->onAppearedMessage();
+        client->onNewsMessage();
     } catch (...) {
     }
     return 0;
@@ -134,17 +154,66 @@ void DdeLinkClient::watch(const Address& address, std::function<void()> onAppear
     onAppeared_ = std::move(onAppeared);
 }
 
-void DdeLinkClient::onRegister(const std::string& service) {
-    if (!onAppeared_ || appearedPosted_ || lstrcmpiA(service.c_str(), watched_.c_str()) != 0)
+// A server that quits unregisters its service; one that starts registers it. For the service of
+// the link while it is up, a registration means that the conversation is over (Wine never sends
+// XTYP_DISCONNECT, and on Windows a crashed server's conversation can end without one); after an
+// unregistration, of the service or of one whose name is already gone, the conversation is looked
+// at. The conversation of the moment is kept, so that news heard before a link was made does not
+// end that link.
+void DdeLinkClient::onServiceNews(const std::string& service, bool registered) {
+    const bool linked = conv_ && !settingUp_;
+    const bool ours = lstrcmpiA(service.c_str(), (linked ? service_ : watched_).c_str()) == 0;
+    if (linked) {
+        if (registered && !ours)
+            return; // another service
+        (ours ? endedConv_ : checkedConv_) = conv_;
+    } else if (!(registered && ours && onAppeared_)) {
         return;
-    appearedPosted_ = PostMessageA(static_cast<HWND>(window_), AppearedMessage, 0, 0);
+    }
+    appeared_ = appeared_ || (registered && ours);
+    if (!newsPosted_)
+        newsPosted_ = PostMessageA(static_cast<HWND>(window_), NewsMessage, 0, 0);
 }
 
-void DdeLinkClient::onAppearedMessage() {
-    appearedPosted_ = false;
+// The loss is told first; a server that registered the service is then told to the watch that
+// the loss handler may have set, so that linking again need not wait for a retry.
+void DdeLinkClient::onNewsMessage() {
+    newsPosted_ = false;
+    const bool appeared = std::exchange(appeared_, false);
+    void* const ended = std::exchange(endedConv_, nullptr);
+    void* const checked = std::exchange(checkedConv_, nullptr);
+    if (conv_ && (ended == conv_ || (checked == conv_ && !connected(conv_)))) {
+        const Loss lost = onLost_;
+        drop();
+        if (lost)
+            lost();
+    }
     // A copy: the handler connects, which ends the watch.
-    if (const auto appeared = onAppeared_)
-        appeared();
+    if (const auto onAppeared = appeared ? onAppeared_ : nullptr)
+        onAppeared();
+}
+
+// A conversation still open is disconnected. One that the server ended stays in Wine's instance,
+// where it cannot be disconnected and makes every new conversation with the same service and
+// topic fail: the instance is replaced by a fresh one then.
+void DdeLinkClient::drop() {
+    if (!conv_)
+        return;
+    HCONV conv = static_cast<HCONV>(conv_);
+    const bool open = connected(conv);
+    forget();
+    if (open) {
+        DdeDisconnect(conv);
+        return;
+    }
+    DWORD inst = 0;
+    if (callbackDepth > 0 ||
+        DdeInitializeA(&inst, ddeCallback, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR)
+        return;
+    clientsById().erase(inst_);
+    DdeUninitialize(inst_);
+    inst_ = inst;
+    clientsById()[inst] = this;
 }
 
 void DdeLinkClient::connect(const Address& address, Delivery onValue, Loss onLost) {
@@ -153,8 +222,9 @@ void DdeLinkClient::connect(const Address& address, Delivery onValue, Loss onLos
     Hsz topic(inst_, address.topic);
     HCONV conv = DdeConnect(inst_, service.get(), topic.get(), nullptr);
     if (!conv)
-        throw LinkError("No foreign application responded to a DDE initiate");
+        throw LinkError(address.service + " is not running (no answer on DDE)");
     conv_ = conv;
+    service_ = address.service;
     settingUp_ = true;
     hszItem_ = DdeCreateStringHandleA(inst_, address.item.c_str(), CP_WINANSI);
     // Our own reference to the item's global atom, held while the link lives. Some servers
@@ -163,11 +233,10 @@ void DdeLinkClient::connect(const Address& address, Delivery onValue, Loss onLos
     // releases would be gone before the server reads the advise message, so the server would
     // refuse the hot link while we believe it running.
     itemAtom_ = GlobalAddAtomA(address.item.c_str());
-    const auto fail = [&](const char* what) {
+    const auto fail = [&](const std::string& what) {
         const UINT err = DdeGetLastError(inst_);
-        forget();
-        DdeDisconnect(conv);
-        throw LinkError(std::string(what) + " (DDE error " + std::to_string(err) + ")");
+        drop();
+        throw LinkError(what + " (DDE error " + std::to_string(err) + ")");
     };
     // The transactions below dispatch messages while they wait: the server may end the
     // conversation meanwhile, or a handler run from there may end or replace the link.
@@ -175,7 +244,7 @@ void DdeLinkClient::connect(const Address& address, Delivery onValue, Loss onLos
         if (conv_ == conv)
             return;
         DdeDisconnect(conv); // refused harmlessly when it has ended already
-        throw LinkError("The DDE conversation ended while the link was being made");
+        throw LinkError("the program ended the DDE link while it was being made");
     };
     HSZ item = static_cast<HSZ>(hszItem_);
     DWORD result = 0;
@@ -187,12 +256,12 @@ void DdeLinkClient::connect(const Address& address, Delivery onValue, Loss onLos
         DdeFreeDataHandle(data);
     ended();
     if (!data)
-        fail("The DDE server refused the request");
+        fail("the program refused to give " + address.item);
     const bool advising =
         DdeClientTransaction(nullptr, 0, conv, item, CF_TEXT, XTYP_ADVSTART, TimeoutMs, &result);
     ended();
     if (!advising)
-        fail("The DDE server refused the hot link");
+        fail("the program refused the hot link on " + address.item);
     settingUp_ = false;
     onValue_ = std::move(onValue);
     onLost_ = std::move(onLost);
@@ -215,12 +284,10 @@ void DdeLinkClient::disconnect() {
     onAppeared_ = nullptr;
     if (!conv_)
         return;
-    HCONV conv = static_cast<HCONV>(conv_);
-    if (!settingUp_)
-        DdeClientTransaction(nullptr, 0, conv, static_cast<HSZ>(hszItem_), CF_TEXT, XTYP_ADVSTOP,
-                             TimeoutMs, nullptr);
-    forget();
-    DdeDisconnect(conv);
+    if (!settingUp_ && connected(conv_))
+        DdeClientTransaction(nullptr, 0, static_cast<HCONV>(conv_), static_cast<HSZ>(hszItem_),
+                             CF_TEXT, XTYP_ADVSTOP, TimeoutMs, nullptr);
+    drop();
 }
 
 void DdeLinkClient::forget() {

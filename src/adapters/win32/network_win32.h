@@ -1,17 +1,23 @@
 // Responsibilities: the network links over Winsock: a TCP connection that reports its outcome,
-// the server's bytes and its end, and a UDP socket bound shared (address reuse) that hands over
-// each datagram of at most 8 KiB (a longer one is dropped). Every socket is non-blocking and
-// reports through messages (WSAAsyncSelect) to one message-only window, so nothing waits on the
-// network inside a window procedure: a host name is resolved asynchronously as well, and a
-// connection not made within ConnectTimeoutMs counts as closed. Winsock is started once, by the
-// Win32Network object, and cleaned up when it and the last of its links have gone.
+// the server's bytes and its end, and a UDP socket that hands over each datagram of at most
+// 8 KiB (a longer one is dropped). A unicast address is listened on exclusively
+// (SO_EXCLUSIVEADDRUSE), a broadcast or multicast one shared; only numeric addresses and
+// "localhost" are listened on, checked against this computer's adapters. Every socket is
+// non-blocking and reports through messages (WSAAsyncSelect) to one message-only window, so
+// nothing waits on the network inside a window procedure: a host name to connect to is looked up
+// on a worker thread (IPv4 and IPv6), each of its addresses tried in turn, and a connection not
+// made within ConnectTimeoutMs counts as closed. Winsock is started once, by the Win32Network
+// object, and cleaned up when it and the last of its links have gone.
 // Collaborations: implements INetwork for sources/ (rigctld, flrig, RadioInfo); the handlers run
 // on the thread that made the Win32Network (the user-interface thread) from its message loop.
 #pragma once
 
 #include "ports/network.h"
 
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace veltaro::win32 {
 
@@ -22,8 +28,13 @@ public:
     static constexpr unsigned ConnectTimeoutMs = 3000;
     static constexpr std::size_t MaxDatagram = 8192;
 
+    // Looks a host name up (on a worker thread): its numeric addresses in the order to try them,
+    // or none with the Winsock error in *error. The system's getaddrinfo unless one is given.
+    using NameResolver =
+        std::function<std::vector<std::string>(const std::string& host, int* error)>;
+
     // Raises LinkError when Winsock cannot be started.
-    Win32Network();
+    explicit Win32Network(NameResolver resolver = {});
     ~Win32Network() override;
     Win32Network(const Win32Network&) = delete;
     Win32Network& operator=(const Win32Network&) = delete;
