@@ -23,20 +23,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::int32_t khz = take<std::int32_t>(in->rest), other = take<std::int32_t>(in->rest);
     char buf[40];
     std::snprintf(buf, sizeof buf, "%.17g", v);
-    // A formatted text must always read back; report what it gave otherwise.
-    const auto readBack = [&](const std::string& text) {
-        const auto back = parseNumber(text, fmt);
-        if (!back)
-            fail("formatted text reads back", buf + (" text " + show(text)));
-        return *back;
-    };
 
     // The MHz text: digits, separator and sign only; read back it gives the value to the shown
     // decimals. Its shapes by range are the Convert.FormatsMHzText rows.
     if (std::isfinite(v) && a < 1e15) {
         const std::string text = formatMHzText(v, fmt).value_or("none");
+        const auto back = parseNumber(text, fmt);
         FUZZ_CHECK(text.find_first_not_of(std::string("0123456789-") + fmt.decimal) == text.npos &&
-                       near(readBack(text), v, (a < 100 ? 0.5e-6 : 0.5e-5) * 1.000001),
+                       back && near(*back, v, (a < 100 ? 0.5e-6 : 0.5e-5) * 1.000001),
                    buf + (" text " + show(text)));
     }
 
@@ -56,19 +50,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::snprintf(rbuf, sizeof rbuf, "%.15g", r);
         FUZZ_CHECK(std::fabs(r - v) <= 5.2e-15 * a && std::strtod(rbuf, nullptr) == r,
                    buf + (" rounded " + std::to_string(r)));
-        // The same text in the user's format reads back as the same value.
-        std::string d15 = rbuf;
-        std::replace(d15.begin(), d15.end(), '.', fmt.decimal);
-        FUZZ_CHECK(readBack(d15) == r, buf + (" text " + show(d15)));
     }
 
     // Whole numbers: the nearest (halves to even), the floor of the kHz, the difference; nothing
     // exactly when the result is outside the type's range (or not a number).
-    const auto expect = [](auto got, double exact) {
+    const auto expect = [](auto got, double exact) { // NaN fits no range
         using T = typename decltype(got)::value_type;
-        const bool fits = exact >= std::numeric_limits<T>::min() &&
-                          exact <= std::numeric_limits<T>::max(); // false for NaN
-        return got == (fits ? std::optional(static_cast<T>(exact)) : std::nullopt);
+        using L = std::numeric_limits<T>;
+        return got ==
+               (exact >= L::min() && exact <= L::max() ? std::optional(T(exact)) : std::nullopt);
     };
     FUZZ_CHECK(expect(roundToInt32(v), std::nearbyint(v)) &&
                    expect(roundToInt16(v), std::nearbyint(v)) &&

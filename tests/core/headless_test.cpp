@@ -4,8 +4,7 @@
 #include "app/command_line.h"
 #include "app/headless_report.h"
 #include "base/identity.h"
-#include "fakes.h"
-#include "net_fakes.h"
+#include "main_rig.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -54,40 +53,27 @@ TEST(LineReporter, TellsEachStateOnceAndMessagesOnOneLine) {
     EXPECT_EQ(out, (std::vector<std::string>{"up", "open", "a b", "down", "a b", "up"}));
 }
 
-struct HeadlessRun {
+// The fakes of the main rig, but no window model: the session and the headless report alone.
+struct HeadlessRun : test::MainRig {
     HeadlessRun() {
-        link.servers["CI-V Commander|DDEServer"]["XmitFreq"] = "14074";
-        for (const auto& [k, v] : {std::pair{"ComPort", "1"},
-                                   {"Position-Left", "1200.5"},
-                                   {"Position-Top", "900"},
-                                   {"CheckCommander", "1"},
-                                   {"CheckTRX", "0"},
-                                   {"CheckHRD", "0"},
-                                   {"CheckOnTop", "1"}})
+        const char* stored[][2] = {{"ComPort", "1"},        {"Position-Left", "1200.5"},
+                                   {"Position-Top", "900"}, {"CheckCommander", "1"},
+                                   {"CheckTRX", "0"},       {"CheckHRD", "0"},
+                                   {"CheckOnTop", "1"}};
+        for (const auto& [k, v] : stored)
             settings.set(k, v);
-        timers.clock = &clock.now;
     }
     // As the program runs it: the first line, the session, and at the end the last lines.
     void start() {
         report.starting();
-        session.start();
+        session().start();
     }
     void stop() {
-        session.end();
+        session().end();
         report.stopped();
     }
-    fake::SerialLine serial;
-    fake::SettingsStore settings;
-    fake::FileSystem files;
-    fake::LinkClient link;
-    fake::Automation automation;
-    test::FakeNetwork network;
-    test::FakeClock clock;
-    fake::Timers timers;
     std::vector<std::string> lines;
-    RelaySession session{SessionPorts{serial, settings, files, link, automation, network, clock,
-                                      timers, NumberFormat{'.'}}};
-    HeadlessReport report{session, timers, [this](const std::string& l) { lines.push_back(l); }};
+    HeadlessReport report{session(), timers, [this](const std::string& l) { lines.push_back(l); }};
 };
 
 const std::string Started = "Veltaro " + std::string(app::VersionText) + " runs without a window.";

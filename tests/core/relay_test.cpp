@@ -22,14 +22,11 @@ TEST(Tracker, RelaysOnlyChangesOfTenKHzOrMoreFromTheLastRelay) {
         {"", true, "0", "0"},
     };
     TrackerRig rig;
-    std::size_t sent = 0;
-    int fileWrites = 0;
     for (const auto& [reading, relays, received, relayed] : steps) {
+        const std::size_t sent = rig.serial.sent.size();
         rig.commander(reading);
         EXPECT_EQ(rig.serial.sent.size(), sent + relays) << reading;
-        EXPECT_EQ(rig.files.writes, fileWrites + relays) << reading;
-        sent = rig.serial.sent.size();
-        fileWrites = rig.files.writes;
+        EXPECT_EQ(rig.files.writes, int(rig.serial.sent.size())) << reading;
         EXPECT_EQ(rig.shown.received, received) << reading;
         EXPECT_EQ(rig.shown.relayed, relayed) << reading;
     }
@@ -53,7 +50,7 @@ TEST(Tracker, UnitsRoundingAndFormatsPerReading) {
         else
             rig.megahertz(mhz);
         const std::string what = commanderText ? commanderText : std::to_string(mhz);
-        EXPECT_EQ(rig.tracker().receivedKHz(), receivedKHz) << what;
+        EXPECT_EQ(rig.session().tracker().receivedKHz(), receivedKHz) << what;
         EXPECT_EQ(rig.shown.mhzText, mhzText) << what;
         ASSERT_EQ(rig.serial.sent.size(), 1u) << what;
         EXPECT_EQ(rig.serial.sent[0], ControllerLink::frequencyCommand(receivedKHz)) << what;
@@ -78,13 +75,13 @@ TEST(Tracker, RegionalCommaSeparatorIsReadAndWritten) {
 TEST(Tracker, ReadingsThatCannotBeUsedChangeNothing) {
     TrackerRig rig;
     rig.commander("14074");
+    rig.journal.entries.clear();
     for (const char* bad : {"abc", "   ", "3000000000"})
         rig.commander(bad);
     rig.megahertz(2147484);
-    EXPECT_EQ(rig.tracker().receivedKHz(), 14074);
+    EXPECT_EQ(rig.session().tracker().receivedKHz(), 14074);
     EXPECT_EQ(rig.shown.received, "14074");
-    EXPECT_EQ(rig.shown.events,
-              (std::vector<std::string>{"command FA00014074000;", "reading 14074"}));
+    EXPECT_EQ(rig.journal.entries, std::vector<std::string>{}) << "nothing sent, written or told";
     EXPECT_EQ(rig.shown.notices, std::vector<std::string>{});
 
     // The distance overflows: the displays and the relay are not touched.
@@ -92,7 +89,7 @@ TEST(Tracker, ReadingsThatCannotBeUsedChangeNothing) {
     top.commander("2147483647");
     top.commander("-10");
     EXPECT_EQ(top.shown.received, "2147483647");
-    EXPECT_EQ(top.tracker().relayedKHz(), 2147483647);
+    EXPECT_EQ(top.session().tracker().relayedKHz(), 2147483647);
     EXPECT_EQ(top.serial.sent.size(), 1u);
 }
 
@@ -123,9 +120,9 @@ TEST(Tracker, EachOutputFailsOnItsOwn) {
         EXPECT_EQ(rig.pegasus() == "07.074000\r\n", c.written);
         EXPECT_EQ(rig.shown.relayed, "7074");
         EXPECT_EQ(rig.shown.mhzText, "07.074000");
-        ASSERT_EQ(rig.shown.outcomes.size(), 1u);
-        EXPECT_EQ(rig.shown.outcomes[0].written, c.sent);
-        EXPECT_EQ(rig.shown.outcomes[0].why, c.why);
+        ASSERT_TRUE(rig.shown.outcome);
+        EXPECT_EQ(rig.shown.outcome->written, c.sent);
+        EXPECT_EQ(rig.shown.outcome->why, c.why);
         EXPECT_EQ(rig.shown.notices,
                   c.notice ? std::vector<std::string>{c.notice} : std::vector<std::string>{});
     }
@@ -134,13 +131,11 @@ TEST(Tracker, EachOutputFailsOnItsOwn) {
 // The command reaches the wire before the file is written or anything is shown.
 TEST(Tracker, SendsBeforeTheFileAndTheDisplays) {
     TrackerRig rig;
-    int writesAtCommand = -1;
-    rig.shown.atCommand = [&] { writesAtCommand = rig.files.writes; };
     rig.commander("7074");
-    EXPECT_EQ(writesAtCommand, 0);
-    EXPECT_EQ(rig.files.writes, 1);
-    EXPECT_EQ(rig.shown.events,
-              (std::vector<std::string>{"command FA00007074000;", "reading 7074"}));
+    EXPECT_EQ(rig.journal.entries,
+              (std::vector<std::string>{"serial send FA00007074000;", "told command FA00007074000;",
+                                        "read FrequencyFile", "file /prog/PEGASUS.OUT 07.074000",
+                                        "told reading 7074"}));
 }
 
 TEST(ControllerLink, PortListHasSixteenItemsWithBlanksOnTheFirstThree) {

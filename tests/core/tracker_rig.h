@@ -1,35 +1,35 @@
 // The relay session alone, without a window, its port COM1 open, with an observer that keeps what
-// a window would show: the received and relayed kHz, the relayed MHz text, each command's outcome
-// and the notices. Readings come from Commander (kHz text) or TRX-Manager (MHz, polled).
+// a window would show (the received and relayed kHz, the relayed MHz text, the last command's
+// outcome, the notices) and tells the journal when it is told. Readings come from Commander
+// (kHz text) or TRX-Manager (MHz, polled).
 #pragma once
 
 #include "main_rig.h"
 
-#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace veltaro::test {
 
 struct Shown : SessionObserver {
-    void commandSent(const ControllerLink::SendOutcome& outcome, const std::string& text) override {
-        if (atCommand)
-            atCommand();
-        outcomes.push_back(outcome);
+    explicit Shown(fake::Journal& j) : journal(j) {}
+    void commandSent(const ControllerLink::SendOutcome& o, const std::string& text) override {
+        outcome = o;
         mhzText = text;
-        events.push_back("command " + outcome.command);
+        journal.add("told command " + o.command);
     }
     void readingTaken(std::int32_t receivedKHz, std::int32_t relayedKHz) override {
         received = std::to_string(receivedKHz);
         relayed = std::to_string(relayedKHz);
-        events.push_back("reading " + received);
+        journal.add("told reading " + received);
     }
     void noticed(const Notice& notice) override { notices.push_back(notice.text); }
 
-    std::function<void()> atCommand;
+    fake::Journal& journal;
     std::string received = "0", relayed = "0", mhzText;
-    std::vector<ControllerLink::SendOutcome> outcomes;
-    std::vector<std::string> notices, events;
+    std::optional<ControllerLink::SendOutcome> outcome;
+    std::vector<std::string> notices;
 };
 
 struct TrackerRig : MainRig {
@@ -38,7 +38,7 @@ struct TrackerRig : MainRig {
         settings.set("CheckCommander", "1");
         session().addObserver(shown);
         session().start();
-        shown.events.clear(); // the start's empty readings
+        journal.entries.clear();
     }
     void commander(const std::string& text) {
         // A link made afresh delivers the server's value at once.
@@ -54,9 +54,8 @@ struct TrackerRig : MainRig {
             session().choose(SourceId::TrxManager);
         elapse(RelaySession::PollIntervalMs);
     }
-    const FrequencyTracker& tracker() { return session().tracker(); }
 
-    Shown shown;
+    Shown shown{journal};
 };
 
 } // namespace veltaro::test
