@@ -3,11 +3,11 @@
 // permissions run again as the user nobody.
 #include "test_support.h"
 
-#include "core/fakes.h"
-#include "base/errors.h"
 #include "adapters/qt/file_system_qt.h"
 #include "adapters/qt/serial_line_qt.h"
 #include "adapters/qt/settings_store_qt.h"
+#include "base/errors.h"
+#include "core/fakes.h"
 
 #include <atomic>
 #include <thread>

@@ -3,10 +3,10 @@
 // settings file.
 #include "test_support.h"
 
-#include "core/fakes.h"
 #include "adapters/qt/serial_line_qt.h"
 #include "adapters/qt/settings_store_qt.h"
 #include "adapters/qt/timers_qt.h"
+#include "core/fakes.h"
 #include "relay/controller_link.h"
 
 #include <algorithm>
