@@ -3,7 +3,7 @@
 // text.
 #pragma once
 
-#include "platform/system.h"
+#include "base/numbers.h"
 
 #include <algorithm>
 #include <clocale>

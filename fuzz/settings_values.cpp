@@ -6,9 +6,9 @@
 // keys.
 #include "fuzz_support.h"
 
-#include "core/main_rig.h"
 #include "app/settings.h"
-#include "sources/registrations.h"
+#include "core/main_rig.h"
+#include "view/window_layout.h"
 
 using namespace veltaro;
 using namespace veltaro::fuzz;
@@ -37,9 +37,9 @@ test::MainRig& prepare(test::MainRig& rig, std::uint8_t flags) {
 // The values of the window's check boxes, source boxes first.
 std::vector<std::int16_t> boxes(test::MainRig& rig) {
     std::vector<std::int16_t> values;
-    for (const auto& r : sourceRegistrations())
-        values.push_back(rig.control(r.box).value());
-    values.push_back(rig.control("onTopBox").value());
+    for (const auto& b : layout::sourceBoxes())
+        values.push_back(static_cast<std::int16_t>(rig.control(b.box).check()));
+    values.push_back(static_cast<std::int16_t>(rig.control("onTopBox").check()));
     return values;
 }
 
@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& [k, v] : stored)
         where += " " + k + "=" + show(v);
 
-    MainWindow& window = rig.load(); // nothing may escape start-up
+    MainWindowModel& window = rig.load(); // nothing may escape start-up
 
     for (const auto& k : keys)
         FUZZ_CHECK(!rig.settings.values[Section + k.name].empty(),
@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(rig.settings.values[OtherKey] == "kept", where);
     // On Top is written only when its box changes.
     const auto onTop = stored.find(Section + key::OnTop);
-    const std::int16_t onTopBox = rig.control("onTopBox").value();
+    const auto onTopBox = static_cast<std::int16_t>(rig.control("onTopBox").check());
     FUZZ_CHECK(onTop == stored.end() || onTop->second.empty() ||
                    rig.settings.get(key::OnTop) == onTop->second ||
                    (onTopBox != 0 && rig.settings.get(key::OnTop) == std::to_string(onTopBox)),

@@ -9,7 +9,8 @@
 #   flood              link publisher --flood (10,000 changes/s) while the controller end reads
 #                      480 B/s: RSS growth, how fast the window answers a _NET_WM_PING (beside
 #                      the idle baseline window) and the delay from the last change to its command
-#   tracker            Google Benchmark of the core tracker, readings per second
+#   tracker            Google Benchmark: readings per second from a hot link through the
+#                      relay session and the window model
 #   headless           veltaro --headless beside the window (bench/headless.sh)
 #   re-plug            the controller's device taken away and brought back: its return to the
 #                      command on the wire, CPU while it is away (bench/replug/replug.sh)
@@ -241,7 +242,7 @@ table=$(cat <<TABLE
 | Flood: commands received; last; PEGASUS.OUT | $commands; ${last_cmd:--}; ${pegasus:--} | | | |
 | Tracker, Commander readings within 10 kHz (M readings/s) | $(tracker_items commanderNoRelay) | | | |
 | Tracker, Commander readings that relay (M readings/s) | $(tracker_items commanderRelayEach) | | | |
-| Tracker, TRX-Manager readings that relay (M readings/s) | $(tracker_items trxRelayEach) | | | |
+| Tracker, HRD readings that relay (M readings/s) | $(tracker_items hrdRelayEach) | | | |
 TABLE
 )
 machine="$(awk -F': *' '/model name/ {print $2; exit}' /proc/cpuinfo), $(nproc) CPUs, Linux $(uname -r), $(. /etc/os-release && echo "$PRETTY_NAME"), Qt $(pkg-config --modversion Qt6Core 2>/dev/null || echo '?')"

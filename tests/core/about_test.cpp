@@ -1,6 +1,6 @@
 // The About box: its texts once loaded, OK, and System Info.
-#include "view/about_box.h"
 #include "fakes.h"
+#include "view/about_box.h"
 
 #include <gtest/gtest.h>
 

@@ -96,6 +96,7 @@ private:
 
 class FileSystem : public IFileSystem {
 public:
+    explicit FileSystem(Journal* j = nullptr) : journal(j) {}
     std::string inProgramFolder(const std::string& name) const override { return "/prog/" + name; }
     std::string inUserStateFolder(const std::string& app, const std::string& name) const override {
         return "/state/" + app + "/" + name;
@@ -113,11 +114,14 @@ public:
             throw FileError(failure);
         files[path] = bytes;
         ++writes;
+        if (journal)
+            journal->add("file " + path + " " + bytes.substr(0, bytes.find('\r')));
     }
     std::map<std::string, std::string> files;
     std::set<std::string> readOnly, folders; // folders closed to new files; folders made
     std::string failure, folderFailure;
     int writes = 0;
+    Journal* journal;
 };
 
 class SettingsStore : public ISettingsStore {
@@ -220,6 +224,7 @@ public:
     }
     void watch(std::function<void()> onAppeared) override { appeared = std::move(onAppeared); }
     double frequencyMHz() override {
+        ++reads;
         if (!held || gone)
             throw LinkError("server gone");
         return frequency;
@@ -232,7 +237,7 @@ public:
     double frequency = 14.074;
     bool installed = true, gone = false, held = false;
     bool running = true; // an instance the user started; RunningOnly takes only that
-    int connects = 0;
+    int connects = 0, reads = 0;
     std::vector<Launch> launches;
     std::function<void()> appeared;
 };
@@ -258,15 +263,13 @@ public:
         visible = true;
     }
     void close() override { ++closes; }
-    void showAbout() override { ++aboutShown; }
+    void showAbout() override {}
     // The user's part in the address dialog; without it the dialog is closed at once.
     void showAddressDialog(AddressDialogModel& dialog) override {
-        ++addressDialogs;
         if (inAddressDialog)
             inAddressDialog(dialog);
     }
     std::function<void(AddressDialogModel&)> inAddressDialog;
-    int addressDialogs = 0;
 
     struct Pos {
         bool topmost;
@@ -277,14 +280,14 @@ public:
     double frame = 690; // what the platform draws above and around the client area
     bool topmost = false, visible = false, isPlaced = true;
     std::vector<Pos> positions;
-    int closes = 0, aboutShown = 0;
+    int closes = 0;
 };
 
 class Dialogs : public IDialogs {
 public:
     void messageBox(const std::string& text, const std::string& caption) override {
+        (void)caption;
         messages.push_back(text);
-        captions.push_back(caption);
         if (whileShowing)
             whileShowing();
     }
@@ -299,7 +302,7 @@ public:
             messageBox(text, caption);
         }
     }
-    std::vector<std::string> messages, captions;
+    std::vector<std::string> messages;
     std::vector<std::pair<std::string, std::string>> posted;
     // Runs while a box is open: handlers that the event loop serves meanwhile.
     std::function<void()> whileShowing;

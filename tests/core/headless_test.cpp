@@ -1,10 +1,10 @@
-// The command line, the no-repeat rule of the headless report, and a headless run on fakes:
-// the link state it tells and the settings it leaves alone.
-#include "base/identity.h"
-#include "fakes.h"
-#include "net_fakes.h"
+// The command line, the no-repeat rule of the headless report, and a headless run on fakes: the
+// relay session and its report alone, as veltaro --headless runs them, with no window model; the
+// link state it tells and the settings it leaves alone.
 #include "app/command_line.h"
 #include "app/headless_report.h"
+#include "base/identity.h"
+#include "main_rig.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -45,50 +45,47 @@ TEST(LineReporter, TellsEachStateOnceAndMessagesOnOneLine) {
     r.state(T::Link, "up");   // no change
     r.state(T::Port, "open"); // other topics keep their own last line
     r.state(T::Link, "up");
-    r.messageBox("a\r\nb\n", "Veltaro");
-    r.postMessage("a b", "Veltaro"); // the same text again, nothing between
+    r.message("a\r\nb\n");
+    r.message("a b"); // the same text again, nothing between
     r.state(T::Link, "down");
-    r.postMessage("a b", "Veltaro");
+    r.message("a b");
     r.state(T::Link, "up");
     EXPECT_EQ(out, (std::vector<std::string>{"up", "open", "a b", "down", "a b", "up"}));
 }
 
-struct HeadlessRun {
+// The fakes of the main rig, but no window model: the session and the headless report alone.
+struct HeadlessRun : test::MainRig {
     HeadlessRun() {
-        link.servers["CI-V Commander|DDEServer"]["XmitFreq"] = "14074";
-        for (const auto& [k, v] : {std::pair{"ComPort", "1"},
-                                   {"Position-Left", "1200.5"},
-                                   {"Position-Top", "900"},
-                                   {"CheckCommander", "1"},
-                                   {"CheckTRX", "0"},
-                                   {"CheckHRD", "0"},
-                                   {"CheckOnTop", "1"}})
+        const char* stored[][2] = {{"ComPort", "1"},        {"Position-Left", "1200.5"},
+                                   {"Position-Top", "900"}, {"CheckCommander", "1"},
+                                   {"CheckTRX", "0"},       {"CheckHRD", "0"},
+                                   {"CheckOnTop", "1"}};
+        for (const auto& [k, v] : stored)
             settings.set(k, v);
     }
-    fake::SerialLine serial;
-    fake::SettingsStore settings;
-    fake::FileSystem files;
-    fake::LinkClient link;
-    fake::Automation automation;
-    test::FakeNetwork network;
-    test::FakeClock clock;
-    fake::System system;
+    // As the program runs it: the first line, the session, and at the end the last lines.
+    void start() {
+        report.starting();
+        session().start();
+    }
+    void stop() {
+        session().end();
+        report.stopped();
+    }
     std::vector<std::string> lines;
-    HeadlessRelay relay{HeadlessPlatform{serial, settings, files, link, automation, network, clock,
-                                         system, NumberFormat{'.'},
-                                         [this](const std::string& l) { lines.push_back(l); }}};
+    HeadlessReport report{session(), timers, [this](const std::string& l) { lines.push_back(l); }};
 };
 
 const std::string Started = "Veltaro " + std::string(app::VersionText) + " runs without a window.";
 
 TEST(Headless, RelaysTellsTheLinkAndWritesNoSettings) {
     HeadlessRun h;
-    h.relay.start();
+    h.start();
     h.link.advise("14075"); // within 10 kHz: nothing to tell
     h.link.lost();
     h.link.lost();
-    h.relay.stop();
-    h.relay.stop();
+    h.stop();
+    h.stop();
     EXPECT_EQ(h.serial.sent, std::vector<std::string>{"FA00014074000;"});
     EXPECT_EQ(h.lines, (std::vector<std::string>{
                            Started, "Linked to Commander.", "COM 1: open.",
@@ -99,8 +96,8 @@ TEST(Headless, RelaysTellsTheLinkAndWritesNoSettings) {
 
     HeadlessRun missing; // missing keys read as their defaults, and are not written either
     missing.settings.values.clear();
-    missing.relay.start();
-    missing.relay.stop();
+    missing.start();
+    missing.stop();
     EXPECT_EQ(missing.settings.writes, std::vector<std::string>{});
     EXPECT_THAT(missing.lines,
                 testing::Contains("No source is ticked: there is nothing to follow."));
@@ -111,13 +108,12 @@ TEST(Headless, ALinkDownIsToldOnceAndRemindedEveryTenMinutes) {
     HeadlessRun h;
     h.settings.set("CheckCommander", "0");
     h.settings.set("CheckHamlib", "1");
-    h.relay.start();
+    h.start();
     const auto run = [&](std::int64_t ms, bool refuse) {
-        for (const auto end = h.clock.now + ms; h.clock.now < end; h.clock.now += 100) {
+        for (const auto end = h.clock.now + ms; h.clock.now < end;) {
             if (refuse && h.network.link->open)
                 h.network.link->end("connection refused");
-            if (h.relay.core().pollNeeded())
-                h.relay.core().poll();
+            h.timers.elapse(RelaySession::PollIntervalMs);
         }
     };
     run(20'000, true);
@@ -125,7 +121,7 @@ TEST(Headless, ALinkDownIsToldOnceAndRemindedEveryTenMinutes) {
     EXPECT_EQ(h.lines, (std::vector<std::string>{Started, "Linking to Hamlib at 127.0.0.1:4532...",
                                                  "COM 1: open.", "N" + away.substr(1)}));
     EXPECT_GT(h.network.link->connects, 10);
-    run(HeadlessRelay::ReminderMs, true);
+    run(HeadlessReport::ReminderMs, true);
     EXPECT_EQ(h.lines.size(), 5u);
     EXPECT_EQ(h.lines.back(), "Still " + away);
 
@@ -142,15 +138,15 @@ TEST(Headless, ALinkDownIsToldOnceAndRemindedEveryTenMinutes) {
 TEST(Headless, TellsEachCommandAsWrittenOrNotAndThePortComingBack) {
     HeadlessRun h;
     h.settings.set("ComPort", "2");
-    h.relay.start();
+    h.start();
     EXPECT_EQ(h.lines.back(), "Not sent: 14.074000 MHz (FA00014074000;): COM 2 is not open.");
 
     HeadlessRun back;
-    back.relay.start();
+    back.start();
     back.serial.vanish();
     back.link.advise("14100");
     back.serial.existing.insert(1);
-    back.relay.core().reopenTick();
+    back.timers.elapse(RelaySession::ReopenIntervalMs);
     back.serial.failWrites = true;
     back.link.advise("14200");
     EXPECT_EQ(std::vector(back.lines.begin() + 4, back.lines.end()),

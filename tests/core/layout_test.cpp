@@ -1,6 +1,6 @@
 // The windows' descriptions that every front end builds from.
-#include "view/main_window_model.h"
 #include "app/settings.h"
+#include "view/main_window_model.h"
 #include "view/window_layout.h"
 
 #include <gtest/gtest.h>
@@ -19,14 +19,15 @@ TEST(Layout, TwipsBecomeWholePixels) {
 // Collapsed, the frequency rows are in view and the setup panel is not; expanded, the panel is in
 // view down to its last box and the text boxes below stay hidden. No control is cut in two.
 TEST(Layout, TheHeightsCutBetweenRows) {
-    for (double cut : {MainWindow::CollapsedClientHeight, MainWindow::ExpandedClientHeight}) {
+    for (double cut :
+         {MainWindowModel::CollapsedClientHeight, MainWindowModel::ExpandedClientHeight}) {
         int above = 0;
         for (const auto& c : layout::mainWindow().controls) {
             const bool straddles = c.rect.top < cut && c.rect.top + c.rect.height > cut;
             EXPECT_FALSE(straddles) << c.name << " at " << cut;
             above += c.rect.top + c.rect.height <= cut;
         }
-        EXPECT_EQ(above, cut == MainWindow::CollapsedClientHeight ? 4 : 13) << cut;
+        EXPECT_EQ(above, cut == MainWindowModel::CollapsedClientHeight ? 4 : 13) << cut;
     }
 }
 

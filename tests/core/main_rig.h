@@ -47,7 +47,7 @@ struct MainRig {
     fake::Journal journal;
     fake::SerialLine serial{&journal};
     fake::SettingsStore settings{&journal};
-    fake::FileSystem files;
+    fake::FileSystem files{&journal};
     fake::LinkClient link{&journal};
     fake::Automation automation;
     FakeNetwork network;

@@ -3,11 +3,12 @@
 // the link's state (linked, lost on silence or a closed connection), RadioInfo's choice of radio
 // and staleness; the exact Hz-to-kHz floor of the tracker; the address rules.
 #include "net_fakes.h"
-#include "sources/flrig_source.h"
 #include "protocols/net_address.h"
+#include "relay/controller_link.h"
+#include "relay/tracker.h"
+#include "sources/flrig_source.h"
 #include "sources/radio_info_source.h"
 #include "sources/rigctld_source.h"
-#include "tracker_rig.h"
 
 #include <gtest/gtest.h>
 
@@ -339,17 +340,19 @@ TEST(RadioInfoSource, FollowsTheChosenOrActiveRadioCountsGarbageAndGoesStale) {
 }
 
 TEST(Tracker, HertzFloorToWholeKHzExactly) {
-    TrackerRig rig;
-    for (const auto& [hz, khz] : {std::pair<std::int64_t, const char*>{14074999, "14074"},
-                                  {14075000, "14075"},
-                                  {99'999'999'999, "99999999"}}) {
-        rig.tracker.update(Reading::hertz(hz));
-        EXPECT_EQ(rig.received(), khz);
+    FrequencyTracker tracker(NumberFormat{'.'});
+    for (const auto& [hz, khz] : {std::pair<std::int64_t, std::int32_t>{14074999, 14074},
+                                  {14075000, 14075},
+                                  {99'999'999'999, 99999999}}) {
+        const auto taken = tracker.take(Reading::hertz(hz));
+        ASSERT_TRUE(taken) << hz;
+        EXPECT_EQ(taken->receivedKHz, khz);
     }
-    EXPECT_EQ(rig.serial.sent.back(), "FA99999999000;");
-    rig.tracker.update(Reading::hertz(144'174'995));
-    EXPECT_EQ(rig.mhzText(), "144.17500") << "a half rounds up, whatever the double";
-    EXPECT_THROW(rig.tracker.update(Reading::hertz(std::int64_t(1) << 42)), OverflowError);
+    EXPECT_EQ(ControllerLink::frequencyCommand(tracker.relayedKHz()), "FA99999999000;");
+    const auto half = tracker.take(Reading::hertz(144'174'995));
+    ASSERT_TRUE(half && half->relay);
+    EXPECT_EQ(half->relay->mhzText, "144.17500") << "a half rounds up, whatever the double";
+    EXPECT_FALSE(tracker.take(Reading::hertz(std::int64_t(1) << 42)));
 }
 
 // The address forms, with blanks and IPv6.

@@ -166,8 +166,7 @@ TEST(PortLoss, ToldOnceReopenedByTheTickAndTheLastCommandSentAgain) {
         MainRig rig;
         rig.settings.set("CheckCommander", "1");
         auto& w = rig.load();
-        int stateChanges = 0;
-        w.pollStateChanged().subscribe([&] { ++stateChanges; });
+        EXPECT_FALSE(rig.reopenRuns());
         if (byWrite)
             rig.serial.existing.erase(1);
         else
@@ -177,23 +176,21 @@ TEST(PortLoss, ToldOnceReopenedByTheTickAndTheLastCommandSentAgain) {
         ASSERT_EQ(rig.dialogs.posted.size(), 1u) << byWrite;
         EXPECT_EQ(rig.dialogs.posted[0].first, "COM 1: the port has gone away. Veltaro will open "
                                                "it again when it comes back.");
-        EXPECT_TRUE(w.reopenNeeded());
+        EXPECT_TRUE(rig.reopenRuns());
         rig.journal.entries.clear();
-        for (int tick = 0; tick < 3; ++tick)
-            w.reopenTick();
+        rig.elapse(3 * RelaySession::ReopenIntervalMs);
         EXPECT_EQ(rig.journal.entries, std::vector<std::string>(3, "serial open failed COM1"));
         rig.serial.existing.insert(1);
-        w.reopenTick();
-        w.reopenTick();
+        rig.elapse(2 * RelaySession::ReopenIntervalMs);
         EXPECT_EQ(rig.serial.sent, (std::vector<std::string>{"FA00014074000;", "FA00021074000;"}));
-        EXPECT_FALSE(w.reopenNeeded());
-        EXPECT_EQ(stateChanges, 2) << byWrite;
+        EXPECT_FALSE(rig.reopenRuns());
 
         rig.serial.vanish();
         if (byWrite)
             rig.control("portList").pick(1);
         else
             w.unload();
-        EXPECT_FALSE(rig.window().controller().waitingForDevice()) << byWrite;
+        EXPECT_FALSE(rig.session().controller().waitingForDevice()) << byWrite;
+        EXPECT_FALSE(rig.reopenRuns()) << byWrite;
     }
 }

@@ -1,9 +1,9 @@
 // Linking again while a box stays ticked: the back-off, the messages told once, the 10 kHz rule
 // across a new link, the link shown on the received-frequency box, and the address dialog.
 #include "main_rig.h"
-#include "view/address_dialog.h"
 #include "protocols/net_address.h"
 #include "sources/trx_manager_source.h"
+#include "view/address_dialog.h"
 
 #include <gtest/gtest.h>
 
@@ -20,22 +20,22 @@ TEST(Reconnect, RetriesBackOffTo2sNeverLaunchAndTellOncePerTick) {
     const auto t0 = rig.clock.now;
     rig.settings.writes.clear();
     w.control("trxManagerBox").click();
-    EXPECT_EQ(w.control("trxManagerBox").value(), 1) << "the choice stays";
+    EXPECT_EQ(w.control("trxManagerBox").check(), Check::Ticked) << "the choice stays";
     EXPECT_TRUE(rig.settings.writes.empty()) << "and is not saved";
     w.control("trxManagerBox").click();
     w.control("trxManagerBox").click(); // a new tick is told again
     ASSERT_EQ(rig.dialogs.messages.size(), 2u);
     rig.automation.installed = true; // but not running: a retry that launched it would link
     rig.automation.running = false;
+    // Tried at the first poll tick after each back-off: 250 ms, then 500, 1000, 2000, 2000.
     std::vector<std::int64_t> tries;
-    for (int seen = rig.automation.connects; rig.clock.now - t0 <= 6000; rig.clock.now += 50) {
-        ASSERT_TRUE(w.pollNeeded());
-        w.poll();
+    for (int seen = rig.automation.connects; rig.clock.now - t0 <= 6000; rig.elapse(50)) {
+        ASSERT_TRUE(rig.pollRuns());
         if (rig.automation.connects != seen)
             tries.push_back(rig.clock.now - t0);
         seen = rig.automation.connects;
     }
-    EXPECT_EQ(tries, (std::vector<std::int64_t>{250, 750, 1750, 3750, 5750}));
+    EXPECT_EQ(tries, (std::vector<std::int64_t>{300, 800, 1800, 3800, 5800}));
     EXPECT_EQ(std::count(rig.automation.launches.begin() + 2, rig.automation.launches.end(),
                          IAutomationClient::Launch::RunningOnly),
               5);
@@ -45,23 +45,21 @@ TEST(Reconnect, RetriesBackOffTo2sNeverLaunchAndTellOncePerTick) {
     rig.automation.running = true; // the user starts it: linked at once, not at the next try
     ASSERT_TRUE(rig.automation.appeared);
     rig.automation.appeared();
-    EXPECT_TRUE(w.selector().linked());
+    EXPECT_EQ(rig.session().link().state, LinkState::Linked);
     EXPECT_EQ(w.control("receivedLabel").toolTip(), "TRX-Manager: linked");
 
-    // The link resets the back-off: a later loss is tried again after 250 ms, not 2 s.
+    // The link resets the back-off: a later loss is tried again at the tick after 250 ms, not 2 s.
     rig.automation.gone = true;
-    w.poll();
+    rig.elapse(RelaySession::PollIntervalMs);
     EXPECT_EQ(w.control("receivedLabel").toolTip(),
               "TRX-Manager: not linked (server gone), trying again");
     rig.automation.gone = false;
     const int before = rig.automation.connects;
-    rig.clock.now += SourceSelector::FirstRetryMs - 1;
-    w.poll();
+    rig.elapse(200);
     EXPECT_EQ(rig.automation.connects, before);
-    rig.clock.now += 1;
-    w.poll();
+    rig.elapse(100);
     EXPECT_EQ(rig.automation.connects, before + 1);
-    EXPECT_TRUE(w.selector().linked());
+    EXPECT_EQ(rig.session().link().state, LinkState::Linked);
 }
 
 TEST(Reconnect, TheBoxShowsTheLinkAndTheRuleHoldsAcrossANewLink) {
@@ -75,23 +73,21 @@ TEST(Reconnect, TheBoxShowsTheLinkAndTheRuleHoldsAcrossANewLink) {
     shows(true, "");
     w.control("hrdBox").click();
     shows(true, "HRD: linked");
-    ASSERT_EQ(w.tracker().relayedKHz(), 7074);
+    ASSERT_EQ(rig.session().tracker().relayedKHz(), 7074);
 
     // HRD moved 6 kHz while it was away: nothing new to relay on the new link.
     rig.link.servers["HRD_RADIO_000|HRD_CAT"]["HRD_HERTZ"] = "7080000";
     rig.link.lost();
     shows(false, "HRD: not linked (the program ended the link), trying again");
     const int setups = rig.link.setups;
-    rig.clock.now += 249;
-    w.poll();
+    rig.elapse(200); // the poll ticks at 100 and 200 ms: the back-off of 250 ms runs
     EXPECT_EQ(rig.link.setups, setups);
-    rig.clock.now += 1;
-    w.poll();
+    rig.elapse(100);
     EXPECT_EQ(rig.link.setups, setups + 1);
     shows(true, "HRD: linked");
-    EXPECT_EQ(w.tracker().relayedKHz(), 7074);
+    EXPECT_EQ(rig.session().tracker().relayedKHz(), 7074);
     rig.link.advise("7084000");
-    EXPECT_EQ(w.tracker().relayedKHz(), 7084);
+    EXPECT_EQ(rig.session().tracker().relayedKHz(), 7084);
 
     rig.link.lost(); // a restart of the program: linked again as soon as it is there
     rig.link.appeared();
@@ -101,15 +97,13 @@ TEST(Reconnect, TheBoxShowsTheLinkAndTheRuleHoldsAcrossANewLink) {
     shows(false, "Hamlib at 127.0.0.1:4532: linking");
     rig.network.link->end("connection refused");
     shows(false, "Hamlib at 127.0.0.1:4532: not linked (connection refused), trying again");
-    rig.clock.now += SourceSelector::FirstRetryMs;
-    w.poll();
+    rig.elapse(300);            // the tick after the first back-off
     rig.network.link->accept(); // rigctld answers, but the radio is off
     rig.network.link->reply("RPRT -5\n");
     rig.network.link->reply("RPRT -5\n");
     shows(false, "Hamlib at 127.0.0.1:4532: not linked (the rig answered an error (RPRT -5)), "
                  "trying again");
-    rig.clock.now += SourceSelector::LongestRetryMs;
-    w.poll();
+    rig.elapse(SourceSelector::LongestRetryMs);
     EXPECT_EQ(rig.network.link->connects, 2) << "asked again on the same connection";
     EXPECT_EQ(rig.network.link->sent.back(), "s\n");
     w.control("hamlibBox").click();
@@ -127,8 +121,7 @@ TEST(Reconnect, ATakenPortIsTriedAgainQuietlyAnotherMachinesAddressIsNot) {
     EXPECT_EQ(w.control("receivedLabel").toolTip(),
               "N1MM UDP at 127.0.0.1:12060: not linked (port 12060 is taken by another program), "
               "trying again");
-    for (int i = 0; i < 40; ++i, rig.clock.now += 100)
-        w.poll();
+    rig.elapse(4000);
     EXPECT_EQ(rig.network.socket->listens, 5) << "tried again after 250, 750, 1750, 3750 ms";
     rig.dialogs.showPosted();
     EXPECT_EQ(rig.dialogs.messages,
@@ -138,8 +131,7 @@ TEST(Reconnect, ATakenPortIsTriedAgainQuietlyAnotherMachinesAddressIsNot) {
                   "Logger+ takes several destinations) and give Veltaro that port: right-click "
                   "the N1MM UDP box."});
     rig.network.socket->taken = false; // the other program lets go
-    for (int i = 0; i < 20; ++i, rig.clock.now += 100)
-        w.poll();
+    rig.elapse(2000);
     EXPECT_TRUE(rig.network.socket->open);
 
     rig.dialogs.messages.clear();
@@ -147,10 +139,9 @@ TEST(Reconnect, ATakenPortIsTriedAgainQuietlyAnotherMachinesAddressIsNot) {
     w.control("n1mmBox").click();
     w.control("n1mmBox").click();
     const int listens = rig.network.socket->listens;
-    for (int i = 0; i < 40; ++i, rig.clock.now += 100)
-        w.poll();
+    rig.elapse(4000);
     EXPECT_EQ(rig.network.socket->listens, listens) << "not tried again";
-    EXPECT_FALSE(w.pollNeeded());
+    EXPECT_FALSE(rig.pollRuns());
     EXPECT_EQ(w.control("receivedLabel").toolTip(),
               "N1MM UDP at 192.0.2.1:12060: not linked (192.0.2.1 is not an address of this "
               "computer)");
@@ -185,7 +176,7 @@ TEST(AddressDialog, StoresAGoodAddressAndRefusesABadOne) {
         auto& w = rig.load();
         w.control(box).click();
         std::string opened;
-        rig.host.inAddressDialog = [&](AddressDialog& d) {
+        rig.host.inAddressDialog = [&](AddressDialogModel& d) {
             opened = d.title() + " " + d.control("addressText").text();
             d.control("addressText").edit(typed);
             d.run(press);

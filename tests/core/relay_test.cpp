@@ -22,19 +22,16 @@ TEST(Tracker, RelaysOnlyChangesOfTenKHzOrMoreFromTheLastRelay) {
         {"", true, "0", "0"},
     };
     TrackerRig rig;
-    std::size_t sent = 0;
-    int fileWrites = 0;
     for (const auto& [reading, relays, received, relayed] : steps) {
+        const std::size_t sent = rig.serial.sent.size();
         rig.commander(reading);
         EXPECT_EQ(rig.serial.sent.size(), sent + relays) << reading;
-        EXPECT_EQ(rig.fs.writes, fileWrites + relays) << reading;
-        sent = rig.serial.sent.size();
-        fileWrites = rig.fs.writes;
-        EXPECT_EQ(rig.received(), received) << reading;
-        EXPECT_EQ(rig.relayed(), relayed) << reading;
+        EXPECT_EQ(rig.files.writes, int(rig.serial.sent.size())) << reading;
+        EXPECT_EQ(rig.shown.received, received) << reading;
+        EXPECT_EQ(rig.shown.relayed, relayed) << reading;
     }
     EXPECT_EQ(rig.serial.sent.back(), "FA00000000000;");
-    EXPECT_EQ(rig.mhzText(), "0.000000");
+    EXPECT_EQ(rig.shown.mhzText, "0.000000");
     EXPECT_EQ(rig.pegasus(), "0.000000\r\n"); // only the last relay
 }
 
@@ -53,8 +50,8 @@ TEST(Tracker, UnitsRoundingAndFormatsPerReading) {
         else
             rig.megahertz(mhz);
         const std::string what = commanderText ? commanderText : std::to_string(mhz);
-        EXPECT_EQ(rig.tracker.receivedKHz(), receivedKHz) << what;
-        EXPECT_EQ(rig.mhzText(), mhzText) << what;
+        EXPECT_EQ(rig.session().tracker().receivedKHz(), receivedKHz) << what;
+        EXPECT_EQ(rig.shown.mhzText, mhzText) << what;
         ASSERT_EQ(rig.serial.sent.size(), 1u) << what;
         EXPECT_EQ(rig.serial.sent[0], ControllerLink::frequencyCommand(receivedKHz)) << what;
         EXPECT_EQ(rig.pegasus(), std::string(mhzText) + "\r\n") << what;
@@ -68,26 +65,31 @@ TEST(Tracker, RegionalCommaSeparatorIsReadAndWritten) {
     EXPECT_EQ(rig.pegasus(), "14,074600\r\n");
     rig.megahertz(21.0746);
     EXPECT_EQ(rig.serial.sent.back(), "FA00021074000;");
-    EXPECT_THROW(rig.commander("14.074"), ConversionError);
+    rig.commander("14.074"); // not a number here: nothing changes
+    EXPECT_EQ(rig.serial.sent.size(), 2u);
+    EXPECT_EQ(rig.shown.received, "21074");
+    EXPECT_EQ(rig.shown.notices, std::vector<std::string>{});
 }
 
-TEST(Tracker, FailuresLeaveTheDocumentedState) {
+// Readings that are not numbers or out of range change nothing, and nothing is told.
+TEST(Tracker, ReadingsThatCannotBeUsedChangeNothing) {
     TrackerRig rig;
     rig.commander("14074");
-    for (const char* bad : {"abc", "   "})
-        EXPECT_THROW(rig.commander(bad), ConversionError) << bad;
-    EXPECT_THROW(rig.commander("3000000000"), OverflowError);
-    EXPECT_THROW(rig.megahertz(2147484), OverflowError);
-    EXPECT_EQ(rig.tracker.receivedKHz(), 14074);
-    EXPECT_EQ(rig.received(), "14074");
+    rig.journal.entries.clear();
+    for (const char* bad : {"abc", "   ", "3000000000"})
+        rig.commander(bad);
+    rig.megahertz(2147484);
+    EXPECT_EQ(rig.session().tracker().receivedKHz(), 14074);
+    EXPECT_EQ(rig.shown.received, "14074");
+    EXPECT_EQ(rig.journal.entries, std::vector<std::string>{}) << "nothing sent, written or told";
+    EXPECT_EQ(rig.shown.notices, std::vector<std::string>{});
 
-    // The distance overflows: the reading is kept, the displays and the relay are not touched.
+    // The distance overflows: the displays and the relay are not touched.
     TrackerRig top;
     top.commander("2147483647");
-    EXPECT_THROW(top.commander("-10"), OverflowError);
-    EXPECT_EQ(top.tracker.receivedKHz(), -10);
-    EXPECT_EQ(top.received(), "2147483647");
-    EXPECT_EQ(top.tracker.relayedKHz(), 2147483647);
+    top.commander("-10");
+    EXPECT_EQ(top.shown.received, "2147483647");
+    EXPECT_EQ(top.session().tracker().relayedKHz(), 2147483647);
     EXPECT_EQ(top.serial.sent.size(), 1u);
 }
 
@@ -96,32 +98,44 @@ TEST(Tracker, EachOutputFailsOnItsOwn) {
     struct Case {
         const char* name;
         bool fileFails, portFails, portClosed;
-        bool sent, written, throws;
+        bool sent, written;
+        const char* why;    // the outcome's, when not sent
+        const char* notice; // posted once
     } cases[] = {
-        {"file refused", true, false, false, true, false, true},
-        {"port write fails", false, true, false, false, true, true},
-        {"port closed", false, false, true, false, true, false},
+        {"file refused", true, false, false, true, false, "", "PEGASUS.OUT: Permission denied"},
+        {"port write fails", false, true, false, false, true,
+         "COM 1 could not be written (Write failed)", "Write failed"},
+        {"port closed", false, false, true, false, true, "COM 1 is not open", nullptr},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         TrackerRig rig;
         if (c.fileFails)
-            rig.fs.failure = "PEGASUS.OUT: Permission denied";
+            rig.files.failure = "PEGASUS.OUT: Permission denied";
         rig.serial.failWrites = c.portFails;
         if (c.portClosed)
             rig.serial.close();
-        bool threw = false;
-        try {
-            rig.commander("7074");
-        } catch (const Error&) {
-            threw = true;
-        }
-        EXPECT_EQ(threw, c.throws) << c.name;
-        EXPECT_EQ(!rig.serial.sent.empty(), c.sent) << c.name;
-        EXPECT_EQ(rig.pegasus() == "07.074000\r\n", c.written) << c.name;
-        EXPECT_EQ(rig.relayed(), "7074") << c.name;
-        EXPECT_EQ(rig.mhzText(), "07.074000") << c.name;
-        EXPECT_EQ(rig.tracker.relays(), c.throws ? 0u : 1u) << c.name;
+        rig.commander("7074");
+        EXPECT_EQ(!rig.serial.sent.empty(), c.sent);
+        EXPECT_EQ(rig.pegasus() == "07.074000\r\n", c.written);
+        EXPECT_EQ(rig.shown.relayed, "7074");
+        EXPECT_EQ(rig.shown.mhzText, "07.074000");
+        ASSERT_TRUE(rig.shown.outcome);
+        EXPECT_EQ(rig.shown.outcome->written, c.sent);
+        EXPECT_EQ(rig.shown.outcome->why, c.why);
+        EXPECT_EQ(rig.shown.notices,
+                  c.notice ? std::vector<std::string>{c.notice} : std::vector<std::string>{});
     }
+}
+
+// The command reaches the wire before the file is written or anything is shown.
+TEST(Tracker, SendsBeforeTheFileAndTheDisplays) {
+    TrackerRig rig;
+    rig.commander("7074");
+    EXPECT_EQ(rig.journal.entries,
+              (std::vector<std::string>{"serial send FA00007074000;", "told command FA00007074000;",
+                                        "read FrequencyFile", "file /prog/PEGASUS.OUT 07.074000",
+                                        "told reading 7074"}));
 }
 
 TEST(ControllerLink, PortListHasSixteenItemsWithBlanksOnTheFirstThree) {
@@ -144,20 +158,20 @@ TEST(ControllerLink, PickClosesThenOpensAndReportsAFailureWithTheItemText) {
     for (const auto& [item, exists, message] : cases) {
         fake::Journal journal;
         fake::SerialLine serial{&journal};
-        fake::Dialogs dialogs;
-        ControllerLink link(serial, dialogs, NumberFormat{'.'});
+        std::vector<std::string> notices;
+        ControllerLink link(serial, [&](const Notice& n) { notices.push_back(n.text); });
         const int n = static_cast<int>(item + 1);
         serial.existing = {1};
         if (exists)
             serial.existing.insert(n);
-        serial.open("COM1");
+        serial.open(1);
         journal.entries.clear();
         const bool opened = link.onPortPicked(ControllerLink::portItems()[item]);
         EXPECT_EQ(journal.entries.front(), "serial close") << item;
         EXPECT_EQ(link.portNumber(), n) << "kept for the next save, opened or not";
         EXPECT_EQ(opened, !*message);
         EXPECT_EQ(serial.isOpen(), !*message);
-        EXPECT_EQ(dialogs.messages,
+        EXPECT_EQ(notices,
                   *message ? std::vector<std::string>{message} : std::vector<std::string>{});
     }
 }

@@ -11,12 +11,12 @@ TEST(Sources, TickingOneClearsTheOthersAndSavesAfterThem) {
     MainRig rig;
     auto& w = rig.load();
     w.control("trxManagerBox").click();
-    ASSERT_TRUE(w.pollNeeded());
+    ASSERT_TRUE(rig.pollRuns());
     rig.journal.entries.clear();
     w.control("hrdBox").click();
-    EXPECT_EQ(w.control("trxManagerBox").value(), 0);
-    EXPECT_FALSE(w.pollNeeded());
-    EXPECT_EQ(w.tracker().relayedKHz(), 7074);
+    EXPECT_EQ(w.control("trxManagerBox").check(), Check::Clear);
+    EXPECT_FALSE(rig.pollRuns());
+    EXPECT_EQ(rig.session().tracker().relayedKHz(), 7074);
     // The cleared box saves first (HRD already ticked), then the HRD box once its link is up.
     std::vector<std::string> order;
     for (const auto& e : rig.journal.entries)
@@ -40,7 +40,7 @@ TEST(Sources, CommanderOrHrdNotAnsweringKeepsItsBoxAndShowsWhy) {
         auto& w = rig.load();
         rig.settings.writes.clear();
         w.control(box).click();
-        EXPECT_EQ(w.control(box).value(), 1) << box;
+        EXPECT_EQ(w.control(box).check(), Check::Ticked) << box;
         EXPECT_EQ(rig.settings.writes, std::vector<std::string>{}) << box;
         EXPECT_TRUE(rig.dialogs.messages.empty() && rig.dialogs.posted.empty()) << box;
         EXPECT_EQ(w.control("receivedLabel").toolTip(),
@@ -48,8 +48,8 @@ TEST(Sources, CommanderOrHrdNotAnsweringKeepsItsBoxAndShowsWhy) {
         rig.link.servers[server] = items;
         ASSERT_TRUE(rig.link.appeared) << box;
         rig.link.appeared();
-        EXPECT_TRUE(w.selector().linked()) << box;
-        EXPECT_EQ(w.tracker().relayedKHz(), khz) << box;
+        EXPECT_EQ(rig.session().link().state, LinkState::Linked) << box;
+        EXPECT_EQ(rig.session().tracker().relayedKHz(), khz) << box;
     }
 }
 
@@ -88,38 +88,34 @@ TEST(Sources, OnlyTheTickedSourceDrivesTheAntenna) {
     w.control("trxManagerBox").click();
     rig.link.advise("28074"); // a value of the old link while TRX-Manager is ticked
     EXPECT_EQ(rig.serial.sent.size(), sent);
-    EXPECT_TRUE(w.pollNeeded()) << "a dropped value does not stop the poll";
+    EXPECT_TRUE(rig.pollRuns()) << "a dropped value does not stop the poll";
 
     rig.noHrdServer();
     w.control("hrdBox").click(); // clears TRX-Manager, then fails
-    w.poll();
+    rig.elapse(RelaySession::PollIntervalMs);
     EXPECT_EQ(rig.serial.sent.size(), sent);
     EXPECT_EQ(rig.automation.connects, 1) << "TRX-Manager is no longer tried";
 }
 
-TEST(Sources, TrxManagerIsPolledWhileTickedAndYieldsAfterEachReading) {
+TEST(Sources, TrxManagerIsPolledWhileTicked) {
     MainRig rig;
     auto& w = rig.load();
-    w.poll(); // nothing ticked: nothing read
-    EXPECT_TRUE(rig.system.sleeps.empty());
+    EXPECT_FALSE(rig.pollRuns()); // nothing ticked: nothing read
     w.control("trxManagerBox").click();
     EXPECT_EQ(rig.settings.get("CheckTRX"), "1");
     rig.automation.frequency = 7.0;
-    w.poll();
+    rig.elapse(RelaySession::PollIntervalMs);
     EXPECT_EQ(rig.serial.sent.back(), "FA00007000000;");
-    EXPECT_EQ(rig.system.sleeps, (std::vector<std::uint32_t>{0}));
-    rig.automation.gone = true; // a failing read is skipped silently
-    w.poll();
-    EXPECT_EQ(rig.system.sleeps.size(), 1u);
-    EXPECT_TRUE(rig.dialogs.messages.empty());
+    rig.automation.gone = true; // a read that finds the server gone loses the link, quietly
+    rig.elapse(RelaySession::PollIntervalMs);
+    EXPECT_EQ(rig.serial.sent.size(), 1u);
+    EXPECT_TRUE(rig.dialogs.messages.empty() && rig.dialogs.posted.empty());
+    EXPECT_EQ(rig.session().link().state, LinkState::Lost);
 
-    rig.automation.gone = false; // restarted: used once the box is ticked again
+    rig.automation.gone = false; // restarted: linked again at the retry
     rig.automation.frequency = 21.074;
-    w.control("trxManagerBox").click();
-    w.control("trxManagerBox").click();
-    w.poll();
+    rig.elapse(500);
     EXPECT_EQ(rig.serial.sent.back(), "FA00021074000;");
-    EXPECT_EQ(rig.automation.connects, 2);
 }
 
 TEST(Sources, OutputFailuresAreToldOncePerCause) {

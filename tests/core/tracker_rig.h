@@ -1,41 +1,61 @@
-// A tracker wired to an open fake serial line and a fake file system, with the main window's
-// display controls.
+// The relay session alone, without a window, its port COM1 open, with an observer that keeps what
+// a window would show (the received and relayed kHz, the relayed MHz text, the last command's
+// outcome, the notices) and tells the journal when it is told. Readings come from Commander
+// (kHz text) or TRX-Manager (MHz, polled).
 #pragma once
 
-#include "fakes.h"
-#include "relay/controller_link.h"
-#include "relay/frequency_file.h"
-#include "relay/tracker.h"
-#include "view/control.h"
+#include "main_rig.h"
 
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace veltaro::test {
 
-struct TrackerRig {
-    explicit TrackerRig(NumberFormat fmt = {'.'})
-        : link(serial, dialogs, fmt), file(fs, dialogs),
-          tracker({controls["receivedLabel"], controls["relayedLabel"], controls["relayedMhzText"]},
-                  link, file, fmt) {
-        serial.open("COM1");
+struct Shown : SessionObserver {
+    explicit Shown(fake::Journal& j) : journal(j) {}
+    void commandSent(const ControllerLink::SendOutcome& o, const std::string& text) override {
+        outcome = o;
+        mhzText = text;
+        journal.add("told command " + o.command);
     }
-    std::string pegasus() const {
-        auto it = fs.files.find("/prog/PEGASUS.OUT");
-        return it == fs.files.end() ? "<none>" : it->second;
+    void readingTaken(std::int32_t receivedKHz, std::int32_t relayedKHz) override {
+        received = std::to_string(receivedKHz);
+        relayed = std::to_string(relayedKHz);
+        journal.add("told reading " + received);
     }
-    void commander(const std::string& text) { tracker.update(Reading::kilohertzText(text)); }
-    void megahertz(double mhz) { tracker.update(Reading::megahertz(mhz)); }
-    std::string received() { return controls["receivedLabel"].text(); }
-    std::string relayed() { return controls["relayedLabel"].text(); }
-    std::string mhzText() { return controls["relayedMhzText"].text(); }
+    void noticed(const Notice& notice) override { notices.push_back(notice.text); }
 
-    fake::SerialLine serial;
-    fake::FileSystem fs;
-    fake::Dialogs dialogs;
-    ControlSet controls{layout::mainWindow()};
-    ControllerLink link;
-    FrequencyFile file;
-    FrequencyTracker tracker;
+    fake::Journal& journal;
+    std::string received = "0", relayed = "0", mhzText;
+    std::optional<ControllerLink::SendOutcome> outcome;
+    std::vector<std::string> notices;
+};
+
+struct TrackerRig : MainRig {
+    explicit TrackerRig(NumberFormat fmt = {'.'}) : MainRig(fmt) {
+        link.servers["CI-V Commander|DDEServer"]["XmitFreq"] = ""; // 0 kHz: nothing relayed
+        settings.set("CheckCommander", "1");
+        session().addObserver(shown);
+        session().start();
+        journal.entries.clear();
+    }
+    void commander(const std::string& text) {
+        // A link made afresh delivers the server's value at once.
+        link.servers["CI-V Commander|DDEServer"]["XmitFreq"] = text;
+        if (session().chosen() != SourceId::Commander)
+            session().choose(SourceId::Commander);
+        else
+            link.advise(text);
+    }
+    void megahertz(double mhz) {
+        automation.frequency = mhz;
+        if (session().chosen() != SourceId::TrxManager)
+            session().choose(SourceId::TrxManager);
+        elapse(RelaySession::PollIntervalMs);
+    }
+
+    Shown shown{journal};
 };
 
 } // namespace veltaro::test

@@ -1,7 +1,7 @@
-// veltaro --headless with no display at all: the bridge publishes Commander or HRD on a private
-// bus, the program follows it from a hand-written settings file (or the one README.md shows),
-// tells each change on standard error, and SIGTERM stops it with exit code 0 and the settings
-// file untouched, byte for byte.
+// veltaro --headless with no display at all: the link publisher publishes Commander or HRD on a
+// private bus, the program follows it from a hand-written settings file (or the one README.md
+// shows), tells each change on standard error, and SIGTERM stops it with exit code 0 and the
+// settings file untouched, byte for byte.
 #include "bus_fixture.h"
 
 namespace {
@@ -53,10 +53,10 @@ QByteArray readmeExample() {
 }
 
 TEST(Headless, FollowsTheRadioWithoutADisplayAndStopsCleanly) {
-    Child bridge(PUBLISHER, {"--stdin", "--as", "commander"}, theBus().environment());
+    Child publisher(PUBLISHER, {"--stdin", "--as", "commander"}, theBus().environment());
     ASSERT_TRUE(
         waitUntil([] { return theBus().hasOwner("org.veltaro.Link.CI_2dV_20Commander"); }, 5000));
-    bridge.send("14074000");
+    publisher.send("14074000");
     Pty pty;
     Program app(VELTARO_BIN); // its folder is also its XDG_CONFIG_HOME
     // A comment and an order of its own: any rewrite by QSettings would show.
@@ -69,11 +69,11 @@ TEST(Headless, FollowsTheRadioWithoutADisplayAndStopsCleanly) {
     Lines lines{veltaro, {}};
 
     EXPECT_EQ(pty.readAtLeast(14, 5000), "FA00014074000;");
-    bridge.send("7074000");
+    publisher.send("7074000");
     EXPECT_EQ(pty.readAtLeast(14, 5000), "FA00007074000;");
     EXPECT_EQ(app.frequencyFile(), "07.074000\r\n");
     EXPECT_TRUE(lines.saw("Relayed 14.074000 MHz: FA00014074000;")) << "after the write";
-    sendSignal(bridge, SIGTERM); // the radio's program ends
+    sendSignal(publisher, SIGTERM); // the radio's program ends
     EXPECT_TRUE(lines.saw("No link to Commander: the program ended the link."));
     stopCleanly(veltaro, lines);
     EXPECT_EQ(app.contents().toStdString(), ini.toStdString());
@@ -84,10 +84,10 @@ TEST(Headless, FollowsTheRadioWithoutADisplayAndStopsCleanly) {
 TEST(Headless, LeavesTheReadmeExampleAsItIs) {
     const QByteArray ini = readmeExample();
     ASSERT_TRUE(ini.startsWith("[StartUp]\nComPort=5\n")) << ini.toStdString();
-    Child bridge(BRIDGE, {"--stdin", "--as", "hrd"}, theBus().environment());
+    Child publisher(PUBLISHER, {"--stdin", "--as", "hrd"}, theBus().environment());
     ASSERT_TRUE(
         waitUntil([] { return theBus().hasOwner("org.veltaro.Link.HRD_5fRADIO_5f000"); }, 5000));
-    bridge.send("14074000");
+    publisher.send("14074000");
     Program app(VELTARO_BIN);
     app.write(ini);
     Child veltaro(app.path() + "/veltaro", {"--headless"}, withoutDisplay(app.path()));

@@ -3,7 +3,6 @@
 // nothing behind.
 #include "test_support.h"
 
-#include "core/fakes.h"
 #include "adapters/qt/file_system_qt.h"
 #include "relay/frequency_file.h"
 
@@ -14,8 +13,7 @@ TEST(QtFileSystem, AProgramFolderClosedToTheUserSendsThePegasusFileToTheStateFol
     if (const QString state = support::nobodyArgument(); !state.isEmpty()) {
         qputenv("XDG_STATE_HOME", QFile::encodeName(state));
         QtFileSystem fs;
-        fake::Dialogs dialogs;
-        FrequencyFile(fs, dialogs).write("14.074000");
+        FrequencyFile(fs, [](const Notice&) {}).write("14.074000");
         return;
     }
     SKIP_UNLESS_ROOT();

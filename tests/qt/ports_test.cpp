@@ -3,9 +3,10 @@
 // settings file.
 #include "test_support.h"
 
-#include "core/fakes.h"
 #include "adapters/qt/serial_line_qt.h"
 #include "adapters/qt/settings_store_qt.h"
+#include "adapters/qt/timers_qt.h"
+#include "core/fakes.h"
 #include "relay/controller_link.h"
 
 #include <algorithm>
@@ -35,12 +36,11 @@ TEST(QtSerialLinePorts, DeviceBackUnderItsNameIsReopenedAndGetsTheLastCommand) {
     const QString name = dir.filePath("usb-Test_Adapter-if00-port0");
     fake::SettingsStore settings;
     settings.values["Veltaro/Ports/Com17"] = name.toStdString();
-    fake::Dialogs dialogs;
     QtSerialLine line(settings);
-    ControllerLink link(line, dialogs, NumberFormat{'.'});
-    QTimer reopen; // as the front ends run it
-    QObject::connect(&reopen, &QTimer::timeout, [&] { link.reopenTick(); });
-    reopen.start(ControllerLink::ReopenIntervalMs);
+    ControllerLink link(line, [](const Notice&) {});
+    QtTimers timers; // as the relay session runs it
+    const auto reopen = timers.makeTimer([&] { link.reopenTick(); });
+    reopen->start(ControllerLink::ReopenIntervalMs);
 
     Device first(name);
     ASSERT_TRUE(link.onPortPicked("Com 17"));
@@ -71,8 +71,7 @@ TEST(QtSerialLinePorts, PickedStableNameIsStoredInThePortsSection) {
     ASSERT_TRUE(QFile::link(pty.path(), name));
     QtSettingsStore store;
     QtSerialLine line(store, {}, byId.path().toStdString());
-    fake::Dialogs dialogs;
-    ControllerLink link(line, dialogs, NumberFormat{'.'});
+    ControllerLink link(line, [](const Notice&) {});
 
     const auto items = link.refreshPortItems();
     ASSERT_EQ(std::count(items.begin(), items.end(), name.toStdString()), 1);

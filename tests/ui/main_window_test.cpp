@@ -1,6 +1,6 @@
-// The Qt main window built from the core's description: widgets at their places, the user's
-// actions reaching the core, the poll timer and closing. The height below the menu bar, keep-above
-// and File > Exit are checked under a real window manager (tests/x11).
+// The Qt main window built from the window's description: widgets at their places, the user's
+// actions reaching the model, the session's timers on the event loop and closing. The height below
+// the menu bar, keep-above and File > Exit are checked under a real window manager (tests/x11).
 #include "frontends/qt/control_widgets.h"
 #include "ui/support.h"
 
@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
-#include <QTimer>
 
 namespace veltaro::test {
 namespace {
@@ -26,7 +25,7 @@ TEST(MainWindowWidgets, EveryControlIsBuiltAtItsPlaceInTabOrder) {
     s.start();
     s.window.showAbout();
     for (auto [top, controls] :
-         {std::pair<QWidget*, ControlSet*>{&s.window, &s.core.controls()},
+         {std::pair<QWidget*, ControlSet*>{&s.window, &s.model.controls()},
           {s.window.aboutDialog(), &s.window.aboutDialog()->box().controls()}}) {
         for (auto& c : controls->all()) {
             if (c.design().kind == layout::Kind::Line)
@@ -74,24 +73,19 @@ TEST(MainWindowWidgets, LeavingThePortListPicksNothing) {
     EXPECT_EQ(s.dialogs.messages.size(), messages + 1);
 }
 
-TEST(MainWindowWidgets, PollTimerRunsOnlyWhileThereIsSomethingToPoll) {
+// A polled source's readings reach the widgets through the session's timers on the event loop;
+// closing the window ends the session. (When the poll runs is the core's: tests/core.)
+TEST(MainWindowWidgets, PolledReadingsReachTheWidgetsAndClosingEndsTheSession) {
     Station s;
     s.automation.frequency = 7.074;
     s.start();
-    auto* timer = s.window.findChild<QTimer*>("pollTimer");
-    ASSERT_NE(timer, nullptr);
-    EXPECT_FALSE(timer->isActive());
     click(s.child<QCheckBox>("trxManagerBox"));
-    EXPECT_TRUE(timer->isActive());
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return s.child<QLabel>("receivedLabel")->text() == "7074"; }));
-    click(s.child<QCheckBox>("commanderBox")); // a hot link: nothing to poll
-    EXPECT_FALSE(timer->isActive());
-    EXPECT_FALSE(s.child<QCheckBox>("trxManagerBox")->isChecked()) << "cleared by the core";
-    click(s.child<QCheckBox>("trxManagerBox"));
+    click(s.child<QCheckBox>("commanderBox"));
+    EXPECT_FALSE(s.child<QCheckBox>("trxManagerBox")->isChecked()) << "cleared by the model";
     static_cast<QMainWindow&>(s.window).close();
-    EXPECT_FALSE(timer->isActive()) << "the poll goes with the window";
-    EXPECT_TRUE(s.core.unloaded());
+    EXPECT_TRUE(s.model.unloaded() && s.session.ended());
 }
 
 } // namespace

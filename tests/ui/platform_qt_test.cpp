@@ -1,8 +1,9 @@
 // The small Qt services of the Linux front end: the system-information tool's place, starting
 // programs, the decimal separator and the message boxes.
-#include "core/fakes.h"
-#include "base/errors.h"
 #include "adapters/qt/system_qt.h"
+#include "base/errors.h"
+#include "core/fakes.h"
+#include "frontends/qt/dialogs_qt.h"
 
 #include <QTest>
 #include <QtWidgets>

@@ -22,7 +22,7 @@ TEST(SourcesUi, TheLabelShowsTheLinkAndARightClickEditsTheAddress) {
     QTest::mouseClick(s.child<QCheckBox>("hamlibBox"), Qt::LeftButton); // nothing answers
     EXPECT_FALSE(label->isEnabled());
     EXPECT_TRUE(label->toolTip().startsWith("Hamlib")) << label->toolTip().toStdString();
-    s.core.controls()["receivedLabel"].setEnabled(true); // as when the link comes up
+    s.model.controls()["receivedLabel"].setEnabled(true); // as when the link comes up
     EXPECT_TRUE(label->isEnabled());
 
     QStringList seen; // per step: the dialog's title and whether it stayed open

@@ -1,6 +1,8 @@
-// A station of fakes around the real Qt window and the core's MainWindow.
+// A station of fakes around the real Qt window, the relay session and the main window's model,
+// with the real timers.
 #pragma once
 
+#include "adapters/qt/timers_qt.h"
 #include "core/fakes.h"
 #include "core/net_fakes.h"
 #include "frontends/qt/about_dialog.h"
@@ -19,8 +21,8 @@ inline void flushDeletes() {
     QCoreApplication::processEvents();
 }
 
-// The real Qt window around the core's main window, with fakes for the platform parts; Commander
-// and HRD answer.
+// The real Qt window around the main window's model and its relay session, with fakes for the
+// platform parts; Commander and HRD answer.
 struct Station {
     fake::SettingsStore settings;
     fake::SerialLine serial;
@@ -29,26 +31,27 @@ struct Station {
     fake::Automation automation;
     FakeNetwork network;
     FakeClock clock;
+    qt::QtTimers timers; // ticking on the event loop
     fake::Dialogs dialogs;
-    fake::System system;
-    fake::Help help;
+    fake::Manual manual;
     fake::Launcher launcher;
     fake::SystemInfoLocator locator; // finds nothing
-    qt::MainWindow window;
-    MainWindow core{MainWindowPlatform{serial, settings, files, link, automation, network, clock,
-                                       window, dialogs, system, help, NumberFormat{}}};
+    RelaySession session{SessionPorts{serial, settings, files, link, automation, network, clock,
+                                      timers, NumberFormat{}}};
+    qt::QtMainWindow window;
+    MainWindowModel model{session, MainWindowPorts{window, dialogs, manual}};
 
     Station() {
         link.servers["CI-V Commander|DDEServer"]["XmitFreq"] = "14074";
         link.servers["HRD_RADIO_000|HRD_CAT"]["HRD_HERTZ"] = "14074000";
-        window.attach(core);
+        window.attach(model);
         window.setAboutFactory([this] {
             return new qt::AboutDialog(AboutPlatform{locator, launcher, dialogs});
         });
     }
     // The program's start: load, then show unless already visible.
     void start() {
-        core.load();
+        model.load();
         if (!window.isVisible())
             window.show();
     }

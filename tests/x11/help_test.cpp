@@ -1,9 +1,8 @@
 // Help > Index on Linux: the manual installed to a fresh prefix is handed to the desktop, whose
 // xdg-open (a stand-in first on PATH) records what it is asked to open; without a manual, an
 // error says so.
-#include "base/identity.h"
-#include "base/errors.h"
 #include "adapters/qt/system_qt.h"
+#include "base/errors.h"
 #include "test_support.h"
 
 #include <QtWidgets>
@@ -30,8 +29,8 @@ TEST(Help, HelpIndexOpensTheInstalledManual) {
     qputenv("PATH", QFile::encodeName(bin.path()) + ":" + path);
     const auto restore = qScopeGuard([&] { qputenv("PATH", path); });
 
-    EXPECT_THROW(qt::QtHelp(bin.path().toStdString()).showHelp(3, app::HelpFile), Error);
-    qt::QtHelp(prefix.path().toStdString() + "/bin").showHelp(3, app::HelpFile);
+    EXPECT_THROW(qt::QtManual(bin.path().toStdString()).open(), Error);
+    qt::QtManual(prefix.path().toStdString() + "/bin").open();
     const QString manual = prefix.path() + "/share/doc/veltaro/manual.html";
     EXPECT_TRUE(support::waitUntil([&] { return QFile::exists(open.fileName() + ".log"); }, 5000));
     EXPECT_EQ(support::readFile(open.fileName() + ".log").trimmed(),

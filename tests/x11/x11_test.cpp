@@ -75,13 +75,13 @@ TEST(X11MainWindow, OnTopTogglesKeepAboveWithoutMovingOrActivating) {
         return waitUntil(
             [&] { return clientRect(wid).height() - s.window.menuBar()->height() == px; }, 5000);
     };
-    ASSERT_TRUE(heightBelowMenu(MainWindow::CollapsedClientHeight));
+    ASSERT_TRUE(heightBelowMenu(MainWindowModel::CollapsedClientHeight));
     const QPoint place = outerRect(wid).topLeft();
     s.child<QAction>("setupItem")->trigger();
-    ASSERT_TRUE(heightBelowMenu(MainWindow::ExpandedClientHeight));
+    ASSERT_TRUE(heightBelowMenu(MainWindowModel::ExpandedClientHeight));
     EXPECT_EQ(outerRect(wid).topLeft(), place);
     EXPECT_NEAR(outerRect(wid).height(),
-                qRound(MainWindow::ExpandedClientHeight / s.window.twipsPerPixelY()) + 46, 10);
+                qRound(MainWindowModel::ExpandedClientHeight / s.window.twipsPerPixelY()) + 46, 10);
     EXPECT_TRUE(waitUntil([&] { return isAbove(wid); }, 5000));
 
     QWidget other;
