@@ -60,6 +60,9 @@ std::optional<FrequencyTracker::Outcome> FrequencyTracker::take(const Reading& r
 
 std::optional<FrequencyTracker::Outcome> FrequencyTracker::apply(std::int32_t newKHz,
                                                                  double mhz) {
+    // The reading counts as received even when its distance from the last relay cannot be
+    // told, though nothing else happens then.
+    receivedKHz_ = newKHz;
     const auto distance = checkedSub(newKHz, relayedKHz_);
     if (!distance)
         return std::nullopt;
@@ -72,7 +75,6 @@ std::optional<FrequencyTracker::Outcome> FrequencyTracker::apply(std::int32_t ne
         mhzText_ = *text;
         outcome.relay = Relay{newKHz, std::move(*text)};
     }
-    receivedKHz_ = newKHz;
     return outcome;
 }
 

@@ -30,7 +30,8 @@ const char* boxOf(SourceId id) {
 } // namespace
 
 MainWindowModel::MainWindowModel(RelaySession& session, MainWindowPorts p)
-    : session_(session), p_(p), controls_(layout::mainWindow()) {
+    : session_(session), p_(p), controls_(layout::mainWindow()),
+      received_(control("receivedLabel")), relayed_(control("relayedLabel")) {
     session_.addObserver(*this);
     control("portList").setItems(ControllerLink::portItems());
     control("portList").setHandler([this] { guarded([this] { onPortPicked(); }); });
@@ -66,12 +67,12 @@ void MainWindowModel::commandSent(const ControllerLink::SendOutcome&, const std:
 }
 
 void MainWindowModel::readingTaken(std::int32_t receivedKHz, std::int32_t relayedKHz) {
-    control("receivedLabel").setText(std::to_string(receivedKHz));
-    control("relayedLabel").setText(std::to_string(relayedKHz));
+    received_.setText(std::to_string(receivedKHz));
+    relayed_.setText(std::to_string(relayedKHz));
 }
 
 void MainWindowModel::linkChanged(const LinkStatus& status) {
-    Control& indicator = control("receivedLabel");
+    Control& indicator = received_;
     indicator.setEnabled(!status.source || status.state == LinkState::Linked);
     indicator.setToolTip(status.source ? status.describe() : std::string());
 }

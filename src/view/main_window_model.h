@@ -81,6 +81,9 @@ private:
     RelaySession& session_;
     MainWindowPorts p_;
     ControlSet controls_;
+    // Told on every reading: found once.
+    Control& received_;
+    Control& relayed_;
     bool unloaded_ = false;
     // A box is being ticked: the boxes it clears only save, the session stops their sources.
     bool switching_ = false;

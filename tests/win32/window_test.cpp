@@ -9,6 +9,8 @@
 #include "frontends/win32/control_windows.h"
 #include "frontends/win32/main_window.h"
 #include "adapters/win32/system_win32.h"
+#include "adapters/win32/timers_win32.h"
+#include "frontends/win32/dialogs_win32.h"
 #include "view/main_window_model.h"
 #include "support.h"
 
@@ -38,14 +40,15 @@ struct Station {
     veltaro::fake::Automation automation;
     veltaro::test::FakeNetwork network;
     veltaro::test::FakeClock clock;
+    veltaro::win32::Win32Timers timers;
     veltaro::fake::Dialogs dialogs;
-    veltaro::fake::System system;
-    veltaro::fake::Help help;
+    veltaro::fake::Manual manual;
     veltaro::fake::Launcher launcher;
     veltaro::fake::SystemInfoLocator locator; // finds nothing
-    veltaro::win32::MainWindow window{GetModuleHandleA(nullptr), {locator, launcher, dialogs}};
-    veltaro::MainWindow core{{serial, settings, files, link, automation, network, clock, window,
-                              dialogs, system, help, veltaro::NumberFormat{'.'}}};
+    veltaro::win32::Win32MainWindow window{GetModuleHandleA(nullptr), {locator, launcher, dialogs}};
+    veltaro::RelaySession session{{serial, settings, files, link, automation, network, clock,
+                                   timers, veltaro::NumberFormat{'.'}}};
+    veltaro::MainWindowModel core{session, {window, dialogs, manual}};
 
     Station() {
         link.servers["CI-V Commander|DDEServer"]["XmitFreq"] = "14074";
@@ -59,7 +62,7 @@ struct Station {
     void click(const char* name) const { SendMessageA(control(name), BM_CLICK, 0, 0); }
     void menu(std::string_view caption) {
         for (std::size_t i = 0; i < core.layout().menu.size(); ++i) {
-            const UINT id = veltaro::win32::MainWindow::FirstMenuId + static_cast<UINT>(i);
+            const UINT id = veltaro::win32::Win32MainWindow::FirstMenuId + static_cast<UINT>(i);
             char text[64] = {};
             if (GetMenuStringA(GetMenu(hwnd()), id, text, sizeof text, MF_BYCOMMAND) &&
                 caption == text)
@@ -100,7 +103,7 @@ template <class Logic, class Window> void expectMirrored(Logic& logic, const Win
         std::string shown = windowText(h), held = c.text();
         if (kind == Kind::CheckBox) { // BST_UNCHECKED, BST_CHECKED, BST_INDETERMINATE: 0, 1, 2
             shown += std::to_string(SendMessageA(h, BM_GETCHECK, 0, 0));
-            held += std::to_string(c.value());
+            held += std::to_string(static_cast<int>(c.check()));
         }
         for (LRESULT i = 0; kind == Kind::PortList && i < SendMessageA(h, CB_GETCOUNT, 0, 0); ++i) {
             char item[32] = {};
@@ -173,8 +176,8 @@ TEST(Window, BothWindowsAreBuiltAsDescribed) {
             s.click("hideSetupButton");
         RECT client{};
         GetClientRect(s.hwnd(), &client);
-        EXPECT_EQ(client.bottom, scale.pixelsY(setup ? veltaro::MainWindow::ExpandedClientHeight
-                                                     : veltaro::MainWindow::CollapsedClientHeight));
+        EXPECT_EQ(client.bottom, scale.pixelsY(setup ? veltaro::MainWindowModel::ExpandedClientHeight
+                                                     : veltaro::MainWindowModel::CollapsedClientHeight));
         EXPECT_EQ(client.right, scale.pixelsX(s.core.layout().clientWidth));
         EXPECT_EQ(std::tuple(s.window.left(), s.window.top(), s.window.width()), place);
     }
@@ -236,10 +239,10 @@ TEST(Window, UserActionsReachTheCoreAndEveryWindowFollowsIt) {
     EXPECT_EQ(SendMessageA(s.control("hrdBox"), BM_GETCHECK, 0, 0), BST_INDETERMINATE);
     for (auto& c : s.core.controls().all()) {
         SCOPED_TRACE(c.name());
-        const auto value = c.value();
+        const auto check = c.check();
         if (c.design().kind == Kind::CheckBox) {
             s.click(c.name());
-            EXPECT_NE(c.value(), value);
+            EXPECT_NE(c.check(), check);
         } else if (c.design().kind == Kind::PortList) {
             SetFocus(s.control(c.name()));
             s.press(VK_DOWN); // nothing is picked at the start: the first item, then port 2
