@@ -8,7 +8,7 @@ for group in "$@"; do
     build) pkgs+=(cmake make g++ pkg-config dpkg-dev qt6-base-dev qt6-serialport-dev libgl-dev
                   libgtest-dev libgmock-dev googletest libbenchmark-dev) ;;
     test)  pkgs+=(xvfb xauth openbox x11-utils xdotool socat dbus dbus-bin util-linux
-                  imagemagick libhamlib-utils clang libclang-rt-14-dev valgrind clang-format
+                  imagemagick libhamlib-utils clang libclang-rt-14-dev valgrind clang-format python3
                   clang-tidy) ;;
     demo)  pkgs+=(xvfb xauth openbox dbus dbus-bin socat libhamlib-utils) ;;
     win)   pkgs+=(wine wine64 mingw-w64 g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev nsis) ;;

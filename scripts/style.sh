@@ -5,7 +5,7 @@
 # through build-win's compile commands, when that build is there). Needs build/ configured
 # (compile_commands.json). GCC-only warning flags in the compile commands are left to clang's
 # -Wno-unknown-warning-option. A file whose preprocessed text, flags and checks were found clean
-# before is not checked again (build/tidy-cache). Works in a clone and in an unpacked tree
+# before is not checked again (tidy-cache in the build folder, scripts/tidy.py). Works in a clone and in an unpacked tree
 # without .git alike (scripts/source-files.sh lists the files). --list prints the files it would
 # check, and stops.
 set -euo pipefail
@@ -32,24 +32,15 @@ fi
 clang-format --dry-run -Werror "${sources[@]}"
 
 outerChecks='-*,readability-function-size,readability-identifier-naming,modernize-use-override'
-mingw=$(ls -d /usr/lib/gcc/x86_64-w64-mingw32/*-posix 2>/dev/null | head -n 1)
-windowsArgs=(--extra-arg=--target=x86_64-w64-mingw32
-  "--extra-arg=-isystem$mingw/include/c++" "--extra-arg=-isystem$mingw/include/c++/x86_64-w64-mingw32"
-  --extra-arg=-isystem/usr/x86_64-w64-mingw32/include)
-export TIDY_CACHE=build/tidy-cache
-mkdir -p "$TIDY_CACHE"
-
-# tidy BUILD CHECKS [EXTRA ARGS...] < files: clang-tidy over the files not found clean before.
-tidy() {
-  local build=$1 checks=$2
-  shift 2
-  xargs -P "${JOBS:-2}" -I{} scripts/tidy-one.sh "$build" "$checks" {} "$@"
-}
-printf '%s\n' "${core[@]}" | tidy build ''
-printf '%s\n' "${outer[@]}" | tidy build "$outerChecks"
+scripts/tidy.py build '' "${core[@]}"
+scripts/tidy.py build "$outerChecks" "${outer[@]}"
 checkedWindows=0
+mingw=$(ls -d /usr/lib/gcc/x86_64-w64-mingw32/*-posix 2>/dev/null | head -n 1)
 if [ -f build-win/compile_commands.json ] && [ -n "$mingw" ]; then
-  printf '%s\n' "${windows[@]}" | tidy build-win "$outerChecks" "${windowsArgs[@]}"
+  scripts/tidy.py build-win "$outerChecks" "${windows[@]}" -- --extra-arg=--target=x86_64-w64-mingw32 \
+    "--extra-arg=-isystem$mingw/include/c++" \
+    "--extra-arg=-isystem$mingw/include/c++/x86_64-w64-mingw32" \
+    --extra-arg=-isystem/usr/x86_64-w64-mingw32/include
   checkedWindows=${#windows[@]}
 else
   echo "style: no Windows build (build-win/): its files are not tidied" >&2

@@ -8,20 +8,23 @@
 namespace veltaro {
 
 RelaySession::RelaySession(SessionPorts p)
-    : format_(p.format), network_(p.network),
-      outputNotice_([this](const Notice& n) { tell(n); }),
+    : format_(p.format), network_(p.network), outputNotice_([this](const Notice& n) { tell(n); }),
       settingsNotice_([this](const Notice& n) { tell(n); }),
       settings_(p.settings, settingsNotice_, p.format),
       controller_(p.serial, [this](const Notice& n) { tell(n); }),
-      file_(p.files, [this](const Notice& n) { tell(n); },
-            [this] { return settings_.read(key::FrequencyFilePath, Settings::FilesSection); }),
+      file_(
+          p.files, [this](const Notice& n) { tell(n); },
+          [this] { return settings_.read(key::FrequencyFilePath, Settings::FilesSection); }),
       tracker_(p.format),
       selector_(p.clock, [this](const Notice& n) { tell(n); },
                 {[this](const Reading& r) { take(r); },
                  [this] { each([this](SessionObserver& o) { o.linkChanged(link()); }); },
                  [this] { runTimers(); }}) {
     const SourceServices services{
-        p.link, p.automation, p.network, p.clock,
+        p.link,
+        p.automation,
+        p.network,
+        p.clock,
         [this](const SourceRegistration& r) { return addressOf(r); },
         [this](const char* key) { return settings_.read(key, Settings::AddressesSection); }};
     for (const auto& r : sourceRegistrations())
@@ -122,9 +125,8 @@ void RelaySession::clear(SourceId id) {
 }
 
 NetAddress RelaySession::addressOf(const SourceRegistration& r) {
-    const NetAddress defaults =
-        parseNetAddress(r.defaultAddress ? r.defaultAddress : "", {}, nullptr)
-            .value_or(NetAddress{});
+    NetAddress defaults = parseNetAddress(r.defaultAddress ? r.defaultAddress : "", {}, nullptr)
+                              .value_or(NetAddress{});
     if (!r.addressKey)
         return defaults;
     const std::string stored = settings_.read(r.addressKey, Settings::AddressesSection);

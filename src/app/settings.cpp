@@ -33,7 +33,7 @@ void Settings::write(const char* key, const std::string& value, const char* sect
 
 std::int16_t Settings::readBoxState(const char* key) {
     const auto v = parseRoundedInt16(read(key), fmt_);
-    return v && *v >= 0 && *v <= 2 ? *v : 0;
+    return v && *v >= 0 && *v <= 2 ? *v : std::int16_t{0};
 }
 
 std::optional<int> Settings::readPortNumber() {

@@ -135,8 +135,7 @@ ControllerLink::SendOutcome ControllerLink::sendFrequency(std::int32_t khz) {
     lastCommand_ = frequencyCommand(khz);
     if (line_.isOpen())
         return send(lastCommand_);
-    return {lastCommand_, false, portLabel() + (waiting_ ? " has gone away" : " is not open"),
-            {}};
+    return {lastCommand_, false, portLabel() + (waiting_ ? " has gone away" : " is not open"), {}};
 }
 
 void ControllerLink::show(const std::string& shownAs, bool isDevice) {
@@ -225,9 +224,9 @@ void ControllerLink::deviceLost() {
     if (!wanted_ || waiting_ || line_.isOpen())
         return;
     waiting_ = true;
-    notices_({portLabel() +
-                  ": the port has gone away. Veltaro will open it again when it comes back.",
-              NoticeTiming::Posted});
+    notices_(
+        {portLabel() + ": the port has gone away. Veltaro will open it again when it comes back.",
+         NoticeTiming::Posted});
     stateChanged_.notify();
 }
 

@@ -23,8 +23,7 @@ void FrequencyFile::write(const std::string& mhzText) {
         fs_.makeFolderFor(path_);
         folderNeeded_ = false;
         notices_({std::string(FileName) +
-                      " cannot be written in the program's folder. It is written to " + path_ +
-                      ".",
+                      " cannot be written in the program's folder. It is written to " + path_ + ".",
                   NoticeTiming::Posted});
     }
     fs_.writeFile(path_, mhzText + "\r\n");

@@ -21,8 +21,7 @@ public:
 
     // chosenPath gives the path the user named, empty for the automatic place; it is asked at
     // the first write.
-    FrequencyFile(IFileSystem& fs, NoticeSink notices,
-                  std::function<std::string()> chosenPath = {})
+    FrequencyFile(IFileSystem& fs, NoticeSink notices, std::function<std::string()> chosenPath = {})
         : fs_(fs), notices_(std::move(notices)), chosenPath_(std::move(chosenPath)) {}
 
     // Replaces the file's content with the text and CR LF. Raises FileError, also when the state

@@ -58,8 +58,7 @@ std::optional<FrequencyTracker::Outcome> FrequencyTracker::take(const Reading& r
     return taken ? apply(taken->khz, taken->mhz) : std::nullopt;
 }
 
-std::optional<FrequencyTracker::Outcome> FrequencyTracker::apply(std::int32_t newKHz,
-                                                                 double mhz) {
+std::optional<FrequencyTracker::Outcome> FrequencyTracker::apply(std::int32_t newKHz, double mhz) {
     // The reading counts as received even when its distance from the last relay cannot be
     // told, though nothing else happens then.
     receivedKHz_ = newKHz;

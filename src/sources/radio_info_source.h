@@ -8,8 +8,8 @@
 
 #include "ports/clock.h"
 #include "ports/network.h"
-#include "sources/frequency_source.h"
 #include "protocols/rig_protocols.h"
+#include "sources/frequency_source.h"
 #include "sources/rig_server_source.h"
 
 #include <cstdint>

@@ -20,7 +20,8 @@ int chosenRadio(const std::function<std::string(const char*)>& setting);
 constexpr SourceRegistration Registrations[] = {
     {SourceId::Commander, "Commander", "CheckCommander", nullptr, nullptr, nullptr, false,
      [](const SourceServices& s) { return makeCommanderSource(s.link); }},
-    {SourceId::TrxManager, "TRX-Manager", "CheckTRX", TrxManagerSource::UnavailableText, nullptr, nullptr, false,
+    {SourceId::TrxManager, "TRX-Manager", "CheckTRX", TrxManagerSource::UnavailableText, nullptr,
+     nullptr, false,
      [](const SourceServices& s) -> std::unique_ptr<FrequencySource> {
          return std::make_unique<TrxManagerSource>(s.automation);
      }},

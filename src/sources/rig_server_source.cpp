@@ -1,7 +1,7 @@
 #include "sources/rig_server_source.h"
 
-#include "relay/reading.h"
 #include "protocols/net_address.h"
+#include "relay/reading.h"
 
 #include <string>
 #include <utility>

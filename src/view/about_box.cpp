@@ -1,7 +1,7 @@
 #include "view/about_box.h"
 
-#include "base/identity.h"
 #include "base/errors.h"
+#include "base/identity.h"
 
 #include <utility>
 

@@ -6,10 +6,10 @@
 // starts it.
 #pragma once
 
-#include "view/dialogs.h"
 #include "ports/launcher.h"
 #include "ports/system_info.h"
 #include "view/control.h"
+#include "view/dialogs.h"
 #include "view/window_layout.h"
 
 #include <functional>

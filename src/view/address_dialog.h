@@ -4,15 +4,15 @@
 // listens an address that is not this computer's, is refused with a message naming the reason,
 // the dialog stays open and nothing is stored; a good one is handed to the dialog's owner to
 // store, and the dialog finishes. Cancel finishes it without storing anything.
-// Collaborations: view/main_window_model makes one when the user asks for a source box's context menu
-// and shows it through IWindowHost::showAddressDialog; the front ends build the dialog from
+// Collaborations: view/main_window_model makes one when the user asks for a source box's context
+// menu and shows it through IWindowHost::showAddressDialog; the front ends build the dialog from
 // layout::addressDialog(), mirror controls(), forward the buttons' commands to run() and close
 // the dialog once finished() is told; protocols/net_address checks the text.
 #pragma once
 
-#include "view/dialogs.h"
 #include "ports/network.h"
 #include "view/control.h"
+#include "view/dialogs.h"
 #include "view/window_layout.h"
 
 #include <functional>

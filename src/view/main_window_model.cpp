@@ -102,10 +102,12 @@ void MainWindowModel::onPortPicked() {
 
 void MainWindowModel::editAddress(const SourceRegistration& r, const Control& box) {
     AddressDialogSetup setup{
-        box.design().caption, formatNetAddress(session_.addressOf(r)),
+        box.design().caption,
+        formatNetAddress(session_.addressOf(r)),
         parseNetAddress(r.defaultAddress, {}, nullptr).value_or(NetAddress{}),
         // Stored, and the ticked source links to it at once.
-        [this, &r](const NetAddress& address) { session_.setAddress(r, address); }, {}};
+        [this, &r](const NetAddress& address) { session_.setAddress(r, address); },
+        {}};
     if (r.listens)
         setup.canListenOn = [this](const std::string& host) { return session_.canListenOn(host); };
     AddressDialogModel dialog(std::move(setup), p_.dialogs);
@@ -211,9 +213,7 @@ void MainWindowModel::run(layout::Command command) {
 
 void MainWindowModel::portListOpening() {
     if (!unloaded_)
-        guarded([this] {
-            control("portList").setItems(session_.controller().refreshPortItems());
-        });
+        guarded([this] { control("portList").setItems(session_.controller().refreshPortItems()); });
 }
 
 void MainWindowModel::onTopToggled() {

@@ -42,9 +42,12 @@ constexpr ControlSpec MainControls[] = {
 };
 
 constexpr SourceBox SourceBoxes[] = {
-    {SourceId::Commander, "commanderBox"}, {SourceId::TrxManager, "trxManagerBox"},
-    {SourceId::Hrd, "hrdBox"},             {SourceId::Hamlib, "hamlibBox"},
-    {SourceId::Flrig, "flrigBox"},         {SourceId::N1mm, "n1mmBox"},
+    {SourceId::Commander, "commanderBox"},
+    {SourceId::TrxManager, "trxManagerBox"},
+    {SourceId::Hrd, "hrdBox"},
+    {SourceId::Hamlib, "hamlibBox"},
+    {SourceId::Flrig, "flrigBox"},
+    {SourceId::N1mm, "n1mmBox"},
 };
 
 constexpr MenuItem MainMenu[] = {

@@ -3,9 +3,9 @@
 // (PublisherProcess, e2e).
 #include "bus_fixture.h"
 
-#include "base/errors.h"
 #include "adapters/qt/dbus_automation.h"
 #include "adapters/qt/dbus_link_client.h"
+#include "base/errors.h"
 
 using namespace testing_support;
 using veltaro::LinkError;

@@ -1,7 +1,7 @@
 // The COM automation client against the FTLink stand-in, a local server registered from its
 // embedded type library, which reports its live objects and notification sinks.
-#include "base/errors.h"
 #include "adapters/win32/com_automation.h"
+#include "base/errors.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // PEGASUS.OUT writing and program start on the Windows file system; that PEGASUS.OUT is written
 // beside the program is checked end to end (end_to_end.sh).
-#include "base/errors.h"
 #include "adapters/win32/system_win32.h"
+#include "base/errors.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The Winsock links against sockets of the test itself, on the loopback interface.
-#include "base/errors.h"
 #include "adapters/win32/network_win32.h"
+#include "base/errors.h"
 #include "support.h"
 
 #include <winsock2.h>

@@ -1,8 +1,8 @@
 // The place of the system-information tool, read from values that the test writes under
 // HKEY_LOCAL_MACHINE of the test prefix (and removes). The settings in the registry are read and
 // written end to end (end_to_end.sh).
-#include "base/errors.h"
 #include "adapters/win32/registry_win32.h"
+#include "base/errors.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // The \\.\COMn serial line: port names, a missing device, and (run by serial_pty.sh) a
 // pseudo-terminal as the port: the list of ports present, the bytes that arrive, the line
 // settings, a device that goes away and comes back.
-#include "base/errors.h"
 #include "adapters/win32/serial_line_win32.h"
+#include "base/errors.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

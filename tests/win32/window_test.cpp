@@ -3,16 +3,16 @@
 // the user's actions reach the core; On Top, the height below the menu bar, the About window's
 // client area and etched line, the poll timer, closing and the end of the session. Posted message
 // boxes open once the messages are pumped, and timers go on meanwhile.
+#include "adapters/win32/system_win32.h"
+#include "adapters/win32/timers_win32.h"
 #include "core/fakes.h"
 #include "core/net_fakes.h"
 #include "frontends/win32/about_window.h"
 #include "frontends/win32/control_windows.h"
-#include "frontends/win32/main_window.h"
-#include "adapters/win32/system_win32.h"
-#include "adapters/win32/timers_win32.h"
 #include "frontends/win32/dialogs_win32.h"
-#include "view/main_window_model.h"
+#include "frontends/win32/main_window.h"
 #include "support.h"
+#include "view/main_window_model.h"
 
 #include <gtest/gtest.h>
 
@@ -176,8 +176,9 @@ TEST(Window, BothWindowsAreBuiltAsDescribed) {
             s.click("hideSetupButton");
         RECT client{};
         GetClientRect(s.hwnd(), &client);
-        EXPECT_EQ(client.bottom, scale.pixelsY(setup ? veltaro::MainWindowModel::ExpandedClientHeight
-                                                     : veltaro::MainWindowModel::CollapsedClientHeight));
+        EXPECT_EQ(client.bottom,
+                  scale.pixelsY(setup ? veltaro::MainWindowModel::ExpandedClientHeight
+                                      : veltaro::MainWindowModel::CollapsedClientHeight));
         EXPECT_EQ(client.right, scale.pixelsX(s.core.layout().clientWidth));
         EXPECT_EQ(std::tuple(s.window.left(), s.window.top(), s.window.width()), place);
     }

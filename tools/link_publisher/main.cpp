@@ -1,9 +1,9 @@
 // veltaro-link-publisher: serves a radio's frequency on the D-Bus session bus under the link
 // contract that Veltaro's Linux links read (Commander, HRD, FTLink stand-ins), fed by a sweep,
 // standard input or a flood. See docs/linux-links.md.
+#include "adapters/qt/signal_watch.h"
 #include "feeds.h"
 #include "link_server.h"
-#include "adapters/qt/signal_watch.h"
 #include "publisher_options.h"
 
 #include <QCoreApplication>

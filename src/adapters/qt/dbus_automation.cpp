@@ -1,9 +1,9 @@
 #include "adapters/qt/dbus_automation.h"
 
-#include "base/errors.h"
 #include "adapters/qt/dbus_link_client.h"
 #include "adapters/qt/link_names.h"
 #include "adapters/qt/owner_watch.h"
+#include "base/errors.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingReply>

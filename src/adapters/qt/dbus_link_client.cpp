@@ -1,8 +1,8 @@
 #include "adapters/qt/dbus_link_client.h"
 
-#include "base/errors.h"
 #include "adapters/qt/link_names.h"
 #include "adapters/qt/owner_watch.h"
+#include "base/errors.h"
 
 #include <QCoreApplication>
 #include <QDBusMessage>

@@ -5,8 +5,8 @@
 // thread that owns the client. The loss is reported when that owner lets the bus name go (it
 // ended, or released the name) or another process takes the name over (a restart); the link is
 // over then. Watching waits for the bus name to get an owner.
-// Collaborations: sources/hot_link_source drives it through ILinkClient; veltaro-link-publisher and the
-// rig programs' D-Bus front ends are the servers.
+// Collaborations: sources/hot_link_source drives it through ILinkClient; veltaro-link-publisher and
+// the rig programs' D-Bus front ends are the servers.
 #pragma once
 
 #include "ports/link_client.h"

@@ -28,8 +28,7 @@ public:
 class QtManual : public IManual {
 public:
     // programFolder: where the manual is looked for from; empty means the running program's.
-    explicit QtManual(std::string programFolder = {})
-        : programFolder_(std::move(programFolder)) {}
+    explicit QtManual(std::string programFolder = {}) : programFolder_(std::move(programFolder)) {}
     void open() override;
 
     static constexpr const char* ManualName = "manual.html";

@@ -265,6 +265,10 @@ void DdeLinkClient::connect(const Address& address, Delivery onValue, Loss onLos
     settingUp_ = false;
     onValue_ = std::move(onValue);
     onLost_ = std::move(onLost);
+    deliverPending();
+}
+
+void DdeLinkClient::deliverPending() {
     // The requested value first, then the changes advised while the hot link was being started,
     // in the order they came; none once a handler has ended or replaced the link.
     const auto values = std::move(pending_);

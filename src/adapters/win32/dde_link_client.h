@@ -47,6 +47,7 @@ public:
     void onNewsMessage();
 
 private:
+    void deliverPending();
     void forget();
     // Forgets the link and ends its conversation.
     void drop();

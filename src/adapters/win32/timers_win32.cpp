@@ -29,8 +29,8 @@ public:
         owner_.ticks_.erase(id_);
     }
     void start(int intervalMs) override {
-        running_ = SetTimer(static_cast<HWND>(owner_.window_), id_,
-                            static_cast<UINT>(intervalMs), nullptr) != 0;
+        running_ = SetTimer(static_cast<HWND>(owner_.window_), id_, static_cast<UINT>(intervalMs),
+                            nullptr) != 0;
     }
     void stop() override {
         if (running_)
@@ -52,8 +52,8 @@ Win32Timers::Win32Timers() {
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = TimersClass;
     RegisterClassExA(&wc); // fails harmlessly when already registered
-    HWND h = CreateWindowExA(0, TimersClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                             wc.hInstance, nullptr);
+    HWND h = CreateWindowExA(0, TimersClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance,
+                             nullptr);
     SetWindowLongPtrA(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     window_ = h;
 }

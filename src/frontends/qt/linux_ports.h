@@ -27,8 +27,9 @@ struct LinuxPorts {
     QtTimers timers;
 
     SessionPorts sessionPorts() {
-        return {serial, settings, files, link,  automation,
-                network, clock,  timers, numberFormatFromLocale()};
+        return {serial, settings,   files,
+                link,   automation, network,
+                clock,  timers,     numberFormatFromLocale()};
     }
 };
 

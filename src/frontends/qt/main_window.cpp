@@ -48,7 +48,6 @@ void QtMainWindow::attach(veltaro::MainWindowModel& model) {
     resize(layout::toPixels(design.clientWidth, twipsPerPixelX()),
            layout::toPixels(design.clientHeight, twipsPerPixelY()) +
                menuBar()->sizeHint().height());
-
 }
 
 void QtMainWindow::buildMenu() {

@@ -4,9 +4,9 @@
 // font or the described one; mirrors every Control into its window (text, value, items, greyed
 // or not, and its tooltip), hands the user's clicks, picks, edits, context-menu requests and the
 // buttons' commands back to it, and draws the described lines.
-// Collaborations: Win32MainWindow and AboutWindow build their client areas with it and pass it their
-// WM_COMMAND and WM_PAINT; the Controls belong to the models (MainWindowModel, AboutBox), and their
-// changes after this object has gone are ignored.
+// Collaborations: Win32MainWindow and AboutWindow build their client areas with it and pass it
+// their WM_COMMAND and WM_PAINT; the Controls belong to the models (MainWindowModel, AboutBox), and
+// their changes after this object has gone are ignored.
 #pragma once
 
 #include "view/control.h"

@@ -43,11 +43,11 @@ void Win32MainWindow::attach(veltaro::MainWindowModel& model) {
     model_ = &model;
     const layout::WindowSpec& design = model.layout();
     buildMenu(design);
-    controls_ =
-        std::make_unique<ControlWindows>(hwnd_, design, model.controls(), [this](layout::Command c) {
-            if (model_)
-                model_->run(c);
-        });
+    controls_ = std::make_unique<ControlWindows>(hwnd_, design, model.controls(),
+                                                 [this](layout::Command c) {
+                                                     if (model_)
+                                                         model_->run(c);
+                                                 });
     controls_->setListOpening([this] {
         if (model_)
             model_->portListOpening();

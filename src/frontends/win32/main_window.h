@@ -8,8 +8,8 @@
 // AboutWindow hosts the About box. The message loop passes every message through preTranslate.
 #pragma once
 
-#include "view/about_box.h"
 #include "frontends/win32/control_windows.h"
+#include "view/about_box.h"
 #include "view/window_host.h"
 #include "view/window_layout.h"
 
