@@ -20,6 +20,7 @@ RelaySession::RelaySession(SessionPorts p)
                 {[this](const Reading& r) { take(r); },
                  [this] { each([this](SessionObserver& o) { o.linkChanged(link()); }); },
                  [this] { runTimers(); }}) {
+    setup_ = settings_.readControllerSetup();
     const SourceServices services{
         p.link,
         p.automation,
@@ -141,6 +142,13 @@ void RelaySession::setAddress(const SourceRegistration& r, const NetAddress& add
     settings_.write(r.addressKey, formatNetAddress(address), Settings::AddressesSection);
     if (!ended_)
         selector_.relink(r.id);
+}
+
+void RelaySession::setControllerSetup(const ControllerSetup& setup) {
+    if (setup == setup_)
+        return;
+    settings_.writeControllerSetup(setup, setup_);
+    setup_ = setup;
 }
 
 PortStatus RelaySession::port() const {

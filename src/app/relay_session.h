@@ -23,6 +23,7 @@
 #include "ports/serial_line.h"
 #include "ports/settings_store.h"
 #include "ports/timers.h"
+#include "relay/antenna.h"
 #include "relay/controller_link.h"
 #include "relay/frequency_file.h"
 #include "relay/tracker.h"
@@ -76,6 +77,8 @@ public:
         (void)relayedKHz;
     }
     virtual void linkChanged(const LinkStatus& status) { (void)status; }
+    // What is known of the antenna changed.
+    virtual void antennaChanged(const AntennaStatus& status) { (void)status; }
     virtual void portChanged(const PortStatus& status) { (void)status; }
     virtual void noticed(const Notice& notice) { (void)notice; }
 };
@@ -123,6 +126,12 @@ public:
 
     // The controller's port: the port list, the picks, the stored number.
     ControllerLink& controller() { return controller_; }
+    // How the controller is spoken to, as stored. Setting it stores what changed and takes
+    // effect at once: the port is opened again at the protocol's baud rate.
+    const ControllerSetup& controllerSetup() const { return setup_; }
+    void setControllerSetup(const ControllerSetup& setup);
+    // What is known of the antenna: nothing on the FA path.
+    const AntennaStatus& antenna() const { return antenna_; }
     PortStatus port() const;
 
     const FrequencyTracker& tracker() const { return tracker_; }
@@ -147,6 +156,8 @@ private:
     FrequencyFile file_;
     FrequencyTracker tracker_;
     SourceSelector selector_;
+    ControllerSetup setup_;
+    AntennaStatus antenna_;
     std::unique_ptr<ITimer> pollTimer_;
     std::unique_ptr<ITimer> reopenTimer_;
     bool ended_ = false;

@@ -56,3 +56,44 @@ void Settings::writePosition(const char* key, double twips) {
 }
 
 } // namespace veltaro
+
+namespace veltaro {
+
+namespace {
+
+constexpr std::pair<steppir::Direction, const char*> DirectionTexts[] = {
+    {steppir::Direction::Normal, "Normal"},
+    {steppir::Direction::Reverse, "180"},
+    {steppir::Direction::BiDir, "BiDir"},
+    {steppir::Direction::ThreeQuarter, "3/4"}};
+
+} // namespace
+
+ControllerSetup Settings::readControllerSetup() {
+    ControllerSetup setup;
+    if (read(key::Protocol, ControllerSection) == "SteppIR")
+        setup.protocol = ControllerSetup::Protocol::Steppir;
+    const auto baud = parseRoundedInt16(read(key::Baud, ControllerSection), NumberFormat{});
+    for (const int b : ControllerSetup::Bauds)
+        if (baud && *baud == b)
+            setup.baud = b;
+    const std::string direction = read(key::Direction, ControllerSection);
+    for (const auto& [d, text] : DirectionTexts)
+        if (direction == text)
+            setup.direction = d;
+    return setup;
+}
+
+void Settings::writeControllerSetup(const ControllerSetup& setup, const ControllerSetup& before) {
+    if (setup.protocol != before.protocol)
+        write(key::Protocol,
+              setup.protocol == ControllerSetup::Protocol::Steppir ? "SteppIR" : "FA",
+              ControllerSection);
+    if (setup.baud != before.baud)
+        write(key::Baud, std::to_string(setup.baud), ControllerSection);
+    for (const auto& [d, text] : DirectionTexts)
+        if (d == setup.direction && d != before.direction)
+            write(key::Direction, text, ControllerSection);
+}
+
+} // namespace veltaro

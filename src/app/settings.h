@@ -10,6 +10,7 @@
 #include "app/failure_notice.h"
 #include "base/numbers.h"
 #include "ports/settings_store.h"
+#include "protocols/steppir_frames.h"
 
 #include <cstdint>
 #include <optional>
@@ -28,7 +29,29 @@ inline constexpr const char* FrequencyFilePath = "FrequencyFile";
 // In Settings::AddressesSection, beside each network source's address (keyed as its
 // registration says): the radio the N1MM UDP source follows, 0 or missing for the active one.
 inline constexpr const char* N1MMRadio = "N1MMRadio";
+// In Settings::ControllerSection: the controller's protocol ("FA" or "SteppIR"), the baud rate
+// of the SteppIR protocol and the element direction ("Normal", "180", "BiDir", "3/4").
+inline constexpr const char* Protocol = "Protocol";
+inline constexpr const char* Baud = "Baud";
+inline constexpr const char* Direction = "Direction";
 } // namespace key
+
+// How Veltaro speaks to the antenna controller. Missing or unusable settings read as the
+// defaults: FA (the Data In path, 4800 baud), 9600 baud and Normal for the SteppIR protocol.
+struct ControllerSetup {
+    enum class Protocol { Fa, Steppir };
+    static constexpr int FaBaud = 4800;
+    static constexpr int DefaultBaud = 9600;
+    static constexpr int Bauds[] = {1200, 2400, 4800, 9600, 19200};
+
+    Protocol protocol = Protocol::Fa;
+    int baud = DefaultBaud; // of the SteppIR protocol
+    steppir::Direction direction = steppir::Direction::Normal;
+
+    // The line's baud rate: 4800 on the FA path, the setting's on the SteppIR path.
+    int lineBaud() const { return protocol == Protocol::Fa ? FaBaud : baud; }
+    bool operator==(const ControllerSetup&) const = default;
+};
 
 struct SettingKey {
     const char* name;
@@ -45,6 +68,7 @@ public:
     static constexpr const char* Section = "StartUp";
     static constexpr const char* FilesSection = "Files";
     static constexpr const char* AddressesSection = "Addresses";
+    static constexpr const char* ControllerSection = "Controller";
 
     Settings(ISettingsStore& store, FailureNotice& notice, NumberFormat fmt)
         : store_(store), notice_(notice), fmt_(fmt) {}
@@ -61,6 +85,10 @@ public:
     std::optional<int> readPortNumber();
     // A position in twips; nothing when the text is not a number a window position can hold.
     std::optional<float> readPosition(const char* key);
+    // The controller's section; each value that cannot be used reads as its default.
+    ControllerSetup readControllerSetup();
+    // Writes the keys whose values differ from those before.
+    void writeControllerSetup(const ControllerSetup& setup, const ControllerSetup& before);
     void writePosition(const char* key, double twips);
 
 private:
