@@ -1,8 +1,8 @@
 // Responsibilities: the serial line to the antenna controller. It opens the port the user chose
 // at the baud rate of the controller's protocol (no parity, 8 data bits, 1 stop bit), sends
-// commands, hands on what the controller answers, tells whether it is open, closes, lists the ports present beyond the fixed
-// "Com 1" to "Com 16", remembers which device a port number stands for, and tells when the
-// open device has gone away.
+// commands, hands on what the controller answers, tells whether it is open, closes, lists the
+// ports present beyond the fixed "Com 1" to "Com 16", remembers which device a port number
+// stands for, and tells when the open device has gone away.
 // Collaborations: relay/controller_link drives it; adapters/qt (QSerialPort) and adapters/win32
 // (\\.\COMn) implement it; tests use a fake.
 #pragma once
