@@ -11,6 +11,9 @@ namespace veltaro {
 
 namespace {
 
+// The FA path's line speed, until the controller's protocol chooses it.
+constexpr int ControllerSetupFaBaud = 4800;
+
 // A present port that is not simply "Com <n>" is shown and told by its device's name.
 bool namedByDevice(const PresentPort& p) {
     return p.item != "Com " + std::to_string(p.number);
@@ -153,7 +156,7 @@ void ControllerLink::notAvailable() {
 
 bool ControllerLink::tryOpen(int n) {
     try {
-        line_.open(n);
+        line_.open(n, ControllerSetupFaBaud);
         wanted_ = true;
         return true;
     } catch (const Error&) {
@@ -234,7 +237,7 @@ void ControllerLink::reopenTick() {
     if (!waiting_)
         return;
     try {
-        line_.open(port_);
+        line_.open(port_, ControllerSetupFaBaud);
     } catch (const Error&) {
         return; // still away; the next tick tries again
     }

@@ -37,8 +37,9 @@ struct Journal {
 class SerialLine : public ISerialLine {
 public:
     explicit SerialLine(Journal* j = nullptr) : journal(j) {}
-    void open(int n) override {
+    void open(int n, int rate) override {
         close();
+        baud = rate;
         const std::string port = "COM" + std::to_string(n);
         if (!existing.count(n)) {
             log("open failed " + port);
@@ -70,6 +71,16 @@ public:
     std::map<int, std::string> rememberedPorts() override { return remembered; }
     void remember(int number, const std::string& device) override { remembered[number] = device; }
     void setLostHandler(std::function<void()> onLost) override { lostHandler = std::move(onLost); }
+    void setReceiveHandler(std::function<void(std::string_view)> onBytes) override {
+        receiveHandler = std::move(onBytes);
+    }
+    // The controller sends bytes.
+    void receive(std::string_view bytes) const {
+        if (receiveHandler)
+            receiveHandler(bytes);
+    }
+    std::function<void(std::string_view)> receiveHandler;
+    int baud = 0;
     // The open device goes away: the line closes itself and, from the event loop, tells.
     void vanish() {
         existing.erase(opened);

@@ -164,7 +164,7 @@ TEST(ControllerLink, PickClosesThenOpensAndReportsAFailureWithTheItemText) {
         serial.existing = {1};
         if (exists)
             serial.existing.insert(n);
-        serial.open(1);
+        serial.open(1, 4800);
         journal.entries.clear();
         const bool opened = link.onPortPicked(ControllerLink::portItems()[item]);
         EXPECT_EQ(journal.entries.front(), "serial close") << item;

@@ -50,7 +50,7 @@ TEST(QtSerialLine, SendsOnlyWhileOpenAndHoldsItsPortExclusively) {
     cfsetospeed(&t, B9600); // as another program left it
     t.c_cflag |= CSTOPB;
     ::tcsetattr(five.slave(), TCSANOW, &t);
-    line.open(5);
+    line.open(5, 4800);
     ::tcgetattr(five.slave(), &t); // speed and stop bits are what a pty keeps
     EXPECT_EQ(std::pair(cfgetospeed(&t), bool(t.c_cflag & CSTOPB)),
               std::pair(speed_t(B4800), false));
@@ -61,15 +61,15 @@ TEST(QtSerialLine, SendsOnlyWhileOpenAndHoldsItsPortExclusively) {
         got += five.readNow();
     EXPECT_EQ(got, "FA00014074000;");
 
-    EXPECT_NO_THROW(line.open(5)) << "the same port again";
-    line.open(6);
-    EXPECT_NO_THROW(other.open(5)) << "COM5 was not released";
+    EXPECT_NO_THROW(line.open(5, 4800)) << "the same port again";
+    line.open(6, 4800);
+    EXPECT_NO_THROW(other.open(5, 4800)) << "COM5 was not released";
     line.send("FA00007074000;");
     EXPECT_EQ(six.readAtLeast(14, 2000), "FA00007074000;");
-    EXPECT_THROW(line.open(5), PortError); // in use
+    EXPECT_THROW(line.open(5, 4800), PortError); // in use
     EXPECT_FALSE(line.isOpen());
     EXPECT_THROW(line.send("FA00021074000;"), PortError);
-    EXPECT_NO_THROW(other.open(6)) << "COM6 is still held after the failed open";
+    EXPECT_NO_THROW(other.open(6, 4800)) << "COM6 is still held after the failed open";
     other.send("FA00003573000;");
     EXPECT_EQ(six.readAtLeast(15, 1000), "FA00003573000;") << "more than the one command";
     EXPECT_EQ(five.readAtLeast(1, 100), "");
@@ -86,9 +86,9 @@ TEST(QtSerialLine, PortNamesMapThroughThePortsSection) {
         devices << QString::fromStdString(line.deviceFor(number).value_or("-"));
     EXPECT_EQ(devices.join(' '),
               QString(byId) + " /dev/ttyS7 /dev/ttyS0 /dev/ttyS254 /dev/ttyS1 - - -");
-    EXPECT_THROW(line.open(0), PortError);
+    EXPECT_THROW(line.open(0, 4800), PortError);
     try {
-        line.open(3);
+        line.open(3, 4800);
         ADD_FAILURE() << "opened a missing device";
     } catch (const PortError& e) {
         EXPECT_TRUE(std::string(e.what()).starts_with("/dev/veltaro-none: ")) << e.what();
@@ -97,7 +97,7 @@ TEST(QtSerialLine, PortNamesMapThroughThePortsSection) {
 
 TEST(QtSerialLine, DeviceWithoutPermissionDoesNotOpen) {
     if (const QString device = support::nobodyArgument(); !device.isEmpty()) {
-        EXPECT_THROW(PtyLine({}, device).line.open(5), PortError);
+        EXPECT_THROW(PtyLine({}, device).line.open(5, 4800), PortError);
         return;
     }
     SKIP_UNLESS_ROOT();
@@ -112,7 +112,7 @@ TEST(QtSerialLine, DeviceWithoutPermissionDoesNotOpen) {
 // QtSerialLinePorts.DeviceBackUnderItsNameIsReopenedAndGetsTheLastCommand.)
 TEST(QtSerialLine, WriteToAVanishedDeviceRaisesAndClosesTheLine) {
     PtyLine p;
-    p.line.open(5);
+    p.line.open(5, 4800);
     p.pty.closeMaster();
     EXPECT_THROW(p.line.send("FA00007074000;"), PortError);
     EXPECT_FALSE(p.line.isOpen());
@@ -125,7 +125,7 @@ TEST(QtSerialLine, BusyLineKeepsOnlyTheNewestCommandWaiting) {
     qint64 driverQueue = 0;
     int probeCalls = 0;
     PtyLine p([&](int) { return ++probeCalls, driverQueue; });
-    p.line.open(5);
+    p.line.open(5, 4800);
     for (int i = 0; i <= 50; ++i)
         p.line.send(command(i).toStdString());
     EXPECT_TRUE(p.line.hasWaitingCommand());

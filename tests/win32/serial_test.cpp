@@ -43,17 +43,17 @@ TEST(Pty, CommandLeavesAsSentUntilTheDeviceGoesAwayAndAgainOnceItIsBack) {
     const int number = std::atoi(com + 3); // "COM<n>"
     Win32SerialLine line;
     EXPECT_TRUE(listed(line, com));
-    line.open(number);
+    line.open(number, 4800);
     line.send("FA00014074000;");
     // Opening closes the port open before, also when the new one is refused: a number that is no
     // port, or a port without a device. A closed line refuses to send.
     for (const int refused : {0, 7}) {
-        line.open(number);
-        EXPECT_THROW(line.open(refused), PortError) << refused;
+        line.open(number, 4800);
+        EXPECT_THROW(line.open(refused, 4800), PortError) << refused;
         EXPECT_FALSE(line.isOpen()) << refused;
         EXPECT_THROW(line.send("FA00007074000;"), PortError) << refused;
     }
-    line.open(number);
+    line.open(number, 4800);
     CloseHandle(CreateFileA((std::string(dir) + "\\sent").c_str(), GENERIC_WRITE, 0, nullptr,
                             CREATE_ALWAYS, 0, nullptr));
     const std::string gone = std::string(dir) + "\\gone";
@@ -66,7 +66,7 @@ TEST(Pty, CommandLeavesAsSentUntilTheDeviceGoesAwayAndAgainOnceItIsBack) {
     bool opened = false;
     for (int attempt = 0; attempt < 20 && !opened; ++attempt) {
         try {
-            line.open(number);
+            line.open(number, 4800);
             opened = true;
         } catch (const PortError&) {
             Sleep(1000);

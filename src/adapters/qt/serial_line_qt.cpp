@@ -14,7 +14,6 @@ namespace veltaro::qt {
 
 namespace {
 
-constexpr qint32 Baud = 4800;
 constexpr int BitsPerChar = 10; // start bit, 8 data bits, no parity, 1 stop bit
 
 std::string trimmed(const std::string& text) {
@@ -26,8 +25,8 @@ std::string trimmed(const std::string& text) {
     return first < last ? std::string(first, last) : std::string();
 }
 
-qint64 wireMs(qint64 bytes) {
-    return (bytes * BitsPerChar * 1000 + Baud - 1) / Baud;
+qint64 wireMs(qint64 bytes, qint32 baud) {
+    return (bytes * BitsPerChar * 1000 + baud - 1) / baud;
 }
 
 // The built-in ports that "COM1" to "COM16" stand for when the Ports section names nothing.
@@ -52,8 +51,13 @@ QtSerialLine::QtSerialLine(veltaro::ISettingsStore& settings, QueuedBytesProbe p
     QObject::connect(&serial_, &QSerialPort::errorOccurred, &serial_,
                      [this](QSerialPort::SerialPortError e) { onError(e); });
     // Transmit-only: whatever the controller sends back is dropped, so nothing piles up.
-    QObject::connect(&serial_, &QSerialPort::readyRead, &serial_, [this] { serial_.readAll(); });
-    serial_.setBaudRate(Baud);
+    // What the controller sends goes to the receive handler; without one it is dropped, so
+    // nothing piles up.
+    QObject::connect(&serial_, &QSerialPort::readyRead, &serial_, [this] {
+        const QByteArray bytes = serial_.readAll();
+        if (const auto receive = onReceive_)
+            receive(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    });
     serial_.setParity(QSerialPort::NoParity);
     serial_.setDataBits(QSerialPort::Data8);
     serial_.setStopBits(QSerialPort::OneStop);
@@ -121,7 +125,7 @@ void QtSerialLine::remember(int number, const std::string& device) {
     settings_.writeSetting("Veltaro", "Ports", "Com" + std::to_string(number), device);
 }
 
-void QtSerialLine::open(int number) {
+void QtSerialLine::open(int number, int baud) {
     close();
     const auto device = deviceFor(number);
     if (!device)
@@ -131,6 +135,7 @@ void QtSerialLine::open(int number) {
         throw veltaro::PortError(*device + ": No such file or directory");
     ++opening_;
     serial_.setPortName(QString::fromStdString(*device));
+    serial_.setBaudRate(baud);
     failure_.clear();
     serial_.clearError();
     // QSerialPort puts the line settings given in the constructor onto the device as it opens.
@@ -180,7 +185,8 @@ void QtSerialLine::write(const QByteArray& bytes) {
     // Without the flush nothing leaves before the event loop runs.
     if (serial_.isOpen())
         serial_.flush();
-    lineFreeAtMs_ = std::max(lineFreeAtMs_, clock_.elapsed()) + wireMs(written > 0 ? written : 0);
+    lineFreeAtMs_ = std::max(lineFreeAtMs_, clock_.elapsed()) +
+                    wireMs(written > 0 ? written : 0, serial_.baudRate());
     if (written != bytes.size() || !failure_.empty() || !serial_.isOpen()) {
         auto reason = !failure_.empty() ? failure_ : serial_.errorString().toStdString();
         throw veltaro::PortError(serial_.portName().toStdString() + ": " + reason);
@@ -188,7 +194,7 @@ void QtSerialLine::write(const QByteArray& bytes) {
 }
 
 qint64 QtSerialLine::busyMs() const {
-    return std::max(wireMs(queuedBytes()), lineFreeAtMs_ - clock_.elapsed());
+    return std::max(wireMs(queuedBytes(), serial_.baudRate()), lineFreeAtMs_ - clock_.elapsed());
 }
 
 void QtSerialLine::armDrainTimer(qint64 ms) {

@@ -1,5 +1,6 @@
 // Responsibilities: the serial line to the antenna controller on Linux, over QSerialPort. Maps
-// port n to a device (the Ports/Com<n> setting, else /dev/ttyS<n-1>), opens it at 4800,n,8,1,
+// port n to a device (the Ports/Com<n> setting, else /dev/ttyS<n-1>), opens it at the baud rate
+// given (8 data bits, no parity, 1 stop bit),
 // writes each command at once, keeps at most one command waiting while the line is still
 // sending, and closes itself and tells when the device goes away. Lists the serial devices
 // present by their stable names (the links of /dev/serial/by-id, else the device) with the
@@ -41,7 +42,7 @@ public:
     QtSerialLine(const QtSerialLine&) = delete;
     QtSerialLine& operator=(const QtSerialLine&) = delete;
 
-    void open(int number) override;
+    void open(int number, int baud) override;
     // Sends the command still waiting, if any, before it lets the device go.
     void close() override;
     bool isOpen() const override;
@@ -53,6 +54,9 @@ public:
     std::map<int, std::string> rememberedPorts() override;
     void remember(int number, const std::string& device) override;
     void setLostHandler(std::function<void()> onLost) override { onLost_ = std::move(onLost); }
+    void setReceiveHandler(std::function<void(std::string_view)> onBytes) override {
+        onReceive_ = std::move(onBytes);
+    }
 
     // The device that the port number stands for at this moment; nothing for a number other
     // than 1 to 255.
@@ -73,6 +77,7 @@ private:
     veltaro::ISettingsStore& settings_;
     QueuedBytesProbe probe_;
     std::string stableNames_;
+    std::function<void(std::string_view)> onReceive_;
     std::function<void()> onLost_;
     // Counts opens and closes, so that a late loss report of an earlier open is dropped.
     unsigned opening_ = 0;

@@ -80,7 +80,7 @@ std::vector<PresentPort> Win32SerialLine::presentPorts() {
     return present;
 }
 
-void Win32SerialLine::open(int number) {
+void Win32SerialLine::open(int number, int baud) {
     close();
     const std::string path = devicePath(number);
     const std::string port = "COM" + std::to_string(number);
@@ -90,20 +90,20 @@ void Win32SerialLine::open(int number) {
         throw PortError(lastErrorText(port + " cannot be opened"));
     handle_ = h;
     try {
-        configure();
+        configure(baud);
     } catch (...) {
         close();
         throw;
     }
 }
 
-void Win32SerialLine::configure() {
+void Win32SerialLine::configure(int baud) {
     SetupComm(handle_, 1024, 512);
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(handle_, &dcb))
         throw PortError(lastErrorText("GetCommState failed"));
-    dcb.BaudRate = 4800;
+    dcb.BaudRate = static_cast<DWORD>(baud);
     dcb.ByteSize = 8;
     dcb.Parity = NOPARITY;
     dcb.fParity = FALSE;

@@ -25,7 +25,7 @@ public:
     Win32SerialLine(const Win32SerialLine&) = delete;
     Win32SerialLine& operator=(const Win32SerialLine&) = delete;
 
-    void open(int number) override;
+    void open(int number, int baud) override;
     void close() override;
     bool isOpen() const override { return handle_ != nullptr; }
     // A write that the device refuses (it has gone away) closes the line as well; a write that
@@ -38,12 +38,14 @@ public:
     void remember(int, const std::string&) override {}
     // Never called: the failing write tells.
     void setLostHandler(std::function<void()>) override {}
+    // Not read yet: what the controller sends is left to the driver.
+    void setReceiveHandler(std::function<void(std::string_view)>) override {}
 
     // Port 1 to 255 as its device path (\\.\COMn); PortError for any other number.
     static std::string devicePath(int number);
 
 private:
-    void configure();
+    void configure(int baud);
 
     void* handle_ = nullptr;
 };
