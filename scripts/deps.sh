@@ -7,7 +7,7 @@ for group in "$@"; do
   case "$group" in
     build) pkgs+=(cmake make g++ pkg-config dpkg-dev qt6-base-dev qt6-serialport-dev libgl-dev
                   libgtest-dev libgmock-dev googletest libbenchmark-dev) ;;
-    test)  pkgs+=(xvfb xauth openbox x11-utils xdotool socat dbus dbus-bin util-linux
+    test)  pkgs+=(xvfb xauth openbox x11-utils xdotool socat dbus dbus-bin util-linux iproute2
                   imagemagick libhamlib-utils clang libclang-rt-14-dev valgrind clang-format python3
                   clang-tidy) ;;
     demo)  pkgs+=(xvfb xauth openbox dbus dbus-bin socat libhamlib-utils) ;;
