@@ -108,6 +108,10 @@ void HeadlessReport::commandSent(const ControllerLink::SendOutcome& sent,
                         : "Not sent: " + mhz + " (" + sent.command + "): " + sent.why + ".");
 }
 
+void HeadlessReport::antennaChanged(const AntennaStatus& status) {
+    reporter_.state(LineReporter::Topic::Antenna, "Antenna: " + describeAntenna(status) + ".");
+}
+
 void HeadlessReport::portChanged(const PortStatus& status) {
     portTold_ = true;
     const std::string port = status.label + ": ";
