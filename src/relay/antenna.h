@@ -33,8 +33,9 @@ struct AntennaStatus {
     enum class State {
         NoFeedback,   // the FA path: nothing is known of the antenna
         Unknown,      // no status yet, or the controller came back after a loss
-        Moving,       // the motors run, or a target is not yet confirmed
-        Tuned,        // the target confirmed (or, with none, the motors stopped)
+        Moving,       // the motors run, or a target is not yet confirmed nor given up on
+        Tuned,        // the motors stopped, with the target confirmed, none set, or the user
+                      // told it was not reached (the frequency shows where the elements are)
         NotAnswering, // three status requests without an answer
     };
     State state = State::NoFeedback;
@@ -68,6 +69,7 @@ public:
     AntennaLoop& operator=(const AntennaLoop&) = delete;
 
     void setStatusHandler(StatusHandler onStatus);
+    // The chosen direction; a change sends the current target again with it.
     void setDirection(steppir::Direction direction);
 
     // A relay: the newest target.
@@ -87,5 +89,14 @@ private:
     std::unique_ptr<State> s_;
     AntennaStatus status_;
 };
+
+// The antenna's state in words, for the window and the report without one: "no feedback on Data
+// In", "unknown", "not answering", "moving to 14.225 MHz", "tuned to 14.074 MHz", with the
+// direction after a comma when it is not normal ("180°", "bi-directional", "3/4 wave",
+// "direction unknown (0x60)").
+std::string describeAntenna(const AntennaStatus& status);
+// A frequency in Hz as MHz with three decimals at least and more only for what is below 1 kHz:
+// "14.074", "7.00012".
+std::string antennaMHzText(std::int64_t hz);
 
 } // namespace veltaro
