@@ -4,7 +4,7 @@ set(VELTARO_ROOMS base ports protocols relay sources app view)
 set(VELTARO_BASE_SOURCES src/base/numbers.cpp src/base/text.cpp)
 set(VELTARO_PORTS_SOURCES)
 set(VELTARO_PROTOCOLS_SOURCES src/protocols/net_address.cpp src/protocols/rig_protocols.cpp
-                              src/protocols/xml_reader.cpp)
+                              src/protocols/steppir_frames.cpp src/protocols/xml_reader.cpp)
 set(VELTARO_RELAY_SOURCES src/relay/controller_link.cpp src/relay/frequency_file.cpp
                           src/relay/tracker.cpp)
 set(VELTARO_SOURCES_SOURCES

@@ -2,9 +2,10 @@
 // any transport: the set frame (frequency in 10 Hz units, direction, command), the status
 // request, and the status replies found in the bytes that come back: framed by their length
 // from "@A" (40 41), never by CR, since frequency bytes may be 0D or FF; resynchronised after
-// junk; never holding more than one frame's worth of bytes.
+// junk; holding a bounded number of bytes whatever comes.
 // Collaborations: relay/antenna builds its frames here and feeds the controller's bytes to a
-// StatusDecoder; the fuzz target feeds anything; tools/steppir_sim answers with encodeStatus.
+// StatusDecoder; the fuzz target feeds anything; tools/steppir_sim reads set frames with
+// decodeSetFrame and answers with encodeStatus.
 #pragma once
 
 #include <array>
@@ -43,6 +44,15 @@ std::optional<std::string> encodeSetFrame(std::int64_t hz, Direction direction,
 // "?A" CR.
 std::string statusRequest();
 
+// A set frame as the controller reads it.
+struct SetFrame {
+    std::int64_t hz = 0;
+    std::uint8_t directionByte = 0;
+    std::uint8_t command = 0; // a Command's byte, or whatever came
+};
+// Reads the 11 bytes of a set frame ("@A" ... CR); nothing for anything else.
+std::optional<SetFrame> decodeSetFrame(std::string_view frame);
+
 // One status reply.
 struct Status {
     // The controller is busy (byte AC is FF: a command just received, or its setup menu): no
@@ -58,23 +68,36 @@ struct Status {
 };
 
 // Encodes a reply as the controller sends it (for simulators and tests): AC is motorBits, or
-// FF when busy; DIR is the direction's byte (or directionByte when set) with the autotrack bit.
+// FF when busy; DIR is directionByte when it is not 00 (a decoded reply's byte comes back as
+// it was), else the direction's byte with the autotrack bit. The frequency is rounded to 10 Hz
+// and held to 0..MaxHz; the version is padded with blanks to two characters.
 std::string encodeStatus(const Status& status);
 
 // Finds the status replies in the bytes a controller sends, in any pieces. A frame is the 11
-// bytes from "@A" whose last is CR; a candidate that is not is dropped up to the next "@A".
+// bytes from "@A" whose third is 00 and whose last is CR; a candidate that is not is dropped up
+// to the next "@A".
+// A caller that takes every reply (feed, then next until nothing) leaves at most
+// FrameBytes - 1 bytes held; one that does not still holds no more than MaxHeldBytes: on a
+// flood, the oldest bytes go first.
 class StatusDecoder {
 public:
+    static constexpr std::size_t MaxHeldBytes = 64 * FrameBytes;
+
     // Takes bytes; returns the first complete reply found, if any, keeping the rest for next().
     std::optional<Status> feed(std::string_view bytes);
     // A further reply already held, if any.
     std::optional<Status> next();
-    // Bytes dropped as junk since the decoder was made.
+    // Bytes dropped as junk (or to keep within MaxHeldBytes) since the decoder was made.
     std::uint64_t dropped() const { return dropped_; }
+    // Bytes held for a reply still to come.
+    std::size_t held() const { return held_.size() - start_; }
     void reset();
 
 private:
-    std::string held_; // never more than FrameBytes - 1 after a call, plus what feed() is given
+    void drop(std::size_t count);
+
+    std::string held_;      // bytes from start_ on are still to be read
+    std::size_t start_ = 0; // read position in held_
     std::uint64_t dropped_ = 0;
 };
 
