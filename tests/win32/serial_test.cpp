@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string>
+#include <string_view>
 #include <utility>
 
 using veltaro::PortError;
@@ -77,4 +79,33 @@ TEST(Pty, CommandLeavesAsSentUntilTheDeviceGoesAwayAndAgainOnceItIsBack) {
     line.send("FA00021074000;");
     CloseHandle(CreateFileA((std::string(dir) + "\\resent").c_str(), GENERIC_WRITE, 0, nullptr,
                             CREATE_ALWAYS, 0, nullptr));
+}
+
+// Run by controller_pty.sh: VELTARO_PTY_COM is the controller simulator's pseudo-terminal, its
+// elements at 7.243 MHz (bytes 0B 0D 4C). In VELTARO_PTY_DIR the test creates "received" once
+// the reply is in, and waits for "gone", which the script creates once it has checked the line
+// and ended the simulator; the next read must then find the device lost.
+TEST(PtyController, AtItsBaudRateAStatusRequestBringsTheWholeReplyThenTheLoss) {
+    const char* com = std::getenv("VELTARO_PTY_COM");
+    const char* dir = std::getenv("VELTARO_PTY_DIR");
+    ASSERT_TRUE(com && dir) << "run through controller_pty.sh";
+    Win32SerialLine line;
+    std::string got;
+    int lost = 0;
+    line.setReceiveHandler([&](std::string_view bytes) { got += bytes; });
+    line.setLostHandler([&] { ++lost; });
+    line.open(std::atoi(com + 3), 9600);
+    line.send("?A\r");
+    wintest::pumpUntil([&] { return got.size() >= 11; }, 5000);
+    wintest::pumpUntil([] { return false; }, 200); // nothing more comes
+    EXPECT_EQ(got, std::string("@A\0\x0B\x0D\x4C\0\0S1\r", 11));
+    CloseHandle(CreateFileA((std::string(dir) + "\\received").c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, 0, nullptr));
+    const std::string gone = std::string(dir) + "\\gone";
+    ASSERT_TRUE(wintest::pumpUntil(
+        [&] { return GetFileAttributesA(gone.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20000));
+    EXPECT_TRUE(wintest::pumpUntil([&] { return lost > 0; }, 5000));
+    wintest::pumpUntil([] { return false; }, 200);
+    EXPECT_EQ(lost, 1);
+    EXPECT_FALSE(line.isOpen());
 }

@@ -38,10 +38,27 @@ std::wstring wineDosDevices() {
     return std::wstring(L"\\\\?\\unix") + prefix + L"/dosdevices/";
 }
 
+constexpr const char* ReaderClass = "VeltaroSerialReader";
+constexpr UINT_PTR ReadTimer = 1;
+// At most this much is handed on per tick, so that a device that never stops sending cannot
+// hold the window; the rest waits for the next tick.
+constexpr DWORD MaxReadPerTick = 16384;
+
+LRESULT CALLBACK readerProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_TIMER && wp == ReadTimer) {
+        if (auto* line = reinterpret_cast<Win32SerialLine*>(GetWindowLongPtrA(h, GWLP_USERDATA)))
+            line->readAvailable();
+        return 0;
+    }
+    return DefWindowProcA(h, msg, wp, lp);
+}
+
 } // namespace
 
 Win32SerialLine::~Win32SerialLine() {
     close();
+    if (window_)
+        DestroyWindow(static_cast<HWND>(window_));
 }
 
 std::string Win32SerialLine::devicePath(int number) {
@@ -91,9 +108,55 @@ void Win32SerialLine::open(int number, int baud) {
     handle_ = h;
     try {
         configure(baud);
+        startReading();
     } catch (...) {
         close();
         throw;
+    }
+}
+
+void Win32SerialLine::startReading() {
+    if (!window_) {
+        WNDCLASSEXA wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = readerProc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = ReaderClass;
+        RegisterClassExA(&wc); // fails harmlessly when already registered
+        window_ = CreateWindowExA(0, ReaderClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  wc.hInstance, nullptr);
+        if (!window_)
+            throw PortError(lastErrorText("The serial port's reader cannot be made"));
+        SetWindowLongPtrA(static_cast<HWND>(window_), GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(this));
+    }
+    // Whatever the driver held from before is not this line's.
+    PurgeComm(handle_, PURGE_RXCLEAR);
+    if (!SetTimer(static_cast<HWND>(window_), ReadTimer, ReadIntervalMs, nullptr))
+        throw PortError(lastErrorText("The serial port's reader cannot be started"));
+}
+
+void Win32SerialLine::readAvailable() {
+    char buffer[1024];
+    for (DWORD total = 0; isOpen() && total < MaxReadPerTick;) {
+        // How much the driver holds: asking fails, as reading does, once the device is gone.
+        DWORD errors = 0;
+        COMSTAT held{};
+        DWORD got = 0;
+        if (!ClearCommError(handle_, &errors, &held) ||
+            (held.cbInQue > 0 &&
+             !ReadFile(handle_, buffer, std::min<DWORD>(held.cbInQue, sizeof buffer), &got,
+                       nullptr))) {
+            close();
+            if (const auto lost = onLost_) // a copy: the handler may replace itself
+                lost();
+            return;
+        }
+        if (got == 0)
+            return;
+        total += got;
+        if (const auto onBytes = onBytes_)
+            onBytes(std::string_view(buffer, got));
     }
 }
 
@@ -119,7 +182,7 @@ void Win32SerialLine::configure(int baud) {
     if (!SetCommState(handle_, &dcb))
         throw PortError(lastErrorText("SetCommState failed"));
     COMMTIMEOUTS t{};
-    t.ReadIntervalTimeout = MAXDWORD; // reads (never made) return at once
+    t.ReadIntervalTimeout = MAXDWORD; // a read returns at once with what the driver holds
     t.WriteTotalTimeoutMultiplier = 20;
     t.WriteTotalTimeoutConstant = WriteTimeoutMs;
     if (!SetCommTimeouts(handle_, &t))
@@ -141,6 +204,8 @@ void Win32SerialLine::send(const std::string& bytes) {
 }
 
 void Win32SerialLine::close() {
+    if (window_)
+        KillTimer(static_cast<HWND>(window_), ReadTimer);
     if (handle_) {
         CloseHandle(handle_);
         handle_ = nullptr;
