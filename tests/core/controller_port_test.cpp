@@ -118,3 +118,49 @@ TEST(ServerPort, ControllerBytesGoToTheHandlerAndAPickLetsGoOfTheServer) {
     EXPECT_TRUE(link.isOpen());
     EXPECT_TRUE(rig.notices.empty());
 }
+
+// The list shows the serial servers by their address after the devices and ends with "Network
+// controller..."; an address the user names keeps its entry's number, else gets the first free
+// from 17, is stored as tcp:HOST:PORT and connected to.
+TEST(ServerPort, ListItemsAndTheNumberAnAddressIsStoredUnder) {
+    ServerRig rig;
+    const PresentPort device{"/dev/ttyUSB0 (FT232R)", 0, "/dev/ttyUSB0"};
+    rig.serial.present = {device};
+    rig.serial.remembered = {{17, device.device}};
+    rig.enter(5, " TCP:127.0.0.1:4001");
+    rig.enter(20, "tcp:[::1]:4002");
+    rig.enter(21, "/dev/ttyS3");
+    ControllerLink& link = rig.make();
+    auto items = link.refreshPortItems();
+    ASSERT_EQ(items.size(), 20u);
+    EXPECT_EQ(std::vector<std::string>(items.begin() + 16, items.end()),
+              (std::vector<std::string>{device.item, "127.0.0.1:4001 (network)",
+                                        "[::1]:4002 (network)", "Network controller..."}));
+    EXPECT_FALSE(link.onPortPicked("Network controller..."));
+    EXPECT_FALSE(rig.network.link);
+
+    const std::tuple<NetAddress, int, std::string> cases[] = {
+        {{"127.0.0.1", 4003}, 18, "tcp:127.0.0.1:4003"},
+        {{"127.0.0.1", 4003}, 18, "tcp:127.0.0.1:4003"},
+        {{"::1", 4002}, 20, "tcp:[::1]:4002"},
+        {{"LocalHost", 4004}, 19, "tcp:LocalHost:4004"},
+        {{"localhost", 4004}, 19, "tcp:localhost:4004"},
+        {{"127.0.0.1", 4001}, 5, "tcp:127.0.0.1:4001"},
+    };
+    for (const auto& [address, number, entry] : cases) {
+        EXPECT_TRUE(link.openNetworkController(address)) << entry;
+        EXPECT_EQ(link.portNumber(), number) << entry;
+        EXPECT_EQ(rig.settings.values["Veltaro/Ports/Com" + std::to_string(number)], entry);
+        EXPECT_EQ(rig.server().to.host, address.host) << entry;
+        EXPECT_TRUE(link.connecting()) << entry;
+    }
+    EXPECT_EQ(link.itemFor(18, "18"), "127.0.0.1:4003 (network)");
+    EXPECT_TRUE(link.onPortPicked("127.0.0.1:4001 (network)"));
+    EXPECT_EQ(link.portNumber(), 5);
+    EXPECT_EQ(rig.server().to.port, 4001);
+    EXPECT_EQ(rig.serial.remembered.size(), 1u);
+
+    fake::SerialLine serial;
+    ControllerLink devicesOnly(serial, [](const Notice&) {});
+    EXPECT_EQ(devicesOnly.refreshPortItems().size(), 16u);
+}
