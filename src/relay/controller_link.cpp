@@ -2,8 +2,10 @@
 
 #include "base/errors.h"
 #include "base/numbers.h"
+#include "protocols/net_address.h"
 
 #include <algorithm>
+#include <cctype>
 #include <set>
 #include <utility>
 
@@ -11,23 +13,52 @@ namespace veltaro {
 
 namespace {
 
-// The FA path's line speed, until the controller's protocol chooses it.
-constexpr int ControllerSetupFaBaud = 4800;
-
 // A present port that is not simply "Com <n>" is shown and told by its device's name.
 bool namedByDevice(const PresentPort& p) {
     return p.item != "Com " + std::to_string(p.number);
 }
 
+std::string portKey(int n) {
+    return "Com" + std::to_string(n);
+}
+
+std::string trimmed(const std::string& text) {
+    const auto blank = [](unsigned char c) { return std::isspace(c); };
+    const auto first = std::find_if_not(text.begin(), text.end(), blank);
+    const auto last = std::find_if_not(text.rbegin(), text.rend(), blank).base();
+    return first < last ? std::string(first, last) : std::string();
+}
+
+bool sameServer(const NetAddress& a, const NetAddress& b) {
+    return a.port == b.port && std::equal(a.host.begin(), a.host.end(), b.host.begin(),
+                                          b.host.end(), [](unsigned char x, unsigned char y) {
+                                              return std::tolower(x) == std::tolower(y);
+                                          });
+}
+
 } // namespace
 
 ControllerLink::ControllerLink(ISerialLine& line, NoticeSink notices)
-    : line_(line), notices_(std::move(notices)) {
-    line_.setLostHandler([this] { deviceLost(); });
+    : line_(line), notices_(std::move(notices)), serialPort_(line) {
+    serialPort_.setHandlers(portHandlers());
 }
 
-ControllerLink::~ControllerLink() {
-    line_.setLostHandler({});
+ControllerLink::ControllerLink(ISerialLine& line, ServerParts servers, NoticeSink notices)
+    : ControllerLink(line, std::move(notices)) {
+    settings_ = &servers.settings;
+    serverPort_ =
+        std::make_unique<ServerControllerPort>(servers.network, servers.timers, servers.clock);
+    serverPort_->setHandlers(portHandlers());
+}
+
+ControllerLink::~ControllerLink() = default;
+
+ControllerPort::Handlers ControllerLink::portHandlers() {
+    return {[this](std::string_view bytes) {
+                if (const auto receive = onReceive_)
+                    receive(bytes);
+            },
+            [this] { cameBack(); }, [this](const ControllerPort::Loss& loss) { wentAway(loss); }};
 }
 
 std::vector<std::string> ControllerLink::portItems() {
@@ -86,12 +117,55 @@ std::vector<PresentPort> ControllerLink::numberPorts(std::vector<PresentPort> pr
     return present;
 }
 
+std::string ControllerLink::serverItem(const std::string& entry) {
+    const auto address = parseServerEntry(entry, nullptr);
+    return (address ? formatNetAddress(*address) : entry) + " (network)";
+}
+
+std::optional<std::string> ControllerLink::serverEntryAt(int n) const {
+    if (!settings_ || !isPortNumber(n))
+        return std::nullopt;
+    std::string entry =
+        trimmed(settings_->readSetting(SettingsApplication, PortsSection, portKey(n)));
+    if (!isServerEntry(entry))
+        return std::nullopt;
+    return entry;
+}
+
+std::map<int, std::string> ControllerLink::readServers() const {
+    std::map<int, std::string> servers;
+    for (int n = 1; settings_ && n <= 255; ++n)
+        if (auto entry = serverEntryAt(n))
+            servers[n] = std::move(*entry);
+    return servers;
+}
+
+// The serial servers as ports that are always present under their numbers: never given away.
+std::vector<PresentPort> ControllerLink::serverPorts() const {
+    std::vector<PresentPort> ports;
+    for (const auto& [n, entry] : servers_)
+        ports.push_back({serverItem(entry), n, entry});
+    return ports;
+}
+
+// What the line remembers, and the serial servers (which a Windows line does not keep).
+std::map<int, std::string> ControllerLink::remembered() {
+    std::map<int, std::string> remembered = line_.rememberedPorts();
+    for (const auto& [n, entry] : servers_)
+        remembered[n] = entry;
+    return remembered;
+}
+
 std::vector<std::string> ControllerLink::refreshPortItems() {
     ++refreshes_;
     std::vector<PresentPort> ports = line_.presentPorts();
     for (const auto& p : ports)
         lastSeen_[p.device] = refreshes_;
-    ports = numberPorts(std::move(ports), line_.rememberedPorts(), lastSeen_, port_);
+    servers_ = readServers();
+    const std::vector<PresentPort> servers = serverPorts();
+    ports.insert(ports.end(), servers.begin(), servers.end());
+    ports = numberPorts(std::move(ports), remembered(), lastSeen_, port_);
+    ports.resize(ports.size() - servers.size());
     present_.clear();
     std::string left; // the devices no number is left for
     for (auto& p : ports) {
@@ -110,10 +184,16 @@ std::vector<std::string> ControllerLink::refreshPortItems() {
     std::vector<std::string> items = portItems();
     for (const auto& p : present_)
         items.push_back(p.item);
+    for (const auto& p : servers)
+        items.push_back(p.item);
+    if (serverPort_)
+        items.push_back(NetworkControllerItem);
     return items;
 }
 
 std::string ControllerLink::itemFor(int storedNumber, const std::string& storedText) const {
+    if (const auto server = servers_.find(storedNumber); server != servers_.end())
+        return serverItem(server->second);
     if (storedNumber >= FirstFreeNumber)
         for (const auto& p : present_)
             if (p.number == storedNumber)
@@ -123,50 +203,113 @@ std::string ControllerLink::itemFor(int storedNumber, const std::string& storedT
 
 ControllerLink::SendOutcome ControllerLink::send(const std::string& command) {
     try {
-        line_.send(command);
+        if (active_ && active_->send(command))
+            return {command, true, {}, {}};
     } catch (const PortError& err) {
-        if (line_.isOpen())
-            return {command, false, portLabel() + " could not be written (" + err.what() + ")",
-                    err.what()};
-        deviceLost(); // the write found the device gone and the line closed itself
-        return {command, false, portLabel() + " has gone away", {}};
+        return {command, false, portLabel() + " could not be written (" + err.what() + ")",
+                err.what()};
     }
-    return {command, true, {}, {}};
+    // The write found the device gone: its loss has been told.
+    return {command, false, portLabel() + " has gone away", {}};
 }
 
 ControllerLink::SendOutcome ControllerLink::sendFrequency(std::int32_t khz) {
     lastCommand_ = frequencyCommand(khz);
-    if (line_.isOpen())
+    if (isOpen())
         return send(lastCommand_);
-    return {lastCommand_, false, portLabel() + (waiting_ ? " has gone away" : " is not open"), {}};
+    if (connecting()) {
+        resendOnOpen_ = true;
+        return {lastCommand_, false, portLabel() + " is being connected to", {}};
+    }
+    return {lastCommand_,
+            false,
+            portLabel() + (waitingForDevice() ? " has gone away" : " is not open"),
+            {}};
 }
 
-void ControllerLink::show(const std::string& shownAs, bool isDevice) {
+bool ControllerLink::sendBytes(const std::string& bytes) {
+    return isOpen() && send(bytes).written;
+}
+
+void ControllerLink::show(const std::string& shownAs, bool byName) {
     shownAs_ = shownAs;
-    shownIsDevice_ = isDevice;
+    shownByName_ = byName;
 }
 
 std::string ControllerLink::portLabel() const {
-    return shownIsDevice_ ? shownAs_ : "COM " + shownAs_;
+    return shownByName_ ? shownAs_ : "COM " + shownAs_;
+}
+
+bool ControllerLink::connecting() const {
+    return active_ && active_->state() == ControllerPort::State::Opening;
+}
+
+bool ControllerLink::waitingForDevice() const {
+    return active_ && active_->state() == ControllerPort::State::Lost;
+}
+
+bool ControllerLink::needsReopenTicks() const {
+    return active_ == &serialPort_ && waitingForDevice();
+}
+
+std::optional<NetAddress> ControllerLink::serverAddress() const {
+    if (serverPort_ && active_ == serverPort_.get())
+        return serverPort_->address();
+    return std::nullopt;
 }
 
 void ControllerLink::notAvailable() {
     notices_({portLabel() + ": not available. Check Com Port setting.", NoticeTiming::AtOnce});
 }
 
+void ControllerLink::setLineBaud(int baud) {
+    if (baud == baud_)
+        return;
+    baud_ = baud;
+    if (active_ != &serialPort_ || serialPort_.state() != ControllerPort::State::Open)
+        return; // a device away is tried again at the new rate
+    serialPort_.close();
+    noteOpenness();
+    tryOpen(port_);
+    stateChanged_.notify();
+}
+
 bool ControllerLink::tryOpen(int n) {
+    active_ = &serialPort_;
+    serialPort_.setNumber(n);
     try {
-        line_.open(n, ControllerSetupFaBaud);
-        wanted_ = true;
-        return true;
+        serialPort_.open(baud_);
     } catch (const Error&) {
         notAvailable();
         return false;
     }
+    noteOpenness();
+    return true;
+}
+
+bool ControllerLink::openServer(const std::string& entry) {
+    std::string why;
+    const auto address = parseServerEntry(entry, &why);
+    show(address ? formatNetAddress(*address) : entry, true);
+    if (!serverPort_ || !address) {
+        notices_({portLabel() + ": " + (address ? "serial servers cannot be reached here" : why) +
+                      ". Check the serial server's address.",
+                  NoticeTiming::AtOnce});
+        return false;
+    }
+    active_ = serverPort_.get();
+    serverPort_->setAddress(*address);
+    serverPort_->open(baud_);
+    return true;
 }
 
 void ControllerLink::openAtStartup(int storedNumber, const std::string& storedText) {
     setPortNumber(storedNumber);
+    if (const auto entry = serverEntryAt(storedNumber)) {
+        openServer(*entry);
+        stateChanged_.notify();
+        return;
+    }
     const std::string item = itemFor(storedNumber, storedText);
     const auto device = std::find_if(present_.begin(), present_.end(), [&](const PresentPort& p) {
         return p.item == item && namedByDevice(p);
@@ -179,10 +322,30 @@ void ControllerLink::openAtStartup(int storedNumber, const std::string& storedTe
     stateChanged_.notify();
 }
 
+bool ControllerLink::pickNumber(int n, const std::string& selected) {
+    port_ = n;
+    if (const auto entry = serverEntryAt(n))
+        return openServer(*entry);
+    show(selected, false);
+    return tryOpen(n);
+}
+
+bool ControllerLink::pickDevice(const PresentPort& device) {
+    port_ = device.number;
+    show(namedByDevice(device) ? device.device : std::to_string(port_), namedByDevice(device));
+    try {
+        line_.remember(port_, device.device);
+    } catch (const Error&) {
+        stateChanged_.notify();
+        throw;
+    }
+    return tryOpen(port_);
+}
+
 bool ControllerLink::onPortPicked(const std::string& listText) {
-    line_.close();
-    wanted_ = false;
-    waiting_ = false;
+    if (listText == NetworkControllerItem)
+        return false; // the window asks for the address
+    letGo();
     std::string selected = listText;
     static const std::string ItemPrefix = "Com ";
     for (auto at = selected.find(ItemPrefix); at != std::string::npos;
@@ -190,24 +353,19 @@ bool ControllerLink::onPortPicked(const std::string& listText) {
         selected.erase(at, ItemPrefix.size());
     // The list's own items are "Com <n>"; the text is read as the number the user wrote.
     const int n = parseRoundedInt16(selected, NumberFormat{}).value_or(0);
-    bool opened = false;
+    const auto server = std::find_if(servers_.begin(), servers_.end(), [&](const auto& s) {
+        return serverItem(s.second) == listText;
+    });
     const auto device = std::find_if(present_.begin(), present_.end(),
                                      [&](const PresentPort& p) { return p.item == listText; });
-    if (isPortNumber(n)) {
-        port_ = n;
-        show(selected, false);
-        opened = tryOpen(n);
+    bool opened = false;
+    if (server != servers_.end()) {
+        port_ = server->first;
+        opened = openServer(server->second);
+    } else if (isPortNumber(n)) {
+        opened = pickNumber(n, selected);
     } else if (device != present_.end()) {
-        port_ = device->number;
-        show(namedByDevice(*device) ? device->device : std::to_string(port_),
-             namedByDevice(*device));
-        try {
-            line_.remember(port_, device->device);
-        } catch (const Error&) {
-            stateChanged_.notify();
-            throw;
-        }
-        opened = tryOpen(port_);
+        opened = pickDevice(*device);
     } else {
         show(selected, false);
         notAvailable(); // a text that names no port cannot be opened either
@@ -216,38 +374,102 @@ bool ControllerLink::onPortPicked(const std::string& listText) {
     return opened;
 }
 
-void ControllerLink::close() {
-    wanted_ = false;
-    waiting_ = false;
-    line_.close();
-    stateChanged_.notify();
+int ControllerLink::numberForServer(const NetAddress& address, const std::string& entry) {
+    for (const auto& [n, known] : servers_)
+        if (const auto at = parseServerEntry(known, nullptr); at && sameServer(*at, address))
+            return n;
+    std::vector<PresentPort> ports = present_;
+    const std::vector<PresentPort> servers = serverPorts();
+    ports.insert(ports.end(), servers.begin(), servers.end());
+    ports.push_back({serverItem(entry), 0, entry});
+    return numberPorts(std::move(ports), remembered(), lastSeen_, port_).back().number;
 }
 
-void ControllerLink::deviceLost() {
-    if (!wanted_ || waiting_ || line_.isOpen())
-        return;
-    waiting_ = true;
-    notices_(
-        {portLabel() + ": the port has gone away. Veltaro will open it again when it comes back.",
-         NoticeTiming::Posted});
-    stateChanged_.notify();
-}
-
-void ControllerLink::reopenTick() {
-    if (!waiting_)
-        return;
-    try {
-        line_.open(port_, ControllerSetupFaBaud);
-    } catch (const Error&) {
-        return; // still away; the next tick tries again
+bool ControllerLink::openNetworkController(const NetAddress& address) {
+    const std::string shown = formatNetAddress(address);
+    if (!serverPort_) {
+        notices_({shown + ": serial servers cannot be reached here.", NoticeTiming::AtOnce});
+        return false;
     }
-    waiting_ = false;
+    servers_ = readServers();
+    const std::string entry = serverEntry(address);
+    const int n = numberForServer(address, entry);
+    if (n == 0) {
+        notices_({"No port number is left for " + shown +
+                      ": every number from 17 to 255 is in use. Remove a port entry you do not "
+                      "use, then try again.",
+                  NoticeTiming::AtOnce});
+        return false;
+    }
+    try {
+        settings_->writeSetting(SettingsApplication, PortsSection, portKey(n), entry);
+    } catch (const Error& err) {
+        notices_({shown + " could not be stored as port " + std::to_string(n) + " (" + err.what() +
+                      "); it is used until Veltaro ends.",
+                  NoticeTiming::Posted});
+    }
+    servers_[n] = entry;
+    letGo();
+    port_ = n;
+    const bool started = openServer(entry);
     stateChanged_.notify();
-    if (lastCommand_.empty())
+    return started;
+}
+
+void ControllerLink::letGo() {
+    if (active_)
+        active_->close();
+    active_ = nullptr;
+    line_.close(); // whatever opened it
+    resendOnOpen_ = false;
+    noteOpenness();
+}
+
+void ControllerLink::close() {
+    letGo();
+    stateChanged_.notify();
+}
+
+void ControllerLink::noteOpenness() {
+    const bool open = isOpen();
+    if (open == wasOpen_)
+        return;
+    wasOpen_ = open;
+    (open ? portOpened_ : portClosed_).notify();
+}
+
+void ControllerLink::wentAway(const ControllerPort::Loss& loss) {
+    resendOnOpen_ = true;
+    if (loss.tell) {
+        std::string text;
+        if (active_ == &serialPort_)
+            text = ": the port has gone away. Veltaro will open it again when it comes back.";
+        else if (loss.wasOpen)
+            text = ": the serial server has gone away. Veltaro will connect again when it is back.";
+        else
+            text = ": the serial server does not answer (" + loss.reason +
+                   "). Veltaro will keep trying to connect.";
+        notices_({portLabel() + text, NoticeTiming::Posted});
+    }
+    noteOpenness();
+    stateChanged_.notify();
+}
+
+void ControllerLink::cameBack() {
+    noteOpenness();
+    stateChanged_.notify();
+    const bool resend = resendOnOpen_ && !lastCommand_.empty();
+    resendOnOpen_ = false;
+    if (!resend || !isOpen())
         return;
     const SendOutcome outcome = send(lastCommand_);
     if (onResend_)
         onResend_(outcome);
+}
+
+void ControllerLink::reopenTick() {
+    if (active_ == &serialPort_)
+        serialPort_.retry(baud_);
 }
 
 } // namespace veltaro
