@@ -109,6 +109,8 @@ void HeadlessReport::commandSent(const ControllerLink::SendOutcome& sent,
 }
 
 void HeadlessReport::antennaChanged(const AntennaStatus& status) {
+    if (status.state == AntennaStatus::State::NoFeedback)
+        return; // the FA path: nothing is known, nothing to tell
     reporter_.state(LineReporter::Topic::Antenna, "Antenna: " + describeAntenna(status) + ".");
 }
 

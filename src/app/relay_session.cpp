@@ -11,7 +11,8 @@ RelaySession::RelaySession(SessionPorts p)
     : format_(p.format), network_(p.network), outputNotice_([this](const Notice& n) { tell(n); }),
       settingsNotice_([this](const Notice& n) { tell(n); }),
       settings_(p.settings, settingsNotice_, p.format),
-      controller_(p.serial, [this](const Notice& n) { tell(n); }),
+      controller_(p.serial, ControllerLink::ServerParts{p.network, p.settings, p.timers, p.clock},
+                  [this](const Notice& n) { tell(n); }),
       file_(
           p.files, [this](const Notice& n) { tell(n); },
           [this] { return settings_.read(key::FrequencyFilePath, Settings::FilesSection); }),
@@ -19,8 +20,14 @@ RelaySession::RelaySession(SessionPorts p)
       selector_(p.clock, [this](const Notice& n) { tell(n); },
                 {[this](const Reading& r) { take(r); },
                  [this] { each([this](SessionObserver& o) { o.linkChanged(link()); }); },
-                 [this] { runTimers(); }}) {
-    setup_ = settings_.readControllerSetup();
+                 [this] { runTimers(); }}),
+      setup_(settings_.readControllerSetup()), clock_(p.clock), timers_(p.timers) {
+    controller_.setLineBaud(setup_.lineBaud());
+    controller_.setReceiveHandler([this](std::string_view bytes) {
+        if (loop_)
+            loop_->received(bytes);
+    });
+    useProtocol();
     const SourceServices services{
         p.link,
         p.automation,
@@ -31,6 +38,7 @@ RelaySession::RelaySession(SessionPorts p)
     for (const auto& r : sourceRegistrations())
         selector_.add(r, r.make(services));
     controller_.stateChanged().subscribe([this] {
+        portStateChanged();
         const PortStatus status = port();
         each([&](SessionObserver& o) { o.portChanged(status); });
         runTimers();
@@ -53,6 +61,7 @@ RelaySession::RelaySession(SessionPorts p)
 }
 
 RelaySession::~RelaySession() {
+    loop_.reset();
     pollTimer_.reset();
     reopenTimer_.reset();
 }
@@ -101,6 +110,7 @@ void RelaySession::start() {
 }
 
 void RelaySession::openPortAndRelink(const StoredPort& port) {
+    each([this](SessionObserver& o) { o.antennaChanged(antenna_); });
     controller_.openAtStartup(port.number, port.text);
     tracker_.forgetRelayed();
     selector_.relinkChosen();
@@ -148,7 +158,82 @@ void RelaySession::setControllerSetup(const ControllerSetup& setup) {
     if (setup == setup_)
         return;
     settings_.writeControllerSetup(setup, setup_);
+    const bool protocolChanged = setup.protocol != setup_.protocol;
     setup_ = setup;
+    if (ended_)
+        return;
+    useProtocol();
+    // A device open (or awaited) is opened again at the new rate; the loop hears it close and
+    // open, and sends its target again.
+    controller_.setLineBaud(setup_.lineBaud());
+    if (protocolChanged)
+        sendRelayedAgain();
+}
+
+void RelaySession::useProtocol() {
+    if (setup_.protocol == ControllerSetup::Protocol::Fa) {
+        loop_.reset();
+        setAntenna(AntennaStatus{});
+        return;
+    }
+    if (loop_) {
+        loop_->setDirection(setup_.direction);
+        return;
+    }
+    // The FA command kept for a reopen has no place on the controller's own protocol.
+    controller_.forgetLastCommand();
+    loop_ = std::make_unique<AntennaLoop>(
+        clock_, timers_, [this](const Notice& n) { tell(n); },
+        [this](const std::string& bytes) { return sendToController(bytes); }, setup_.direction);
+    loop_->setStatusHandler([this](const AntennaStatus& status) { setAntenna(status); });
+    portOpen_ = false;
+    portStateChanged();
+    setAntenna(loop_->status());
+}
+
+void RelaySession::sendRelayedAgain() {
+    if (tracker_.relayedMhzText().empty())
+        return; // nothing relayed yet
+    if (loop_) {
+        loop_->setTarget(std::int64_t{tracker_.relayedKHz()} * 1000);
+        return;
+    }
+    const ControllerLink::SendOutcome sent = controller_.sendFrequency(tracker_.relayedKHz());
+    each([&](SessionObserver& o) { o.commandSent(sent, tracker_.relayedMhzText()); });
+}
+
+void RelaySession::portStateChanged() {
+    const bool open = controller_.isOpen();
+    if (!loop_ || open == portOpen_)
+        return;
+    portOpen_ = open;
+    if (open)
+        loop_->portOpened();
+    else
+        loop_->portClosed();
+}
+
+// Every byte of the controller's own protocol goes through here; a set frame is the relay's
+// command and is told as the FA command is, written or not.
+bool RelaySession::sendToController(const std::string& bytes) {
+    const bool written = controller_.sendBytes(bytes);
+    if (bytes == steppir::statusRequest() || !loop_ || !loop_->status().targetHz)
+        return written;
+    ControllerLink::SendOutcome sent;
+    sent.command = "set " + antennaMHzText(*loop_->status().targetHz) + " MHz";
+    sent.written = written;
+    if (!written)
+        sent.why = controller_.portLabel() +
+                   (controller_.waitingForDevice() ? " has gone away" : " is not open");
+    each([&](SessionObserver& o) { o.commandSent(sent, tracker_.relayedMhzText()); });
+    return written;
+}
+
+void RelaySession::setAntenna(const AntennaStatus& status) {
+    if (status == antenna_)
+        return;
+    antenna_ = status;
+    each([&](SessionObserver& o) { o.antennaChanged(antenna_); });
 }
 
 PortStatus RelaySession::port() const {
@@ -160,12 +245,19 @@ void RelaySession::take(const Reading& reading) {
     if (!outcome)
         return; // a reading that is not a number or out of range changes nothing shown
     if (const auto& relay = outcome->relay) {
-        // The command goes first: nothing is shown or written before it is on the wire.
-        const ControllerLink::SendOutcome sent = controller_.sendFrequency(relay->khz);
-        each([&](SessionObserver& o) { o.commandSent(sent, relay->mhzText); });
-        bool failed = !sent.failure.empty();
-        if (failed)
-            outputNotice_.report(sent.failure);
+        // The command goes first: nothing is shown or written before it is on the wire. On the
+        // SteppIR path the loop sends the frame (at once unless one went less than 100 ms ago)
+        // and tells it through sendToController().
+        bool failed = false;
+        if (loop_) {
+            loop_->setTarget(std::int64_t{relay->khz} * 1000);
+        } else {
+            const ControllerLink::SendOutcome sent = controller_.sendFrequency(relay->khz);
+            each([&](SessionObserver& o) { o.commandSent(sent, relay->mhzText); });
+            failed = !sent.failure.empty();
+            if (failed)
+                outputNotice_.report(sent.failure);
+        }
         try {
             file_.write(relay->mhzText);
         } catch (const FileError& err) {

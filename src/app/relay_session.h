@@ -139,6 +139,13 @@ public:
 private:
     void tell(const Notice& notice);
     void take(const Reading& reading);
+    // The protocol's part: the closed loop on the SteppIR path, nothing known on the FA path.
+    void useProtocol();
+    // The relayed frequency goes out again after the protocol changed.
+    void sendRelayedAgain();
+    bool sendToController(const std::string& bytes);
+    void portStateChanged();
+    void setAntenna(const AntennaStatus& status);
     void writeFile(const std::string& mhzText);
     void runTimers();
     template <class F> void each(F f) {
@@ -157,6 +164,10 @@ private:
     FrequencyTracker tracker_;
     SourceSelector selector_;
     ControllerSetup setup_;
+    IClock& clock_;
+    ITimers& timers_;
+    std::unique_ptr<AntennaLoop> loop_; // the SteppIR path only
+    bool portOpen_ = false;              // as the loop was last told
     AntennaStatus antenna_;
     std::unique_ptr<ITimer> pollTimer_;
     std::unique_ptr<ITimer> reopenTimer_;

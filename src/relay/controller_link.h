@@ -104,6 +104,8 @@ public:
     // Bytes of the controller's own protocol, not kept for a resend; false when the port is not
     // open or the write failed.
     bool sendBytes(const std::string& bytes);
+    // The command kept for a reopen is let go of (the protocol changed).
+    void forgetLastCommand() { lastCommand_.clear(); }
     // Told when a command is sent again after a reopen.
     void setResendHandler(std::function<void(const SendOutcome&)> onResend) {
         onResend_ = std::move(onResend);
