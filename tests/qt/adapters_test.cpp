@@ -75,6 +75,32 @@ TEST(QtSerialLine, SendsOnlyWhileOpenAndHoldsItsPortExclusively) {
     EXPECT_EQ(five.readAtLeast(1, 100), "");
 }
 
+// At another baud rate the line is still 8N1 without flow control whatever the tty had before (a
+// pty keeps these settings though it ignores them), and what the device sends reaches the handler
+// as it comes, every byte value included.
+TEST(QtSerialLine, OpensAtTheBaudGivenAs8N1AndHandsOnWhatTheDeviceSends) {
+    PtyLine p;
+    termios t{};
+    ::tcgetattr(p.pty.slave(), &t);
+    t.c_cflag = (t.c_cflag & ~CSIZE) | CS7 | PARENB | CSTOPB | CRTSCTS;
+    t.c_iflag |= IXON | IXOFF;
+    ::tcsetattr(p.pty.slave(), TCSANOW, &t);
+    QByteArray got;
+    p.line.setReceiveHandler(
+        [&](std::string_view bytes) { got.append(bytes.data(), bytes.size()); });
+    p.line.open(5, 19200);
+    ::tcgetattr(p.pty.slave(), &t);
+    EXPECT_EQ(cfgetospeed(&t), speed_t(B19200));
+    EXPECT_EQ(cfgetispeed(&t), speed_t(B19200));
+    EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), tcflag_t(CS8));
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF), 0u);
+
+    const QByteArray status("\x40\x41\x00\x0d\xff\x00\x00\x30\x31\x32\x0d", 11);
+    p.pty.writeNow(status);
+    EXPECT_TRUE(support::waitUntil([&] { return got.size() >= status.size(); }, 2000));
+    EXPECT_EQ(got, status);
+}
+
 TEST(QtSerialLine, PortNamesMapThroughThePortsSection) {
     ConfigHome home;
     const char* byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A600-if00-port0";

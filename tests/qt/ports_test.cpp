@@ -3,11 +3,15 @@
 // settings file.
 #include "test_support.h"
 
+#include "adapters/qt/network_qt.h"
 #include "adapters/qt/serial_line_qt.h"
 #include "adapters/qt/settings_store_qt.h"
 #include "adapters/qt/timers_qt.h"
 #include "core/fakes.h"
 #include "relay/controller_link.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
 
 #include <algorithm>
 #include <ctime>
@@ -80,6 +84,58 @@ TEST(QtSerialLinePorts, PickedStableNameIsStoredInThePortsSection) {
               name);
     link.sendFrequency(7074);
     EXPECT_EQ(pty.readAtLeast(14, 2000), "FA00007074000;");
+}
+
+// A serial server on loopback: the command reaches it, its bytes (FF included) come back, and
+// after it went away for 1 s it is connected to again and gets the newest command.
+TEST(QtSerialLinePorts, SerialServerAwayForASecondGetsTheCommandAgain) {
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    const quint16 port = server.serverPort();
+    fake::SettingsStore settings;
+    settings.values["Veltaro/Ports/Com17"] = "tcp:127.0.0.1:" + std::to_string(port);
+    fake::SerialLine line;
+    QtNetwork network;
+    QtTimers timers;
+    SteadyClock clock;
+    std::vector<std::string> notices;
+    ControllerLink link(line, {network, settings, timers, clock},
+                        [&](const Notice& n) { notices.push_back(n.text); });
+    std::string got;
+    link.setReceiveHandler([&](std::string_view bytes) { got += bytes; });
+    QTcpSocket* peer = nullptr;
+    const auto command = [&](int ms) {
+        QByteArray bytes;
+        waitUntil(
+            [&] {
+                if (!peer && server.hasPendingConnections())
+                    peer = server.nextPendingConnection();
+                return peer && (bytes += peer->readAll()).endsWith(';');
+            },
+            ms);
+        return bytes;
+    };
+
+    link.openAtStartup(17, "17");
+    link.sendFrequency(14074);
+    EXPECT_EQ(command(2000), "FA00014074000;");
+    peer->write("\x40\x41\xff\r", 4);
+    EXPECT_TRUE(waitUntil([&] { return got.size() == 4; }, 2000));
+    EXPECT_EQ(got, std::string("\x40\x41\xff\r", 4));
+
+    support::spin(ServerControllerPort::SteadyMs);
+    delete peer;
+    peer = nullptr;
+    server.close();
+    ASSERT_TRUE(waitUntil([&] { return link.waitingForDevice(); }, 2000));
+    link.sendFrequency(21074);
+    support::spin(1000);
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, port));
+    EXPECT_EQ(command(3000), "FA00021074000;");
+    EXPECT_TRUE(link.isOpen());
+    EXPECT_EQ(notices, std::vector<std::string>{"127.0.0.1:" + std::to_string(port) +
+                                                ": the serial server has gone away. Veltaro will "
+                                                "connect again when it is back."});
 }
 
 } // namespace

@@ -71,6 +71,10 @@ public:
         waitUntil([&] { return (out += readNow(count - int(out.size()))).size() >= count; }, ms);
         return out;
     }
+    // What the device on the other end sends.
+    void writeNow(const QByteArray& bytes) {
+        ASSERT_EQ(::write(master_, bytes.constData(), bytes.size()), bytes.size());
+    }
     // The device is gone for the slave side.
     void closeMaster() {
         ::close(master_);

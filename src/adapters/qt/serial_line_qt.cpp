@@ -50,7 +50,6 @@ QtSerialLine::QtSerialLine(veltaro::ISettingsStore& settings, QueuedBytesProbe p
     QObject::connect(&drainTimer_, &QTimer::timeout, &drainTimer_, [this] { drain(); });
     QObject::connect(&serial_, &QSerialPort::errorOccurred, &serial_,
                      [this](QSerialPort::SerialPortError e) { onError(e); });
-    // Transmit-only: whatever the controller sends back is dropped, so nothing piles up.
     // What the controller sends goes to the receive handler; without one it is dropped, so
     // nothing piles up.
     QObject::connect(&serial_, &QSerialPort::readyRead, &serial_, [this] {

@@ -1,10 +1,11 @@
 // Responsibilities: the serial line to the antenna controller on Linux, over QSerialPort. Maps
 // port n to a device (the Ports/Com<n> setting, else /dev/ttyS<n-1>), opens it at the baud rate
-// given (8 data bits, no parity, 1 stop bit),
-// writes each command at once, keeps at most one command waiting while the line is still
-// sending, and closes itself and tells when the device goes away. Lists the serial devices
-// present by their stable names (the links of /dev/serial/by-id, else the device) with the
-// adapter's description, and remembers a device as Ports/Com<n>.
+// given (8 data bits, no parity, 1 stop bit, no flow control), writes each command at once,
+// keeps at most one command waiting while the line is still sending, hands on what the device
+// sends as it comes (dropped without a handler), and closes itself and tells when the device
+// goes away. Lists the serial devices present by their stable names (the links of
+// /dev/serial/by-id, else the device) with the adapter's description, and remembers a device as
+// Ports/Com<n>.
 // Collaborations: ISerialLine for relay/controller_link; reads and writes the Ports section
 // through ISettingsStore; QSerialPortInfo for the devices present; owns a QSerialPort and a
 // single-shot QTimer (needs a running Qt event loop for the waiting command and for noticing a
