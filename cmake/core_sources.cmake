@@ -7,7 +7,7 @@ set(VELTARO_PROTOCOLS_SOURCES src/protocols/net_address.cpp src/protocols/rig_pr
                               src/protocols/steppir_frames.cpp src/protocols/xml_reader.cpp)
 set(VELTARO_RELAY_SOURCES src/relay/antenna.cpp src/relay/controller_link.cpp
                           src/relay/controller_port.cpp src/relay/frequency_file.cpp
-                          src/relay/tracker.cpp)
+                          src/relay/interlock.cpp src/relay/tracker.cpp)
 set(VELTARO_SOURCES_SOURCES
     src/sources/flrig_source.cpp src/sources/hot_link_source.cpp
     src/sources/radio_info_source.cpp src/sources/registrations.cpp

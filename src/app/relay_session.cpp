@@ -80,7 +80,7 @@ void RelaySession::runTimers() {
     if (pollTimer_)
         run(*pollTimer_, !ended_ && selector_.pollNeeded(), PollIntervalMs);
     if (reopenTimer_)
-        run(*reopenTimer_, !ended_ && controller_.waitingForDevice(), ReopenIntervalMs);
+        run(*reopenTimer_, !ended_ && controller_.needsReopenTicks(), ReopenIntervalMs);
 }
 
 StoredPort RelaySession::storedPort() {

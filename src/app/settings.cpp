@@ -2,6 +2,7 @@
 
 #include "base/errors.h"
 #include "base/numbers.h"
+#include "base/text.h"
 #include "sources/registrations.h"
 
 #include <cfloat>
@@ -67,6 +68,30 @@ constexpr std::pair<steppir::Direction, const char*> DirectionTexts[] = {
     {steppir::Direction::BiDir, "BiDir"},
     {steppir::Direction::ThreeQuarter, "3/4"}};
 
+constexpr std::pair<IModemLine::Line, const char*> LineTexts[] = {{IModemLine::Line::Rts, "RTS"},
+                                                                  {IModemLine::Line::Dtr, "DTR"}};
+constexpr std::pair<InterlockSetup::Permit, const char*> PermitTexts[] = {
+    {InterlockSetup::Permit::Asserted, "Asserted"}, {InterlockSetup::Permit::Cleared, "Cleared"}};
+
+// The value whose text the stored one is, in any case; `fallback` for any other text.
+template <class Value, std::size_t N>
+Value valueOf(const std::string& stored, const std::pair<Value, const char*> (&texts)[N],
+              Value fallback) {
+    const std::string key = text::lowered(text::trimSpace(stored));
+    for (const auto& [value, name] : texts)
+        if (key == text::lowered(name))
+            return value;
+    return fallback;
+}
+
+template <class Value, std::size_t N>
+const char* textOf(Value value, const std::pair<Value, const char*> (&texts)[N]) {
+    for (const auto& [v, name] : texts)
+        if (v == value)
+            return name;
+    return texts[0].second;
+}
+
 } // namespace
 
 ControllerSetup Settings::readControllerSetup() {
@@ -94,6 +119,33 @@ void Settings::writeControllerSetup(const ControllerSetup& setup, const Controll
     for (const auto& [d, text] : DirectionTexts)
         if (d == setup.direction && d != before.direction)
             write(key::Direction, text, ControllerSection);
+}
+
+InterlockSetup Settings::readInterlockSetup() {
+    InterlockSetup setup;
+    const auto port =
+        text::parseUnsigned<unsigned>(text::trimSpace(read(key::InterlockPort, InterlockSection)));
+    if (port && *port >= 1 && *port <= 255)
+        setup.port = static_cast<int>(*port);
+    setup.line = valueOf(read(key::InterlockLine, InterlockSection), LineTexts, setup.line);
+    setup.permit = valueOf(read(key::InterlockPermit, InterlockSection), PermitTexts, setup.permit);
+    const auto hold = text::parseUnsigned<unsigned>(
+        text::trimSpace(read(key::InterlockHoldMs, InterlockSection)));
+    if (hold && *hold <= InterlockSetup::MaxHoldMs)
+        setup.holdMs = static_cast<int>(*hold);
+    return setup;
+}
+
+void Settings::writeInterlockSetup(const InterlockSetup& setup, const InterlockSetup& before) {
+    if (setup.port != before.port)
+        write(key::InterlockPort, setup.port ? std::to_string(*setup.port) : std::string(),
+              InterlockSection);
+    if (setup.line != before.line)
+        write(key::InterlockLine, textOf(setup.line, LineTexts), InterlockSection);
+    if (setup.permit != before.permit)
+        write(key::InterlockPermit, textOf(setup.permit, PermitTexts), InterlockSection);
+    if (setup.holdMs != before.holdMs)
+        write(key::InterlockHoldMs, std::to_string(setup.holdMs), InterlockSection);
 }
 
 } // namespace veltaro

@@ -1,7 +1,7 @@
 // Responsibilities: the program's settings: the keys of the section "StartUp" with their
-// defaults, the key of the section "Files" and the network sources' addresses in the section
-// "Addresses", reading them with a fallback for stored text that
-// cannot be used, and writing them with a failure told once.
+// defaults, the key of the section "Files", the network sources' addresses in the section
+// "Addresses", the controller's and the transmit-inhibit line's sections, reading them with a
+// fallback for stored text that cannot be used, and writing them with a failure told once.
 // Collaborations: the relay session owns them and reads the port, the chosen source and the
 // addresses; the main window's model writes the defaults of missing keys at start-up and saves;
 // the source boxes' keys come from sources/registrations; the values live in ISettingsStore.
@@ -11,6 +11,7 @@
 #include "base/numbers.h"
 #include "ports/settings_store.h"
 #include "protocols/steppir_frames.h"
+#include "relay/interlock.h"
 
 #include <cstdint>
 #include <optional>
@@ -34,6 +35,13 @@ inline constexpr const char* N1MMRadio = "N1MMRadio";
 inline constexpr const char* Protocol = "Protocol";
 inline constexpr const char* Baud = "Baud";
 inline constexpr const char* Direction = "Direction";
+// In Settings::InterlockSection: the port of the transmit-inhibit line (empty: none), its line
+// ("RTS" or "DTR"), the level that permits transmitting ("Asserted" or "Cleared") and the FA
+// path's hold after each command in milliseconds.
+inline constexpr const char* InterlockPort = "Port";
+inline constexpr const char* InterlockLine = "Line";
+inline constexpr const char* InterlockPermit = "Permit";
+inline constexpr const char* InterlockHoldMs = "HoldMs";
 } // namespace key
 
 // How Veltaro speaks to the antenna controller. Missing or unusable settings read as the
@@ -69,6 +77,7 @@ public:
     static constexpr const char* FilesSection = "Files";
     static constexpr const char* AddressesSection = "Addresses";
     static constexpr const char* ControllerSection = "Controller";
+    static constexpr const char* InterlockSection = "Interlock";
 
     Settings(ISettingsStore& store, FailureNotice& notice, NumberFormat fmt)
         : store_(store), notice_(notice), fmt_(fmt) {}
@@ -89,6 +98,12 @@ public:
     ControllerSetup readControllerSetup();
     // Writes the keys whose values differ from those before.
     void writeControllerSetup(const ControllerSetup& setup, const ControllerSetup& before);
+    // The transmit-inhibit line's section; each value that cannot be used reads as its default
+    // (a port other than 1 to 255: none; a hold beyond 0 to InterlockSetup::MaxHoldMs: 2000).
+    // Whether the port is the controller's is the caller's business.
+    InterlockSetup readInterlockSetup();
+    // Writes the keys whose values differ from those before; no port is written as empty text.
+    void writeInterlockSetup(const InterlockSetup& setup, const InterlockSetup& before);
     void writePosition(const char* key, double twips);
 
 private:

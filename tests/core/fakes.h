@@ -6,6 +6,7 @@
 #include "ports/file_system.h"
 #include "ports/launcher.h"
 #include "ports/link_client.h"
+#include "ports/modem_line.h"
 #include "ports/serial_line.h"
 #include "ports/settings_store.h"
 #include "ports/system_info.h"
@@ -103,6 +104,37 @@ private:
         if (journal)
             journal->add("serial " + e);
     }
+};
+
+// A modem line that records its calls ("open 7", "set RTS 1", "close") and the level each line
+// was last driven to; open or set fail while told to.
+class ModemLine : public IModemLine {
+public:
+    void open(int number) override {
+        close();
+        if (failOpen)
+            throw PortError("No such file or directory");
+        opened = number;
+        calls.push_back("open " + std::to_string(number));
+    }
+    void set(Line line, bool asserted) override {
+        const std::string name = line == Line::Rts ? "RTS" : "DTR";
+        if (!opened || failSet)
+            throw PortError("Inappropriate ioctl for device");
+        levels[name] = asserted;
+        calls.push_back("set " + name + (asserted ? " 1" : " 0"));
+    }
+    void close() override {
+        if (opened)
+            calls.push_back("close");
+        opened = 0;
+    }
+    bool isOpen() const override { return opened != 0; }
+
+    int opened = 0;
+    bool failOpen = false, failSet = false;
+    std::vector<std::string> calls;
+    std::map<std::string, bool> levels; // "RTS" or "DTR": asserted
 };
 
 class FileSystem : public IFileSystem {

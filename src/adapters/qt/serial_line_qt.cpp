@@ -73,13 +73,17 @@ bool QtSerialLine::isOpen() const {
     return serial_.isOpen();
 }
 
-std::optional<std::string> QtSerialLine::deviceFor(int n) const {
+std::optional<std::string> portDevice(veltaro::ISettingsStore& settings, int n) {
     if (n < 1 || n > 255)
         return std::nullopt;
-    auto mapped = trimmed(settings_.readSetting("Veltaro", "Ports", "Com" + std::to_string(n)));
+    auto mapped = trimmed(settings.readSetting("Veltaro", "Ports", "Com" + std::to_string(n)));
     if (!mapped.empty())
         return mapped;
     return "/dev/ttyS" + std::to_string(n - 1);
+}
+
+std::optional<std::string> QtSerialLine::deviceFor(int n) const {
+    return portDevice(settings_, n);
 }
 
 std::vector<veltaro::PresentPort> QtSerialLine::presentPorts() {

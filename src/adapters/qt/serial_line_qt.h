@@ -28,6 +28,10 @@
 
 namespace veltaro::qt {
 
+// The device that the port number stands for at this moment: the Ports/Com<n> setting, else
+// /dev/ttyS<n-1>; nothing for a number other than 1 to 255.
+std::optional<std::string> portDevice(veltaro::ISettingsStore& settings, int number);
+
 class QtSerialLine : public veltaro::ISerialLine {
 public:
     // Bytes the driver still holds for sending, given the open file descriptor. The default asks
