@@ -1,7 +1,7 @@
 // Responsibilities: the program's settings: the keys of the section "StartUp" with their
-// defaults, the key of the section "Files" and the network sources' addresses in the section
-// "Addresses", reading them with a fallback for stored text that
-// cannot be used, and writing them with a failure told once.
+// defaults, the key of the section "Files", the network sources' addresses in the section
+// "Addresses" and the state feed's address in the section "Feed", reading them with a fallback
+// for stored text that cannot be used, and writing them with a failure told once.
 // Collaborations: the relay session owns them and reads the port, the chosen source and the
 // addresses; the main window's model writes the defaults of missing keys at start-up and saves;
 // the source boxes' keys come from sources/registrations; the values live in ISettingsStore.
@@ -9,6 +9,7 @@
 
 #include "app/failure_notice.h"
 #include "base/numbers.h"
+#include "ports/network.h"
 #include "ports/settings_store.h"
 #include "protocols/steppir_frames.h"
 
@@ -34,6 +35,8 @@ inline constexpr const char* N1MMRadio = "N1MMRadio";
 inline constexpr const char* Protocol = "Protocol";
 inline constexpr const char* Baud = "Baud";
 inline constexpr const char* Direction = "Direction";
+// In Settings::FeedSection: where the state feed sends ("HOST:PORT"); empty or missing: off.
+inline constexpr const char* FeedAddress = "Address";
 } // namespace key
 
 // How Veltaro speaks to the antenna controller. Missing or unusable settings read as the
@@ -69,6 +72,9 @@ public:
     static constexpr const char* FilesSection = "Files";
     static constexpr const char* AddressesSection = "Addresses";
     static constexpr const char* ControllerSection = "Controller";
+    static constexpr const char* FeedSection = "Feed";
+    // The host of a feed address given as a port alone.
+    static constexpr const char* FeedDefaultHost = "127.0.0.1";
 
     Settings(ISettingsStore& store, FailureNotice& notice, NumberFormat fmt)
         : store_(store), notice_(notice), fmt_(fmt) {}
@@ -90,6 +96,9 @@ public:
     // Writes the keys whose values differ from those before.
     void writeControllerSetup(const ControllerSetup& setup, const ControllerSetup& before);
     void writePosition(const char* key, double twips);
+    // Where the state feed sends: nothing when the key is empty or missing (the feed is off),
+    // or when its text is not an address, with *why set to say so.
+    std::optional<NetAddress> readFeedAddress(std::string* why);
 
 private:
     ISettingsStore& store_;
