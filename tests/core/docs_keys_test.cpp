@@ -45,6 +45,7 @@ std::vector<std::string> settingsKeys() {
             keys.push_back(r.addressKey);
     keys.push_back(key::FrequencyFilePath);
     keys.push_back(key::N1MMRadio);
+    keys.push_back(key::FeedAddress);
     return keys;
 }
 
@@ -65,8 +66,8 @@ TEST_P(DocsKeys, EverySettingsKeyAndSectionIsNamed) {
     EXPECT_GE(keys.size(), 14u);
     for (const auto& key : keys)
         EXPECT_TRUE(namesKey(text, key)) << GetParam() << " does not name the key " << key;
-    for (const char* section :
-         {Settings::Section, Settings::FilesSection, Settings::AddressesSection, "Ports"})
+    for (const char* section : {Settings::Section, Settings::FilesSection,
+                                Settings::AddressesSection, Settings::FeedSection, "Ports"})
         EXPECT_NE(text.find('[' + std::string(section) + ']'), std::string::npos)
             << GetParam() << " does not name the section [" << section << "]";
 }
