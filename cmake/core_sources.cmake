@@ -14,7 +14,8 @@ set(VELTARO_SOURCES_SOURCES
     src/sources/rig_server_source.cpp src/sources/rigctld_source.cpp
     src/sources/trx_manager_source.cpp)
 set(VELTARO_APP_SOURCES src/app/command_line.cpp src/app/headless_report.cpp
-                        src/app/relay_session.cpp src/app/settings.cpp src/app/source_selector.cpp)
+                        src/app/relay_session.cpp src/app/settings.cpp src/app/source_selector.cpp
+                        src/app/state_feed.cpp)
 set(VELTARO_VIEW_SOURCES src/view/about_box.cpp src/view/address_dialog.cpp src/view/control.cpp
                          src/view/keep_above.cpp src/view/main_window_model.cpp
                          src/view/window_layout.cpp)

@@ -3,6 +3,7 @@
 #include "base/errors.h"
 #include "base/numbers.h"
 #include "base/text.h"
+#include "protocols/net_address.h"
 #include "sources/registrations.h"
 
 #include <cfloat>
@@ -54,6 +55,17 @@ void Settings::writePosition(const char* key, double twips) {
         return;
     if (const auto text = formatTwips(static_cast<float>(twips), fmt_))
         write(key, *text);
+}
+
+std::optional<NetAddress> Settings::readFeedAddress(std::string* why) {
+    const std::string stored = read(key::FeedAddress, FeedSection);
+    if (text::trimSpace(stored).empty())
+        return std::nullopt;
+    std::string reason;
+    auto address = parseNetAddress(stored, {FeedDefaultHost, 0}, &reason);
+    if (!address && why)
+        *why = "[Feed] Address \"" + stored + "\" cannot be used: " + reason;
+    return address;
 }
 
 } // namespace veltaro

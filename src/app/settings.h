@@ -1,7 +1,8 @@
 // Responsibilities: the program's settings: the keys of the section "StartUp" with their
 // defaults, the key of the section "Files", the network sources' addresses in the section
-// "Addresses", the controller's and the transmit-inhibit line's sections, reading them with a
-// fallback for stored text that cannot be used, and writing them with a failure told once.
+// "Addresses", the controller's and the transmit-inhibit line's sections and the state feed's
+// address in the section "Feed", reading them with a fallback for stored text that cannot be
+// used, and writing them with a failure told once.
 // Collaborations: the relay session owns them and reads the port, the chosen source and the
 // addresses; the main window's model writes the defaults of missing keys at start-up and saves;
 // the source boxes' keys come from sources/registrations; the values live in ISettingsStore.
@@ -9,6 +10,7 @@
 
 #include "app/failure_notice.h"
 #include "base/numbers.h"
+#include "ports/network.h"
 #include "ports/settings_store.h"
 #include "protocols/steppir_frames.h"
 #include "relay/interlock.h"
@@ -42,6 +44,8 @@ inline constexpr const char* InterlockPort = "Port";
 inline constexpr const char* InterlockLine = "Line";
 inline constexpr const char* InterlockPermit = "Permit";
 inline constexpr const char* InterlockHoldMs = "HoldMs";
+// In Settings::FeedSection: where the state feed sends ("HOST:PORT"); empty or missing: off.
+inline constexpr const char* FeedAddress = "Address";
 } // namespace key
 
 // How Veltaro speaks to the antenna controller. Missing or unusable settings read as the
@@ -78,6 +82,9 @@ public:
     static constexpr const char* AddressesSection = "Addresses";
     static constexpr const char* ControllerSection = "Controller";
     static constexpr const char* InterlockSection = "Interlock";
+    static constexpr const char* FeedSection = "Feed";
+    // The host of a feed address given as a port alone.
+    static constexpr const char* FeedDefaultHost = "127.0.0.1";
 
     Settings(ISettingsStore& store, FailureNotice& notice, NumberFormat fmt)
         : store_(store), notice_(notice), fmt_(fmt) {}
@@ -105,6 +112,9 @@ public:
     // Writes the keys whose values differ from those before; no port is written as empty text.
     void writeInterlockSetup(const InterlockSetup& setup, const InterlockSetup& before);
     void writePosition(const char* key, double twips);
+    // Where the state feed sends: nothing when the key is empty or missing (the feed is off),
+    // or when its text is not an address, with *why set to say so.
+    std::optional<NetAddress> readFeedAddress(std::string* why);
 
 private:
     ISettingsStore& store_;

@@ -1,9 +1,10 @@
 // Responsibilities: the network links of the sources that reach a rig server over IP: a TCP
 // connection that delivers the server's bytes as they come, and a UDP socket that receives the
-// datagrams a logger broadcasts. Both report on the user-interface thread and never block it.
+// datagrams a logger broadcasts; and a UDP sender that hands datagrams to other programs. They
+// report on the user-interface thread and never block it.
 // Collaborations: sources/ (the rigctld, flrig and RadioInfo sources) make their links through
-// INetwork; adapters/qt implements it over QTcpSocket/QUdpSocket, adapters/win32 over Winsock;
-// tests use a fake.
+// INetwork, the state feed its sender; adapters/qt implements it over QTcpSocket/QUdpSocket,
+// adapters/win32 over Winsock; tests use a fake.
 #pragma once
 
 #include "base/errors.h"
@@ -76,11 +77,27 @@ public:
     virtual void close() = 0;
 };
 
+class IDatagramSender {
+public:
+    virtual ~IDatagramSender() = default;
+    // Makes a socket that sends to the address, dropping any earlier one. The host is numeric
+    // (IPv4 or IPv6) or "localhost"; nothing is resolved. A broadcast address may be given; a
+    // multicast group is sent to with a time to live of 1, so that its datagrams stay on the
+    // local network. Raises LinkError when the address cannot be sent to (a name, say).
+    virtual void open(const NetAddress& to) = 0;
+    // Hands one datagram to the system without waiting. False, with the reason in plain words
+    // in `why`, when it was not taken (not open, no route, no room in the system's buffer): it
+    // is then dropped, never kept to be sent later.
+    virtual bool send(std::string_view datagram, std::string& why) = 0;
+    virtual void close() = 0;
+};
+
 class INetwork {
 public:
     virtual ~INetwork() = default;
     virtual std::unique_ptr<IStreamLink> makeStreamLink() = 0;
     virtual std::unique_ptr<IDatagramSocket> makeDatagramSocket() = 0;
+    virtual std::unique_ptr<IDatagramSender> makeDatagramSender() = 0;
     // Whether a datagram socket can listen on the host here, without binding anything for
     // long: a numeric address of this machine, loopback, the wildcard, a broadcast or a
     // multicast address, or "localhost". False for a name or another machine's address.

@@ -45,8 +45,8 @@ std::vector<std::string> settingsKeys() {
             keys.push_back(r.addressKey);
     keys.push_back(key::FrequencyFilePath);
     keys.push_back(key::N1MMRadio);
-    for (const char* k :
-         {key::InterlockPort, key::InterlockLine, key::InterlockPermit, key::InterlockHoldMs})
+    for (const char* k : {key::InterlockPort, key::InterlockLine, key::InterlockPermit,
+                          key::InterlockHoldMs, key::FeedAddress})
         keys.push_back(k);
     return keys;
 }
@@ -69,7 +69,8 @@ TEST_P(DocsKeys, EverySettingsKeyAndSectionIsNamed) {
     for (const auto& key : keys)
         EXPECT_TRUE(namesKey(text, key)) << GetParam() << " does not name the key " << key;
     for (const char* section : {Settings::Section, Settings::FilesSection,
-                                Settings::AddressesSection, Settings::InterlockSection, "Ports"})
+                                Settings::AddressesSection, Settings::InterlockSection,
+                                Settings::FeedSection, "Ports"})
         EXPECT_NE(text.find('[' + std::string(section) + ']'), std::string::npos)
             << GetParam() << " does not name the section [" << section << "]";
 }

@@ -1,6 +1,6 @@
 // Fakes of the network and the clock: a stream link whose server the test plays (it sees every
-// request sent and answers, accepts or closes when told), a datagram socket the test feeds, and
-// a clock moved by hand.
+// request sent and answers, accepts or closes when told), a datagram socket the test feeds, a
+// datagram sender that keeps what it sent (or fails as told), and a clock moved by hand.
 #pragma once
 
 #include "ports/clock.h"
@@ -74,7 +74,34 @@ public:
     int listens = 0;
 };
 
-// Hands out one link and one socket, kept for the test to play with.
+// Keeps each datagram sent; refuses an address or fails its sends as told.
+class FakeDatagramSender : public IDatagramSender {
+public:
+    void open(const NetAddress& address) override {
+        if (!refusal.empty())
+            throw LinkError(refusal, LinkError::Retry::Useless);
+        to = address;
+        isOpen = true;
+    }
+    bool send(std::string_view datagram, std::string& why) override {
+        ++attempts;
+        why = isOpen ? failure : "not open";
+        if (!why.empty())
+            return false;
+        sent.emplace_back(datagram);
+        return true;
+    }
+    void close() override { isOpen = false; }
+
+    NetAddress to;
+    bool isOpen = false;
+    std::string refusal; // when set, open() raises it
+    std::string failure; // when set, each send fails with it
+    int attempts = 0;
+    std::vector<std::string> sent;
+};
+
+// Hands out one link, one socket and one sender, kept for the test to play with.
 class FakeNetwork : public INetwork {
 public:
     std::unique_ptr<IStreamLink> makeStreamLink() override {
@@ -89,10 +116,17 @@ public:
         return s;
     }
 
+    std::unique_ptr<IDatagramSender> makeDatagramSender() override {
+        auto s = std::make_unique<FakeDatagramSender>();
+        sender = s.get();
+        return s;
+    }
+
     bool canListenOn(const std::string& host) override { return host.rfind("192.0.2.", 0) != 0; }
 
     FakeStreamLink* link = nullptr;
     FakeDatagramSocket* socket = nullptr;
+    FakeDatagramSender* sender = nullptr;
     bool portTaken = false; // for the socket made next
 };
 

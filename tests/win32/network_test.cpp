@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <deque>
 #include <string>
@@ -294,4 +295,41 @@ TEST(Network, ListeningOnAnotherMachinesAddressOrANameIsRefused) {
                                                           {"fd00::99", false}};
     for (const auto& [host, here] : hosts)
         EXPECT_EQ(net.canListenOn(host), here) << host;
+}
+
+// The feed's sender hands each datagram over whole, without waiting, to a unicast, a broadcast
+// (the loopback network's) or an IPv6 address; what cannot be sent is refused with its reason.
+TEST(Network, DatagramSenderSendsWholeDatagramsAndSaysWhyNot) {
+    veltaro::win32::Win32Network net;
+    const std::string datagram = "{\"sequence\":1,\"source\":\"Hamlib\"}";
+    for (const char* host : {"127.0.0.1", "localhost", "127.255.255.255", "::1"}) {
+        SCOPED_TRACE(host);
+        const bool v6 = std::string(host) == "::1";
+        const Bound listener(SOCK_DGRAM, 0, v6 ? AF_INET6 : AF_INET, 0, 0, INADDR_ANY);
+        auto sender = net.makeDatagramSender();
+        ASSERT_NO_THROW(sender->open({host, listener.port}));
+        std::string why;
+        EXPECT_TRUE(sender->send(datagram, why)) << why;
+        char buffer[256];
+        int got = -1;
+        EXPECT_TRUE(wintest::pumpUntil(
+            [&] { return (got = recv(listener.s, buffer, sizeof buffer, 0)) > 0; }, 5000));
+        EXPECT_EQ(std::string(buffer, std::max(got, 0)), datagram);
+    }
+
+    auto sender = net.makeDatagramSender();
+    std::string why;
+    EXPECT_FALSE(sender->send(datagram, why));
+    EXPECT_EQ(why, "not open");
+    try {
+        sender->open({"logger-pc", 12070});
+        ADD_FAILURE() << "opened a name";
+    } catch (const veltaro::LinkError& e) {
+        EXPECT_EQ(e.what(), std::string("logger-pc is a name: give a numeric address"));
+        EXPECT_FALSE(e.retryHelps());
+    }
+    const Bound listener(SOCK_DGRAM);
+    sender->open({"127.0.0.1", listener.port});
+    EXPECT_FALSE(sender->send(std::string(70000, 'x'), why));
+    EXPECT_EQ(why, "the datagram is too long");
 }

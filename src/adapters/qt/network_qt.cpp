@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QUdpSocket>
 
+#include <cerrno>
+
 namespace veltaro::qt {
 
 namespace {
@@ -221,12 +223,83 @@ void QtDatagramSocket::readPending(QUdpSocket* socket) {
     }
 }
 
+QtDatagramSender::~QtDatagramSender() {
+    close();
+}
+
+void QtDatagramSender::close() {
+    discard(socket_);
+}
+
+void QtDatagramSender::open(const NetAddress& to) {
+    close();
+    const QString host = QString::fromStdString(to.host);
+    const QHostAddress at = listenAddress(host);
+    if (at.isNull())
+        throw LinkError(to.host.empty() ? std::string("no host to send to")
+                                        : to.host + " is a name: give a numeric address",
+                        LinkError::Retry::Useless);
+    auto socket = std::make_unique<QUdpSocket>();
+    socket->setProxy(QNetworkProxy::NoProxy);
+    // Bound to a port of the system's choosing, so that the options below can be set before the
+    // first datagram; Qt allows broadcast on every UDP socket.
+    const QHostAddress any(at.protocol() == QAbstractSocket::IPv6Protocol ? QHostAddress::AnyIPv6
+                                                                          : QHostAddress::AnyIPv4);
+    if (!socket->bind(any, 0))
+        throw LinkError("cannot send to " + to.host + ": " + socket->errorString().toStdString());
+    if (at.isMulticast())
+        socket->setSocketOption(QAbstractSocket::MulticastTtlOption, 1);
+    socket_ = socket.release();
+    to_ = at;
+    port_ = to.port;
+    // Whatever comes back to the port is read and dropped, so that nothing piles up.
+    QObject::connect(socket_, &QUdpSocket::readyRead, socket_, [socket = socket_.data()] {
+        while (socket->hasPendingDatagrams())
+            socket->readDatagram(nullptr, 0);
+    });
+}
+
+bool QtDatagramSender::send(std::string_view datagram, std::string& why) {
+    if (!socket_) {
+        why = "not open";
+        return false;
+    }
+    errno = 0;
+    const qint64 sent =
+        socket_->writeDatagram(datagram.data(), qint64(datagram.size()), to_, port_);
+    const int error = errno; // read before anything else may change it
+    if (sent == qint64(datagram.size()))
+        return true;
+    switch (error) {
+    case ENETUNREACH:
+        why = "network unreachable";
+        break;
+    case EHOSTUNREACH:
+        why = "host unreachable";
+        break;
+    case EAGAIN:
+    case ENOBUFS:
+        why = "no room to send";
+        break;
+    case EMSGSIZE:
+        why = "the datagram is too long";
+        break;
+    default:
+        why = socket_->errorString().toStdString();
+    }
+    return false;
+}
+
 std::unique_ptr<IStreamLink> QtNetwork::makeStreamLink() {
     return std::make_unique<QtStreamLink>();
 }
 
 std::unique_ptr<IDatagramSocket> QtNetwork::makeDatagramSocket() {
     return std::make_unique<QtDatagramSocket>();
+}
+
+std::unique_ptr<IDatagramSender> QtNetwork::makeDatagramSender() {
+    return std::make_unique<QtDatagramSender>();
 }
 
 bool QtNetwork::canListenOn(const std::string& host) {

@@ -1,16 +1,19 @@
-// Responsibilities: the network links of the Linux build (platform/network.h): a TCP connection
+// Responsibilities: the network links of the Linux build (ports/network.h): a TCP connection
 // over QTcpSocket (no proxy, Nagle off, a host name resolved off the caller's thread, a
-// connection attempt that has no answer within 3 s ends as closed, the reasons in plain words)
-// and a UDP socket over QUdpSocket on a numeric address: a unicast one bound exclusively, a
+// connection attempt that has no answer within 3 s ends as closed, the reasons in plain words),
+// a UDP socket over QUdpSocket on a numeric address: a unicast one bound exclusively, a
 // broadcast or multicast one shared with the port's other listeners (the group joined on every
-// interface, the loopback included). Datagrams larger than any a rig program sends are read and
-// dropped unseen. Nothing here waits for a name server.
-// Collaborations: the rigctld, flrig and RadioInfo sources use them through INetwork; main.cpp
-// and the headless runner make one QtNetwork.
+// interface, the loopback included), and a UDP sender over QUdpSocket::writeDatagram to a
+// numeric address, broadcast allowed, multicast with a time to live of 1. Datagrams larger than
+// any a rig program sends are read and dropped unseen. Nothing here waits for a name server or
+// for room to send.
+// Collaborations: the rigctld, flrig and RadioInfo sources and the state feed use them through
+// INetwork; main.cpp and the headless runner make one QtNetwork.
 #pragma once
 
 #include "ports/network.h"
 
+#include <QHostAddress>
 #include <QObject>
 #include <QPointer>
 
@@ -68,10 +71,28 @@ private:
     std::uint64_t oversized_ = 0;
 };
 
+class QtDatagramSender : public IDatagramSender {
+public:
+    QtDatagramSender() = default;
+    ~QtDatagramSender() override;
+    QtDatagramSender(const QtDatagramSender&) = delete;
+    QtDatagramSender& operator=(const QtDatagramSender&) = delete;
+
+    void open(const NetAddress& to) override;
+    bool send(std::string_view datagram, std::string& why) override;
+    void close() override;
+
+private:
+    QPointer<QUdpSocket> socket_;
+    QHostAddress to_;
+    quint16 port_ = 0;
+};
+
 class QtNetwork : public INetwork {
 public:
     std::unique_ptr<IStreamLink> makeStreamLink() override;
     std::unique_ptr<IDatagramSocket> makeDatagramSocket() override;
+    std::unique_ptr<IDatagramSender> makeDatagramSender() override;
     bool canListenOn(const std::string& host) override;
 };
 

@@ -6,6 +6,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <mswsock.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -623,6 +624,79 @@ private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
+// Sends each datagram with one non-blocking sendto: what the system cannot take at once is
+// dropped, never kept. Needs no notices from the window; the hub keeps Winsock started.
+class DatagramSender final : public IDatagramSender {
+public:
+    explicit DatagramSender(std::shared_ptr<SocketHub> hub) : hub_(std::move(hub)) {}
+    ~DatagramSender() override { close(); }
+
+    void open(const NetAddress& address) override {
+        close();
+        const auto at =
+            address.host.empty() ? std::nullopt : listenAddress(address.host, address.port);
+        if (!at)
+            throw LinkError(address.host.empty()
+                                ? std::string("no host to send to")
+                                : address.host + " is a name: give a numeric address",
+                            LinkError::Retry::Useless);
+        const SOCKET s = ::socket(at->family(), SOCK_DGRAM, IPPROTO_UDP);
+        u_long nonBlocking = 1;
+        if (s == INVALID_SOCKET || ioctlsocket(s, FIONBIO, &nonBlocking) == SOCKET_ERROR) {
+            const int error = WSAGetLastError();
+            if (s != INVALID_SOCKET)
+                closesocket(s);
+            throw LinkError("cannot send to " + placeOf(address) + ": " + errorText(error));
+        }
+        const BOOL on = TRUE;
+        setsockopt(s, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on);
+        const DWORD hops = 1; // a multicast group's datagrams stay on the local network
+        if (at->family() == AF_INET)
+            setsockopt(s, IPPROTO_IP, IP_MULTICAST_TTL, reinterpret_cast<const char*>(&hops),
+                       sizeof hops);
+        else
+            setsockopt(s, IPPROTO_IPV6, IPV6_MULTICAST_HOPS, reinterpret_cast<const char*>(&hops),
+                       sizeof hops);
+        // A port nobody listens on answers with ICMP; Windows would fail the next sendto for it.
+        BOOL report = FALSE;
+        DWORD returned = 0;
+        WSAIoctl(s, SIO_UDP_CONNRESET, &report, sizeof report, nullptr, 0, &returned, nullptr,
+                 nullptr);
+        socket_ = s;
+        to_ = *at;
+    }
+
+    bool send(std::string_view datagram, std::string& why) override {
+        if (socket_ == INVALID_SOCKET) {
+            why = "not open";
+            return false;
+        }
+        if (datagram.size() <= INT_MAX &&
+            ::sendto(socket_, datagram.data(), static_cast<int>(datagram.size()), 0, to_.get(),
+                     to_.length) != SOCKET_ERROR)
+            return true;
+        const int error = datagram.size() > INT_MAX ? WSAEMSGSIZE : WSAGetLastError();
+        if (error == WSAEWOULDBLOCK || error == WSAENOBUFS)
+            why = "no room to send";
+        else if (error == WSAEMSGSIZE)
+            why = "the datagram is too long";
+        else
+            why = errorText(error);
+        return false;
+    }
+
+    void close() override {
+        if (socket_ != INVALID_SOCKET)
+            closesocket(socket_);
+        socket_ = INVALID_SOCKET;
+    }
+
+private:
+    std::shared_ptr<SocketHub> hub_;
+    SOCKET socket_ = INVALID_SOCKET;
+    SocketAddress to_;
+};
+
 } // namespace
 
 Win32Network::Win32Network(NameResolver resolver)
@@ -636,6 +710,10 @@ std::unique_ptr<IStreamLink> Win32Network::makeStreamLink() {
 
 std::unique_ptr<IDatagramSocket> Win32Network::makeDatagramSocket() {
     return std::make_unique<DatagramSocket>(hub_);
+}
+
+std::unique_ptr<IDatagramSender> Win32Network::makeDatagramSender() {
+    return std::make_unique<DatagramSender>(hub_);
 }
 
 // Checked against the adapters, as a bind alone cannot tell (Wine binds any IPv4 address); an

@@ -1,6 +1,7 @@
 // Responsibilities: the network links over Winsock: a TCP connection that reports its outcome,
-// the server's bytes and its end, and a UDP socket that hands over each datagram of at most
-// 8 KiB (a longer one is dropped). A unicast address is listened on exclusively
+// the server's bytes and its end, a UDP socket that hands over each datagram of at most 8 KiB
+// (a longer one is dropped), and a UDP sender whose sendto never waits (broadcast allowed,
+// multicast with a time to live of 1). A unicast address is listened on exclusively
 // (SO_EXCLUSIVEADDRUSE), a broadcast or multicast one shared; only numeric addresses and
 // "localhost" are listened on, checked against this computer's adapters. Every socket is
 // non-blocking and reports through messages (WSAAsyncSelect) to one message-only window, so
@@ -8,8 +9,9 @@
 // on a worker thread (IPv4 and IPv6), each of its addresses tried in turn, and a connection not
 // made within ConnectTimeoutMs counts as closed. Winsock is started once, by the Win32Network
 // object, and cleaned up when it and the last of its links have gone.
-// Collaborations: implements INetwork for sources/ (rigctld, flrig, RadioInfo); the handlers run
-// on the thread that made the Win32Network (the user-interface thread) from its message loop.
+// Collaborations: implements INetwork for sources/ (rigctld, flrig, RadioInfo) and the state
+// feed; the handlers run on the thread that made the Win32Network (the user-interface thread)
+// from its message loop.
 #pragma once
 
 #include "ports/network.h"
@@ -41,6 +43,7 @@ public:
 
     std::unique_ptr<IStreamLink> makeStreamLink() override;
     std::unique_ptr<IDatagramSocket> makeDatagramSocket() override;
+    std::unique_ptr<IDatagramSender> makeDatagramSender() override;
     bool canListenOn(const std::string& host) override;
 
 private:
