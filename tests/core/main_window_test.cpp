@@ -262,7 +262,7 @@ TEST(OnTop, OnlyItsBoxWritesCheckOnTopAndThePixelsAreRounded) {
     ASSERT_EQ(rig.host.positions.size(), 1u);
     const auto& p = rig.host.positions[0];
     EXPECT_TRUE(p.topmost);
-    EXPECT_EQ(p.cy, 97); // 1455 twips at 15 twips per pixel
+    EXPECT_EQ(p.cy, 133); // 1305 twips below the menu bar and 690 around them, at 15 per pixel
     EXPECT_EQ(p.x, 80);
     EXPECT_EQ(p.y, 60);
     w.control("onTopBox").click();
@@ -290,6 +290,6 @@ TEST(OnTop, StartWithOnTopShowsTheTopmostWindowAtItsStoredPlace) {
     EXPECT_EQ(w.control("onTopBox").check(), Check::Ticked);
     ASSERT_EQ(rig.host.positions.size(), 1u);
     EXPECT_EQ(rig.host.positions[0].x, 20);
-    EXPECT_EQ(rig.host.positions[0].cy, 97);
+    EXPECT_EQ(rig.host.positions[0].cy, 133);
     EXPECT_TRUE(rig.host.visible);
 }

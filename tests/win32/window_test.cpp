@@ -105,10 +105,11 @@ template <class Logic, class Window> void expectMirrored(Logic& logic, const Win
             shown += std::to_string(SendMessageA(h, BM_GETCHECK, 0, 0));
             held += std::to_string(static_cast<int>(c.check()));
         }
-        for (LRESULT i = 0; kind == Kind::PortList && i < SendMessageA(h, CB_GETCOUNT, 0, 0); ++i) {
-            char item[32] = {};
-            SendMessageA(h, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item));
-            shown += std::string("|") + item;
+        const bool list = kind == Kind::PortList || kind == Kind::DropDownList;
+        for (LRESULT i = 0; list && i < SendMessageW(h, CB_GETCOUNT, 0, 0); ++i) {
+            wchar_t item[32] = {};
+            SendMessageW(h, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item));
+            shown += "|" + veltaro::win32::utf8(item);
         }
         for (const auto& item : c.items())
             held += "|" + item;
@@ -296,9 +297,9 @@ TEST(Window, ClosingAndTheEndOfTheSessionUnloadTheCore) {
     }
 }
 
-// The received-frequency label greys and shows its tooltip as its Control says. A right click on
-// the Hamlib box opens the modal address dialog over the greyed main window, and the address typed
-// there and taken with Enter is stored.
+// The received-frequency label greys and shows its tooltip as its Control says, and the antenna's
+// line stands out as its Control says. A right click on the Hamlib box opens the modal address
+// dialog over the greyed main window, and the address typed there and taken with Enter is stored.
 TEST(Window, ControlsGreyAndTipAsToldAndTheAddressDialogStoresWhatIsTyped) {
     Station s;
     s.core.load();
@@ -318,6 +319,20 @@ TEST(Window, ControlsGreyAndTipAsToldAndTheAddressDialogStoresWhatIsTyped) {
     EXPECT_EQ(std::string(shown), tip);
     label.setEnabled(true);
     EXPECT_TRUE(IsWindowEnabled(s.control("receivedLabel")));
+    // The antenna's line: bold text on amber while emphasised, the usual look again after.
+    const HWND line = s.control("antennaLabel");
+    for (const bool on : {true, false}) {
+        s.core.controls()["antennaLabel"].setEmphasised(on);
+        LOGFONTA font{};
+        GetObjectA(reinterpret_cast<HFONT>(SendMessageA(line, WM_GETFONT, 0, 0)), sizeof font,
+                   &font);
+        EXPECT_EQ(font.lfWeight >= FW_BOLD, on);
+        HDC dc = GetDC(line);
+        SendMessageA(s.hwnd(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                     reinterpret_cast<LPARAM>(line));
+        EXPECT_EQ(GetBkColor(dc) == RGB(0xFF, 0xBF, 0x00), on);
+        ReleaseDC(line, dc);
+    }
 
     MSG quit; // a WM_QUIT left by a closed window before
     while (PeekMessageA(&quit, nullptr, 0, 0, PM_REMOVE)) {
