@@ -119,7 +119,7 @@ template <class Logic, class Window> void expectMirrored(Logic& logic, const Win
 
 // Every control of the description against the child windows of the main or the About window: at
 // its place, in the described font, mirroring its Control; Tab through the message loop moves the
-// focus round the controls that take it, in tab order.
+// focus round the controls that take it and are not greyed, in tab order.
 template <class Logic, class Window>
 void expectBuiltAsDescribed(Station& s, Logic& logic, const Window& window) {
     const HWND parent = window.hwnd();
@@ -141,7 +141,8 @@ void expectBuiltAsDescribed(Station& s, Logic& logic, const Window& window) {
     }
     expectMirrored(logic, window);
 
-    const auto order = veltaro::layout::tabOrder(logic.layout());
+    auto order = veltaro::layout::tabOrder(logic.layout());
+    std::erase_if(order, [&](const auto* c) { return !logic.controls()[c->name].enabled(); });
     SetFocus(window.control(order.front()->name));
     for (std::size_t i = 1; i <= order.size(); ++i) {
         s.press(VK_TAB);
@@ -254,6 +255,12 @@ TEST(Window, UserActionsReachTheCoreAndEveryWindowFollowsIt) {
             SendMessageA(GetFocus(), WM_CHAR, '7', 1);
             EXPECT_EQ(s.settings.writes.size(), writes);
             EXPECT_EQ(s.serial.opened, 2);
+        } else if (c.design().kind == Kind::DropDownList) {
+            // The protocol comes first and ungreys the others: each moves to its next item.
+            SetFocus(s.control(c.name()));
+            const std::string before = c.text();
+            s.press(VK_DOWN);
+            EXPECT_NE(c.text(), before);
         } else if (c.design().kind == Kind::TextBox) {
             SendMessageA(s.control(c.name()), WM_CHAR, '9', 1);
         }
@@ -265,6 +272,9 @@ TEST(Window, UserActionsReachTheCoreAndEveryWindowFollowsIt) {
         EXPECT_TRUE(IsWindowVisible(s.hwnd()));
         s.click("onTopBox");
     }
+    EXPECT_EQ(s.session.controllerSetup(),
+              (veltaro::ControllerSetup{veltaro::ControllerSetup::Protocol::Steppir, 19200,
+                                        veltaro::steppir::Direction::Reverse}));
     s.click("trxManagerBox");
     s.automation.frequency = 3.5;
     EXPECT_TRUE(
