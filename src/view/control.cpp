@@ -71,4 +71,11 @@ void Control::setToolTip(std::string text) {
     changed_.notify();
 }
 
+void Control::setEmphasised(bool on) {
+    if (emphasised_ == on)
+        return;
+    emphasised_ = on;
+    changed_.notify();
+}
+
 } // namespace veltaro

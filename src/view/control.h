@@ -1,6 +1,6 @@
 // Responsibilities: the live state of one control of a described window (its text, a box's
-// value, a list's items), what the user does with it (click, pick, edit), and the handling that
-// the window's logic attaches to it.
+// value, a list's items, greyed or emphasised, its tooltip), what the user does with it (click,
+// pick, edit), and the handling that the window's logic attaches to it.
 // Collaborations: the window models (view/main_window_model, view/about_box,
 // view/address_dialog) own one per entry of their window's description (view/window_layout);
 // the front ends mirror each Control into its widget and forward the user's actions to it.
@@ -29,8 +29,8 @@ public:
     const layout::ControlSpec& design() const { return *design_; }
     const char* name() const { return design_->name; }
 
-    // A label's caption, a text box's text or the port list's edit text. Setting it runs no
-    // handling.
+    // A label's caption, a text box's text, the port list's edit text or the item a drop-down
+    // list shows. Setting it runs no handling.
     const std::string& text() const { return text_; }
     void setText(std::string t);
 
@@ -49,6 +49,10 @@ public:
     void setEnabled(bool on);
     const std::string& toolTip() const { return toolTip_; }
     void setToolTip(std::string text);
+    // Whether the control stands out from the others (a status line that asks for attention).
+    // Setting it runs no handling.
+    bool emphasised() const { return emphasised_; }
+    void setEmphasised(bool on);
 
     // The user asked for the control's context menu (a right click): runs the handler, if any.
     void setContextHandler(Handler h) { contextHandler_ = std::move(h); }
@@ -82,6 +86,7 @@ private:
     std::vector<std::string> items_;
     bool enabled_ = true;
     std::string toolTip_;
+    bool emphasised_ = false;
     Handler handler_;
     Handler contextHandler_;
     Signal changed_;

@@ -5,7 +5,9 @@
 #include "view/address_dialog.h"
 #include "view/keep_above.h"
 
+#include <cstddef>
 #include <exception>
+#include <optional>
 #include <utility>
 
 namespace veltaro {
@@ -27,14 +29,99 @@ const char* boxOf(SourceId id) {
     return nullptr;
 }
 
+// The controller's lists: each item's caption and the setting it stands for, in list order.
+constexpr std::pair<ControllerSetup::Protocol, const char*> ProtocolItems[] = {
+    {ControllerSetup::Protocol::Fa, "FA (Data In)"},
+    {ControllerSetup::Protocol::Steppir, "SteppIR (Data Out)"},
+};
+constexpr std::pair<steppir::Direction, const char*> DirectionItems[] = {
+    {steppir::Direction::Normal, "Normal"},
+    {steppir::Direction::Reverse, "180\u00B0"},
+    {steppir::Direction::BiDir, "Bi-directional"},
+    {steppir::Direction::ThreeQuarter, "3/4 wave"},
+};
+
+std::string baudItem(int baud) {
+    return std::to_string(baud) + " baud";
+}
+
+template <class T, std::size_t N>
+std::vector<std::string> captions(const std::pair<T, const char*> (&items)[N]) {
+    std::vector<std::string> out;
+    for (const auto& item : items)
+        out.emplace_back(item.second);
+    return out;
+}
+
+template <class T, std::size_t N>
+std::string captionOf(const std::pair<T, const char*> (&items)[N], T value) {
+    for (const auto& item : items)
+        if (item.first == value)
+            return item.second;
+    return {};
+}
+
+// Where the list's text stands among its items; nothing when it is none of them.
+std::optional<std::size_t> shownIndex(const Control& list) {
+    for (std::size_t i = 0; i < list.items().size(); ++i)
+        if (list.items()[i] == list.text())
+            return i;
+    return std::nullopt;
+}
+
+// The frequency in MHz to 10 Hz, as the controller knows it.
+std::string mhzText(std::int64_t hz) {
+    const std::int64_t tens = hz / 10;
+    std::string fraction = std::to_string(tens % 100000);
+    fraction.insert(0, 5 - fraction.size(), '0');
+    return std::to_string(tens / 100000) + "." + fraction;
+}
+
+// What the antenna's line says. A stand-in: relay/antenna is to describe its status itself.
+std::string describeAntennaHere(const AntennaStatus& status) {
+    using State = AntennaStatus::State;
+    if (status.state == State::NoFeedback)
+        return "no feedback on Data In";
+    std::string text = status.hz ? mhzText(*status.hz) + " MHz " : std::string();
+    switch (status.state) {
+    case State::Moving:
+        text += "moving";
+        break;
+    case State::Tuned:
+        text += "tuned";
+        break;
+    case State::NotAnswering:
+        return text + "not answering";
+    default:
+        return text + "unknown";
+    }
+    return text + ", " +
+           (status.direction ? captionOf(DirectionItems, *status.direction) : "direction unknown");
+}
+
 } // namespace
 
 MainWindowModel::MainWindowModel(RelaySession& session, MainWindowPorts p)
     : session_(session), p_(p), controls_(layout::mainWindow()),
-      received_(control("receivedLabel")), relayed_(control("relayedLabel")) {
+      received_(control("receivedLabel")), relayed_(control("relayedLabel")),
+      antenna_(control("antennaLabel")) {
     session_.addObserver(*this);
     control("portList").setItems(ControllerLink::portItems());
     control("portList").setHandler([this] { guarded([this] { onPortPicked(); }); });
+    std::vector<std::string> bauds;
+    for (const int b : ControllerSetup::Bauds)
+        bauds.push_back(baudItem(b));
+    for (auto& [name, items, tip] :
+         {std::tuple{"protocolList", captions(ProtocolItems),
+                     "How the antenna controller is spoken to"},
+          {"baudList", bauds, "The baud rate of the controller's Data Out port"},
+          {"directionList", captions(DirectionItems), "The elements' direction"}}) {
+        Control& list = control(name);
+        list.setItems(items);
+        list.setToolTip(tip);
+        list.setHandler([this] { guarded([this] { onControllerPicked(); }); });
+    }
+    antennaChanged(session_.antenna());
     control("onTopBox").setHandler([this] { guarded([this] { onTopToggled(); }); });
     for (const auto& r : sourceRegistrations()) {
         Control& box = control(boxOf(r.id));
@@ -77,6 +164,12 @@ void MainWindowModel::linkChanged(const LinkStatus& status) {
     indicator.setToolTip(status.source ? status.describe() : std::string());
 }
 
+void MainWindowModel::antennaChanged(const AntennaStatus& status) {
+    antenna_.setText(describeAntennaHere(status));
+    // Transmitting into elements that move is what an operator must not miss.
+    antenna_.setEmphasised(status.motorsRunning || status.state == AntennaStatus::State::Moving);
+}
+
 void MainWindowModel::onBoxToggled(SourceId id, Control& box) {
     if (box.ticked()) {
         // Each box cleared here runs its own handling, nested: it saves, and the session stops
@@ -98,6 +191,28 @@ void MainWindowModel::onBoxToggled(SourceId id, Control& box) {
 void MainWindowModel::onPortPicked() {
     if (session_.controller().onPortPicked(control("portList").text()))
         saveAll();
+}
+
+void MainWindowModel::onControllerPicked() {
+    ControllerSetup setup = session_.controllerSetup();
+    if (const auto i = shownIndex(control("protocolList")))
+        setup.protocol = ProtocolItems[*i].first;
+    if (const auto i = shownIndex(control("baudList")))
+        setup.baud = ControllerSetup::Bauds[*i];
+    if (const auto i = shownIndex(control("directionList")))
+        setup.direction = DirectionItems[*i].first;
+    session_.setControllerSetup(setup);
+    showControllerSetup(session_.controllerSetup());
+}
+
+void MainWindowModel::showControllerSetup(const ControllerSetup& setup) {
+    control("protocolList").setText(captionOf(ProtocolItems, setup.protocol));
+    control("baudList").setText(baudItem(setup.baud));
+    control("directionList").setText(captionOf(DirectionItems, setup.direction));
+    // The FA path speaks at 4800 baud and sends no direction.
+    const bool steppir = setup.protocol == ControllerSetup::Protocol::Steppir;
+    control("baudList").setEnabled(steppir);
+    control("directionList").setEnabled(steppir);
 }
 
 void MainWindowModel::editAddress(const SourceRegistration& r, const Control& box) {
@@ -167,6 +282,7 @@ void MainWindowModel::startUp() {
     control("onTopBox").setCheck(checkOf(settings.readBoxState(key::OnTop)));
     control("portList").setItems(controller.refreshPortItems());
     control("portList").setText(controller.itemFor(stored.number, stored.text));
+    showControllerSetup(session_.controllerSetup());
     for (const auto& r : sourceRegistrations())
         control(boxOf(r.id)).setCheck(checkOf(settings.readBoxState(r.settingsKey)));
 

@@ -1,13 +1,15 @@
 // Responsibilities: the main window's model. It keeps a Control for every entry of the window's
 // description and turns the relay session's events into their states (the two frequencies, the
-// link shown on the received box, the boxes, the port list) and the user's actions into session
-// calls: a box ticked or cleared chooses or clears its source, a pick from the port list opens
-// that port, a right click on a network source's box edits its address. It starts the window up
-// (the defaults of missing settings, the restore of position, port and boxes, each box's
-// handling nested in its restore, then the port and the link), saves the settings in their
-// fixed order whenever a box is ticked and at every close, and runs the menu commands and
-// buttons. Errors that escape a user's step are told in a message box here, once for every
-// front end.
+// link shown on the received box, the antenna's line, standing out while the antenna moves, the
+// boxes, the port list) and the user's actions into session calls: a box ticked or cleared
+// chooses or clears its source, a pick from the port list opens that port, a pick from the
+// controller's lists (protocol, baud rate, direction; the last two greyed on the FA path) sets
+// how the controller is spoken to, a right click on a network source's box edits its address.
+// It starts the window up (the defaults of missing settings, the restore of position, port,
+// controller lists and boxes, each box's handling nested in its restore, then the port and the
+// link), saves the settings in their fixed order whenever a box is ticked and at every close
+// (the controller's keys only as the user picks), and runs the menu commands and buttons.
+// Errors that escape a user's step are told in a message box here, once for every front end.
 // Collaborations: the front end builds the window from layout(), mirrors controls(), forwards
 // the user's actions and commands, implements IWindowHost and calls portListOpening() as the
 // port list drops down; RelaySession does the work; IDialogs shows the session's notices.
@@ -64,6 +66,7 @@ public:
                      const std::string& mhzText) override;
     void readingTaken(std::int32_t receivedKHz, std::int32_t relayedKHz) override;
     void linkChanged(const LinkStatus& status) override;
+    void antennaChanged(const AntennaStatus& status) override;
     void noticed(const Notice& notice) override;
 
 private:
@@ -76,6 +79,8 @@ private:
     void onTopToggled();
     void onBoxToggled(SourceId id, Control& box);
     void onPortPicked();
+    void onControllerPicked();
+    void showControllerSetup(const ControllerSetup& setup);
     void editAddress(const SourceRegistration& r, const Control& box);
 
     RelaySession& session_;
@@ -84,6 +89,7 @@ private:
     // Told on every reading: found once.
     Control& received_;
     Control& relayed_;
+    Control& antenna_;
     bool unloaded_ = false;
     // A box is being ticked: the boxes it clears only save, the session stops their sources.
     bool switching_ = false;

@@ -16,29 +16,35 @@ constexpr ControlSpec MainControls[] = {
      Kind::FrequencyDisplay,
      "",
      {120, 120, 855, 315},
-     6,
+     9,
      Command::None,
      FrequencyFont},
     {"relayedLabel",
      Kind::FrequencyDisplay,
      "",
      {1080, 120, 855, 315},
-     1,
+     4,
      Command::None,
      FrequencyFont},
-    {"receivedCaption", Kind::Caption, "Freq In", {240, 480, 615, 255}, 7},
-    {"relayedCaption", Kind::Caption, "Freq Out", {1080, 480, 855, 255}, 8},
-    {"portList", Kind::PortList, "Com 1 ", {0, 840, 975, 315}, 0},
-    {"hideSetupButton", Kind::Button, "Hide Setup", {1080, 840, 975, 300}, 9, Command::HideSetup},
-    {"onTopBox", Kind::CheckBox, "On Top", {120, 1200, 975, 255}, 5},
-    {"trxManagerBox", Kind::CheckBox, "TRX-Manager", {120, 1560, 1575, 255}, 3},
-    {"commanderBox", Kind::CheckBox, "Commander", {120, 1800, 1455, 255}, 4},
-    {"hrdBox", Kind::CheckBox, "HRD", {120, 2040, 1455, 255}, 11},
-    {"hamlibBox", Kind::CheckBox, "Hamlib", {120, 2280, 1455, 255}, 12},
-    {"flrigBox", Kind::CheckBox, "flrig", {120, 2520, 1455, 255}, 13},
-    {"n1mmBox", Kind::CheckBox, "N1MM UDP", {120, 2760, 1455, 255}, 14},
+    {"receivedCaption", Kind::Caption, "Freq In", {240, 480, 615, 255}, 10},
+    {"relayedCaption", Kind::Caption, "Freq Out", {1080, 480, 855, 255}, 11},
+    // What is known of the antenna, in view with the setup panel hidden too.
+    {"antennaLabel", Kind::StatusLine, "", {120, 795, 1815, 480}, 18},
+    // The setup panel.
+    {"portList", Kind::PortList, "Com 1 ", {0, 1380, 975, 315}, 0},
+    {"hideSetupButton", Kind::Button, "Hide Setup", {1080, 1380, 975, 300}, 12, Command::HideSetup},
+    {"protocolList", Kind::DropDownList, "", {120, 1740, 1815, 315}, 1},
+    {"baudList", Kind::DropDownList, "", {120, 2100, 1815, 315}, 2},
+    {"directionList", Kind::DropDownList, "", {120, 2460, 1815, 315}, 3},
+    {"onTopBox", Kind::CheckBox, "On Top", {120, 2820, 975, 255}, 8},
+    {"trxManagerBox", Kind::CheckBox, "TRX-Manager", {120, 3180, 1575, 255}, 6},
+    {"commanderBox", Kind::CheckBox, "Commander", {120, 3420, 1455, 255}, 7},
+    {"hrdBox", Kind::CheckBox, "HRD", {120, 3660, 1455, 255}, 14},
+    {"hamlibBox", Kind::CheckBox, "Hamlib", {120, 3900, 1455, 255}, 15},
+    {"flrigBox", Kind::CheckBox, "flrig", {120, 4140, 1455, 255}, 16},
+    {"n1mmBox", Kind::CheckBox, "N1MM UDP", {120, 4380, 1455, 255}, 17},
     // Below the designed client area: never in view.
-    {"relayedMhzText", Kind::TextBox, "", {120, 3360, 975, 285}, 10},
+    {"relayedMhzText", Kind::TextBox, "", {120, 4980, 975, 285}, 13},
 };
 
 constexpr SourceBox SourceBoxes[] = {
@@ -118,6 +124,7 @@ int toPixels(double twips, double twipsPerPixel) {
 bool takesFocus(Kind kind) {
     switch (kind) {
     case Kind::PortList:
+    case Kind::DropDownList:
     case Kind::Button:
     case Kind::DefaultButton:
     case Kind::CancelButton:

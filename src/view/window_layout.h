@@ -24,6 +24,9 @@ enum class Kind {
     Caption,          // a label, centred
     Text,             // a label, left-aligned, wrapped at word boundaries
     PortList,         // a drop-down list with an editable text
+    DropDownList,     // a drop-down list whose text is one of its items, picked, never typed
+    StatusLine,       // a bordered label, centred, wrapped at word boundaries; it stands out
+                      // (amber behind bold text) while its Control is emphasised
     Button,
     DefaultButton, // Enter presses it, and Esc too in a window without a CancelButton
     CancelButton,  // Esc presses it
@@ -80,12 +83,13 @@ const WindowSpec& aboutBox();
 const WindowSpec& addressDialog();
 
 // The main window's client area below the menu bar: expanded, the setup panel is in view down to
-// its last box and the text boxes below it stay hidden; collapsed, only the two frequency rows
-// are in view. The designed outer heights were 1455 and 3105 twips with a frame, title bar and
-// menu bar of 690, before the three network boxes added 720 to the panel; the area below the
-// menu bar is what counts, whatever a platform draws around it.
-inline constexpr double MainExpandedHeight = 3135;
-inline constexpr double MainCollapsedHeight = 765;
+// its last box and the text boxes below it stay hidden; collapsed, the two frequency rows and the
+// antenna's line are in view. The designed outer heights were 1455 and 3105 twips with a frame,
+// title bar and menu bar of 690, before the three network boxes added 720 to the panel, the
+// antenna's line 540 to both heights and the controller's three lists 1080 to the panel; the
+// area below the menu bar is what counts, whatever a platform draws around it.
+inline constexpr double MainCollapsedHeight = 1305;
+inline constexpr double MainExpandedHeight = 4755;
 
 // The About box opens with its client area's top-left corner here on the screen.
 inline constexpr double AboutScreenLeft = 2340;

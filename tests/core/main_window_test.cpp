@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <tuple>
+
 using namespace veltaro;
 using veltaro::test::MainRig;
 
@@ -262,7 +265,7 @@ TEST(OnTop, OnlyItsBoxWritesCheckOnTopAndThePixelsAreRounded) {
     ASSERT_EQ(rig.host.positions.size(), 1u);
     const auto& p = rig.host.positions[0];
     EXPECT_TRUE(p.topmost);
-    EXPECT_EQ(p.cy, 97); // 1455 twips at 15 twips per pixel
+    EXPECT_EQ(p.cy, 133); // 1305 twips below the menu bar and 690 around them, at 15 per pixel
     EXPECT_EQ(p.x, 80);
     EXPECT_EQ(p.y, 60);
     w.control("onTopBox").click();
@@ -290,6 +293,112 @@ TEST(OnTop, StartWithOnTopShowsTheTopmostWindowAtItsStoredPlace) {
     EXPECT_EQ(w.control("onTopBox").check(), Check::Ticked);
     ASSERT_EQ(rig.host.positions.size(), 1u);
     EXPECT_EQ(rig.host.positions[0].x, 20);
-    EXPECT_EQ(rig.host.positions[0].cy, 97);
+    EXPECT_EQ(rig.host.positions[0].cy, 133);
     EXPECT_TRUE(rig.host.visible);
+}
+
+// The controller's lists show what is stored, restored after the port list and before the source
+// boxes, with their handling left alone: start-up and closing write none of the controller's
+// keys. The baud rate and the direction are greyed on the FA path.
+TEST(Controller, TheListsShowTheStoredSetupAndStartUpWritesNoneOfIt) {
+    const std::tuple<std::map<std::string, std::string>, const char*, const char*, const char*>
+        cases[] = {
+            {{}, "FA (Data In)", "9600 baud", "Normal"},
+            {{{"Protocol", "SteppIR"}, {"Baud", "19200"}, {"Direction", "3/4"}},
+             "SteppIR (Data Out)",
+             "19200 baud",
+             "3/4 wave"},
+            {{{"Protocol", "SteppIR"}, {"Baud", "1201"}, {"Direction", "180"}},
+             "SteppIR (Data Out)",
+             "9600 baud",
+             "180\u00B0"},
+            {{{"Protocol", "steppir"}, {"Baud", "1200"}, {"Direction", "BiDir"}},
+             "FA (Data In)",
+             "1200 baud",
+             "Bi-directional"},
+        };
+    for (const auto& [stored, protocol, baud, direction] : cases) {
+        SCOPED_TRACE(protocol + std::string(" ") + baud);
+        MainRig rig;
+        for (const auto& [k, v] : stored)
+            rig.settings.values["Veltaro/Controller/" + k] = v;
+        rig.settings.set("CheckCommander", "1");
+        std::vector<std::string> restored; // each of the three controls' first change
+        for (const char* name : {"commanderBox", "protocolList", "portList"})
+            rig.control(name).changed().subscribe([&restored, name] {
+                if (std::find(restored.begin(), restored.end(), name) == restored.end())
+                    restored.push_back(name);
+            });
+        auto& w = rig.load();
+        EXPECT_EQ(restored, (std::vector<std::string>{"portList", "protocolList", "commanderBox"}));
+        EXPECT_EQ(w.control("protocolList").text(), protocol);
+        EXPECT_EQ(w.control("baudList").text(), baud);
+        EXPECT_EQ(w.control("directionList").text(), direction);
+        const bool steppir = protocol[0] == 'S';
+        EXPECT_EQ(w.control("baudList").enabled(), steppir);
+        EXPECT_EQ(w.control("directionList").enabled(), steppir);
+        w.unload();
+        for (const char* key : {"Protocol", "Baud", "Direction"})
+            EXPECT_EQ(rig.settings.writesOf(key), 0) << key;
+    }
+}
+
+// A pick hands the session the setup with the picked value, which stores what changed; the FA
+// path greys the baud rate and the direction again, and a pick of what is shown stores nothing.
+TEST(Controller, APickStoresWhatChangedAndGreysWhatTheFaPathDoesNotUse) {
+    MainRig rig;
+    auto& w = rig.load();
+    const std::tuple<const char*, std::size_t, const char*, bool> picks[] = {
+        {"protocolList", 1, "Protocol=SteppIR", true}, {"baudList", 4, "Baud=19200", true},
+        {"directionList", 1, "Direction=180", true},   {"directionList", 1, nullptr, true},
+        {"protocolList", 0, "Protocol=FA", false},
+    };
+    for (const auto& [list, index, written, steppir] : picks) {
+        SCOPED_TRACE(testing::Message() << list << " " << index);
+        rig.settings.writes.clear();
+        w.control(list).pick(index);
+        EXPECT_EQ(rig.settings.writes,
+                  written ? std::vector<std::string>{written} : std::vector<std::string>{});
+        EXPECT_EQ(w.control("baudList").enabled(), steppir);
+        EXPECT_EQ(w.control("directionList").enabled(), steppir);
+    }
+    EXPECT_EQ(w.session().controllerSetup(),
+              (ControllerSetup{ControllerSetup::Protocol::Fa, 19200, steppir::Direction::Reverse}));
+    EXPECT_EQ(w.control("baudList").text(), "19200 baud");
+    EXPECT_TRUE(rig.dialogs.messages.empty());
+}
+
+// The antenna's line says what the session knows, and stands out while the motors run or the
+// antenna has not yet reached its target. The FA path says nothing is known.
+TEST(Controller, TheAntennaLineFollowsTheSessionAndStandsOutWhileTheAntennaMoves) {
+    using State = AntennaStatus::State;
+    MainRig rig;
+    auto& w = rig.load();
+    const Control& line = w.control("antennaLabel");
+    EXPECT_EQ(line.text(), "no feedback on Data In");
+    EXPECT_FALSE(line.emphasised());
+    const std::tuple<State, bool, const char*, bool> cases[] = {
+        {State::Unknown, false, "unknown", false},
+        {State::Moving, true, "moving", true},
+        {State::Moving, false, "moving", true}, // stopped short of the target
+        {State::Tuned, false, "tuned", false},
+        {State::Tuned, true, "tuned", true}, // the radio on Data In moves it
+        {State::NotAnswering, false, "not answering", false},
+        {State::NoFeedback, false, "no feedback on Data In", false},
+    };
+    for (const auto& [state, motors, words, emphasised] : cases) {
+        SCOPED_TRACE(words);
+        AntennaStatus status;
+        status.state = state;
+        status.motorsRunning = motors;
+        if (state != State::NoFeedback) {
+            status.hz = 14074000;
+            status.direction = steppir::Direction::Reverse;
+        }
+        w.antennaChanged(status);
+        EXPECT_NE(line.text().find(words), std::string::npos) << line.text();
+        EXPECT_EQ(line.text().find("14.074") != std::string::npos, state != State::NoFeedback)
+            << line.text();
+        EXPECT_EQ(line.emphasised(), emphasised);
+    }
 }

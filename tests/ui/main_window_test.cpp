@@ -88,5 +88,33 @@ TEST(MainWindowWidgets, PolledReadingsReachTheWidgetsAndClosingEndsTheSession) {
     EXPECT_TRUE(s.model.unloaded() && s.session.ended());
 }
 
+// A pick in a controller's list reaches the model, which ungreys the baud rate off the FA path;
+// the antenna's line shows bold text on amber while the antenna moves, and the style's look again
+// once it is tuned.
+TEST(MainWindowWidgets, AListPickReachesTheModelAndTheMovingAntennaStandsOut) {
+    Station s;
+    s.start();
+    auto* protocol = s.child<QComboBox>("protocolList");
+    auto* baud = s.child<QComboBox>("baudList");
+    EXPECT_FALSE(protocol->isEditable());
+    EXPECT_FALSE(baud->isEnabled());
+    QTest::keyClick(protocol, Qt::Key_Down);
+    EXPECT_EQ(protocol->currentText(), "SteppIR (Data Out)");
+    EXPECT_EQ(s.session.controllerSetup().protocol, ControllerSetup::Protocol::Steppir);
+    EXPECT_TRUE(baud->isEnabled());
+
+    auto* line = s.child<QLabel>("antennaLabel");
+    const QColor plain = line->palette().color(QPalette::Window);
+    for (const bool moving : {true, false}) {
+        AntennaStatus status;
+        status.state = moving ? AntennaStatus::State::Moving : AntennaStatus::State::Tuned;
+        status.motorsRunning = moving;
+        s.model.antennaChanged(status);
+        EXPECT_EQ(line->font().bold(), moving);
+        EXPECT_EQ(line->autoFillBackground(), moving);
+        EXPECT_EQ(line->palette().color(QPalette::Window), moving ? qt::EmphasisColour : plain);
+    }
+}
+
 } // namespace
 } // namespace veltaro::test

@@ -105,10 +105,11 @@ template <class Logic, class Window> void expectMirrored(Logic& logic, const Win
             shown += std::to_string(SendMessageA(h, BM_GETCHECK, 0, 0));
             held += std::to_string(static_cast<int>(c.check()));
         }
-        for (LRESULT i = 0; kind == Kind::PortList && i < SendMessageA(h, CB_GETCOUNT, 0, 0); ++i) {
-            char item[32] = {};
-            SendMessageA(h, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item));
-            shown += std::string("|") + item;
+        const bool list = kind == Kind::PortList || kind == Kind::DropDownList;
+        for (LRESULT i = 0; list && i < SendMessageW(h, CB_GETCOUNT, 0, 0); ++i) {
+            wchar_t item[32] = {};
+            SendMessageW(h, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item));
+            shown += "|" + veltaro::win32::utf8(item);
         }
         for (const auto& item : c.items())
             held += "|" + item;
@@ -118,7 +119,7 @@ template <class Logic, class Window> void expectMirrored(Logic& logic, const Win
 
 // Every control of the description against the child windows of the main or the About window: at
 // its place, in the described font, mirroring its Control; Tab through the message loop moves the
-// focus round the controls that take it, in tab order.
+// focus round the controls that take it and are not greyed, in tab order.
 template <class Logic, class Window>
 void expectBuiltAsDescribed(Station& s, Logic& logic, const Window& window) {
     const HWND parent = window.hwnd();
@@ -140,7 +141,8 @@ void expectBuiltAsDescribed(Station& s, Logic& logic, const Window& window) {
     }
     expectMirrored(logic, window);
 
-    const auto order = veltaro::layout::tabOrder(logic.layout());
+    auto order = veltaro::layout::tabOrder(logic.layout());
+    std::erase_if(order, [&](const auto* c) { return !logic.controls()[c->name].enabled(); });
     SetFocus(window.control(order.front()->name));
     for (std::size_t i = 1; i <= order.size(); ++i) {
         s.press(VK_TAB);
@@ -253,6 +255,12 @@ TEST(Window, UserActionsReachTheCoreAndEveryWindowFollowsIt) {
             SendMessageA(GetFocus(), WM_CHAR, '7', 1);
             EXPECT_EQ(s.settings.writes.size(), writes);
             EXPECT_EQ(s.serial.opened, 2);
+        } else if (c.design().kind == Kind::DropDownList) {
+            // The protocol comes first and ungreys the others: each moves to its next item.
+            SetFocus(s.control(c.name()));
+            const std::string before = c.text();
+            s.press(VK_DOWN);
+            EXPECT_NE(c.text(), before);
         } else if (c.design().kind == Kind::TextBox) {
             SendMessageA(s.control(c.name()), WM_CHAR, '9', 1);
         }
@@ -264,6 +272,9 @@ TEST(Window, UserActionsReachTheCoreAndEveryWindowFollowsIt) {
         EXPECT_TRUE(IsWindowVisible(s.hwnd()));
         s.click("onTopBox");
     }
+    EXPECT_EQ(s.session.controllerSetup(),
+              (veltaro::ControllerSetup{veltaro::ControllerSetup::Protocol::Steppir, 19200,
+                                        veltaro::steppir::Direction::Reverse}));
     s.click("trxManagerBox");
     s.automation.frequency = 3.5;
     EXPECT_TRUE(
@@ -296,9 +307,9 @@ TEST(Window, ClosingAndTheEndOfTheSessionUnloadTheCore) {
     }
 }
 
-// The received-frequency label greys and shows its tooltip as its Control says. A right click on
-// the Hamlib box opens the modal address dialog over the greyed main window, and the address typed
-// there and taken with Enter is stored.
+// The received-frequency label greys and shows its tooltip as its Control says, and the antenna's
+// line stands out as its Control says. A right click on the Hamlib box opens the modal address
+// dialog over the greyed main window, and the address typed there and taken with Enter is stored.
 TEST(Window, ControlsGreyAndTipAsToldAndTheAddressDialogStoresWhatIsTyped) {
     Station s;
     s.core.load();
@@ -318,6 +329,20 @@ TEST(Window, ControlsGreyAndTipAsToldAndTheAddressDialogStoresWhatIsTyped) {
     EXPECT_EQ(std::string(shown), tip);
     label.setEnabled(true);
     EXPECT_TRUE(IsWindowEnabled(s.control("receivedLabel")));
+    // The antenna's line: bold text on amber while emphasised, the usual look again after.
+    const HWND line = s.control("antennaLabel");
+    for (const bool on : {true, false}) {
+        s.core.controls()["antennaLabel"].setEmphasised(on);
+        LOGFONTA font{};
+        GetObjectA(reinterpret_cast<HFONT>(SendMessageA(line, WM_GETFONT, 0, 0)), sizeof font,
+                   &font);
+        EXPECT_EQ(font.lfWeight >= FW_BOLD, on);
+        HDC dc = GetDC(line);
+        SendMessageA(s.hwnd(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                     reinterpret_cast<LPARAM>(line));
+        EXPECT_EQ(GetBkColor(dc) == RGB(0xFF, 0xBF, 0x00), on);
+        ReleaseDC(line, dc);
+    }
 
     MSG quit; // a WM_QUIT left by a closed window before
     while (PeekMessageA(&quit, nullptr, 0, 0, PM_REMOVE)) {

@@ -78,14 +78,40 @@ void mirror(Control& control, const std::function<void()>& update) {
     update();
 }
 
+// Amber behind bold text while the control is emphasised; the style's own look otherwise.
+void showEmphasis(QLabel* l, bool on) {
+    if (l->autoFillBackground() == on)
+        return;
+    QPalette p = l->palette();
+    p.setColor(QPalette::Window,
+               on ? EmphasisColour : l->parentWidget()->palette().color(QPalette::Window));
+    p.setColor(QPalette::WindowText,
+               on ? QColor(Qt::black) : l->parentWidget()->palette().color(QPalette::WindowText));
+    l->setPalette(p);
+    l->setAutoFillBackground(on);
+    QFont f = l->font();
+    f.setBold(on);
+    l->setFont(f);
+}
+
 QWidget* label(QWidget* parent, Control& c) {
     auto* l = new QLabel(parent);
-    mirror(c, [l, &c] { l->setText(qs(c.text())); });
+    mirror(c, [l, &c] {
+        l->setText(qs(c.text()));
+        showEmphasis(l, c.emphasised());
+    });
     switch (c.design().kind) {
     case layout::Kind::FrequencyDisplay:
         l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         l->setLineWidth(1);
         l->setAlignment(Qt::AlignCenter);
+        break;
+    case layout::Kind::StatusLine:
+        l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        l->setLineWidth(1);
+        l->setAlignment(Qt::AlignCenter);
+        l->setWordWrap(true);
+        l->setTextFormat(Qt::PlainText);
         break;
     case layout::Kind::Caption:
         l->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -135,6 +161,32 @@ QWidget* portList(QWidget* parent, Control& c, const WidgetOptions& options) {
     });
     QObject::connect(edit, &QLineEdit::textEdited, combo,
                      [&c](const QString& t) { c.setText(t.toStdString()); });
+    return combo;
+}
+
+// A list whose text is always one of its items, changed by a pick alone.
+QWidget* dropDownList(QWidget* parent, Control& c) {
+    auto* combo = new QComboBox(parent);
+    mirror(c, [combo, &c] {
+        const QSignalBlocker block(combo);
+        QStringList items;
+        for (const auto& item : c.items())
+            items << qs(item);
+        QStringList shown;
+        for (int i = 0; i < combo->count(); ++i)
+            shown << combo->itemText(i);
+        if (shown != items) {
+            combo->clear();
+            combo->addItems(items);
+        }
+        combo->setCurrentIndex(combo->findText(qs(c.text()), Qt::MatchExactly));
+    });
+    QObject::connect(combo, &QComboBox::activated, combo, [combo, &c](int index) {
+        if (index >= 0)
+            c.pick(static_cast<std::size_t>(index));
+        const QSignalBlocker block(combo);
+        combo->setCurrentIndex(combo->findText(qs(c.text()), Qt::MatchExactly));
+    });
     return combo;
 }
 
@@ -199,9 +251,12 @@ QWidget* widgetFor(QWidget* parent, Control& c, const WidgetOptions& options) {
     case layout::Kind::FrequencyDisplay:
     case layout::Kind::Caption:
     case layout::Kind::Text:
+    case layout::Kind::StatusLine:
         return label(parent, c);
     case layout::Kind::PortList:
         return portList(parent, c, options);
+    case layout::Kind::DropDownList:
+        return dropDownList(parent, c);
     case layout::Kind::Button:
     case layout::Kind::DefaultButton:
     case layout::Kind::CancelButton:

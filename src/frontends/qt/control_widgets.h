@@ -1,8 +1,8 @@
-// Responsibilities: builds the widgets of a described window (shell/window_layout) on a parent
+// Responsibilities: builds the widgets of a described window (view/window_layout) on a parent
 // widget: each control at its place in twips converted at the screen's logical DPI, in tab
 // order, named as described; mirrors every Control into its widget (text, value, items, greyed,
-// tooltip) and hands the user's clicks, picks, edits, commands and context-menu requests back to
-// it; paints the described lines.
+// tooltip, a label's emphasis: amber behind bold text) and hands the user's clicks, picks,
+// edits, commands and context-menu requests back to it; paints the described lines.
 // Collaborations: QtMainWindow, AboutDialog and QtAddressDialog build their client areas with it;
 // the Controls belong to the models: MainWindowModel, AboutBox and AddressDialogModel.
 #pragma once
@@ -10,6 +10,7 @@
 #include "view/control.h"
 #include "view/window_layout.h"
 
+#include <QColor>
 #include <QPixmap>
 #include <QRect>
 
@@ -23,6 +24,8 @@ namespace veltaro::qt {
 // Twips per pixel of the screen that shows the widget (15 at 96 dpi).
 double twipsPerPixel(const QWidget* widget, bool vertical);
 QRect pixelRect(const QWidget* widget, const layout::TwipsRect& twips);
+// Behind the text of an emphasised label.
+inline const QColor EmphasisColour{0xFF, 0xBF, 0x00};
 
 struct WidgetOptions {
     std::function<void(layout::Command)> onCommand; // buttons

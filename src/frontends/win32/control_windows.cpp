@@ -11,33 +11,40 @@ namespace {
 using layout::Kind;
 
 struct WindowClass {
-    const char* name;
+    const wchar_t* name;
     DWORD style;
 };
+
+// Behind the text of an emphasised label.
+constexpr COLORREF EmphasisColour = RGB(0xFF, 0xBF, 0x00);
 
 WindowClass windowClass(Kind kind) {
     switch (kind) {
     case Kind::FrequencyDisplay:
-        return {"STATIC", SS_CENTER | WS_BORDER};
+        return {L"STATIC", SS_CENTER | WS_BORDER};
     case Kind::Caption:
-        return {"STATIC", SS_CENTER};
+        return {L"STATIC", SS_CENTER};
     case Kind::Text:
-        return {"STATIC", SS_LEFT | SS_NOPREFIX};
+        return {L"STATIC", SS_LEFT | SS_NOPREFIX};
+    case Kind::StatusLine:
+        return {L"STATIC", SS_CENTER | SS_NOPREFIX | WS_BORDER};
     case Kind::PortList:
-        return {"COMBOBOX", CBS_DROPDOWN | WS_VSCROLL};
+        return {L"COMBOBOX", CBS_DROPDOWN | WS_VSCROLL};
+    case Kind::DropDownList:
+        return {L"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL};
     case Kind::Button:
-        return {"BUTTON", BS_PUSHBUTTON};
+        return {L"BUTTON", BS_PUSHBUTTON};
     case Kind::DefaultButton:
-        return {"BUTTON", BS_DEFPUSHBUTTON};
+        return {L"BUTTON", BS_DEFPUSHBUTTON};
     case Kind::CancelButton:
-        return {"BUTTON", BS_PUSHBUTTON};
+        return {L"BUTTON", BS_PUSHBUTTON};
     case Kind::CheckBox:
         // Not automatic: the Control decides the state, and 2 shows greyed.
-        return {"BUTTON", BS_3STATE};
+        return {L"BUTTON", BS_3STATE};
     case Kind::TextBox:
-        return {"EDIT", ES_AUTOHSCROLL | WS_BORDER};
+        return {L"EDIT", ES_AUTOHSCROLL | WS_BORDER};
     case Kind::Icon:
-        return {"STATIC", SS_ICON};
+        return {L"STATIC", SS_ICON};
     case Kind::Line:
         break;
     }
@@ -52,7 +59,7 @@ WPARAM checkState(Check check) {
 
 void setTextIfOther(HWND h, const std::string& text) {
     if (windowText(h) != text)
-        SetWindowTextA(h, text.c_str());
+        SetWindowTextW(h, wide(text).c_str());
 }
 
 } // namespace
@@ -70,11 +77,28 @@ RECT Scale::pixels(const layout::TwipsRect& r) const {
     return {left, top, left + pixelsX(r.width), top + pixelsY(r.height)};
 }
 
+std::wstring wide(const std::string& utf8) {
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    return out;
+}
+
+std::string utf8(const std::wstring& text) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
+                        nullptr, nullptr);
+    return out;
+}
+
 std::string windowText(HWND h) {
-    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(h)) + 1, '\0');
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(h)) + 1, L'\0');
     text.resize(
-        static_cast<std::size_t>(GetWindowTextA(h, text.data(), static_cast<int>(text.size()))));
-    return text;
+        static_cast<std::size_t>(GetWindowTextW(h, text.data(), static_cast<int>(text.size()))));
+    return utf8(text);
 }
 
 ControlWindows::ControlWindows(HWND parent, const layout::WindowSpec& window, ControlSet& controls,
@@ -124,6 +148,8 @@ ControlWindows::~ControlWindows() {
     for (HFONT f : fonts_)
         if (f)
             DeleteObject(f);
+    if (amber_)
+        DeleteObject(amber_);
 }
 
 HWND ControlWindows::create(Control& c, int id, HICON icon) {
@@ -131,13 +157,14 @@ HWND ControlWindows::create(Control& c, int id, HICON icon) {
     const WindowClass wc = windowClass(design.kind);
     const RECT place = scale_.pixels(design.rect);
     const DWORD tabStop = layout::takesFocus(design.kind) ? WS_TABSTOP : 0;
-    HWND h = CreateWindowExA(
-        0, wc.name, c.text().c_str(), WS_CHILD | WS_VISIBLE | tabStop | wc.style, place.left,
+    // Unicode windows: the Controls' texts are UTF-8, whatever the system's code page.
+    HWND h = CreateWindowExW(
+        0, wc.name, wide(c.text()).c_str(), WS_CHILD | WS_VISIBLE | tabStop | wc.style, place.left,
         place.top, place.right - place.left, place.bottom - place.top, parent_,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
         reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent_, GWLP_HINSTANCE)), nullptr);
     if (HFONT font = fontFor(design.font))
-        SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     if (design.kind == Kind::Icon && icon) // the picture box takes the size of its picture
         SendMessageA(h, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
     return h;
@@ -165,14 +192,8 @@ void ControlWindows::mirror(Child& child) {
         setTextIfOther(child.hwnd, c.text());
         break;
     case Kind::PortList:
-        if (child.items != c.items()) {
-            child.items = c.items();
-            SendMessageA(child.hwnd, CB_RESETCONTENT, 0, 0);
-            for (const auto& item : child.items)
-                SendMessageA(child.hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
-            fitPortList(child);
-        }
-        setTextIfOther(child.hwnd, c.text());
+    case Kind::DropDownList:
+        mirrorList(child);
         break;
     case Kind::Icon:
         break;
@@ -184,7 +205,60 @@ void ControlWindows::mirror(Child& child) {
         EnableWindow(child.hwnd, c.enabled());
     if (child.tip != c.toolTip())
         showTip(child, GetDlgCtrlID(child.hwnd));
+    if (child.emphasised != c.emphasised())
+        showEmphasis(child);
     mirroring_ = wasMirroring;
+}
+
+void ControlWindows::mirrorList(Child& child) {
+    const Control& c = *child.control;
+    if (child.items != c.items()) {
+        child.items = c.items();
+        SendMessageW(child.hwnd, CB_RESETCONTENT, 0, 0);
+        for (const auto& item : child.items)
+            SendMessageW(child.hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(item).c_str()));
+        fitList(child);
+    }
+    if (c.design().kind == Kind::PortList) {
+        setTextIfOther(child.hwnd, c.text());
+        return;
+    }
+    // A list that cannot be typed into shows one of its items, or nothing.
+    const auto at = std::find(child.items.begin(), child.items.end(), c.text());
+    const WPARAM index = at == child.items.end() ? static_cast<WPARAM>(-1)
+                                                 : static_cast<WPARAM>(at - child.items.begin());
+    if (static_cast<WPARAM>(SendMessageW(child.hwnd, CB_GETCURSEL, 0, 0)) != index)
+        SendMessageW(child.hwnd, CB_SETCURSEL, index, 0);
+}
+
+// Bold text on amber: the font's bold twin, made once, and the colours the parent hands out for
+// the control (colour()).
+void ControlWindows::showEmphasis(Child& child) {
+    child.emphasised = child.control->emphasised();
+    if (!child.bold) {
+        child.normal = reinterpret_cast<HFONT>(SendMessageW(child.hwnd, WM_GETFONT, 0, 0));
+        LOGFONTW font{};
+        GetObjectW(child.normal ? child.normal : GetStockObject(DEFAULT_GUI_FONT), sizeof font,
+                   &font);
+        font.lfWeight = FW_BOLD;
+        child.bold = CreateFontIndirectW(&font);
+        fonts_.push_back(child.bold);
+    }
+    SendMessageW(child.hwnd, WM_SETFONT,
+                 reinterpret_cast<WPARAM>(child.emphasised ? child.bold : child.normal), TRUE);
+    InvalidateRect(child.hwnd, nullptr, TRUE);
+}
+
+HBRUSH ControlWindows::colour(HWND from, HDC dc) {
+    for (const auto& [id, child] : children_)
+        if (child.hwnd == from && child.emphasised) {
+            if (!amber_)
+                amber_ = CreateSolidBrush(EmphasisColour);
+            SetBkColor(dc, EmphasisColour);
+            SetTextColor(dc, RGB(0, 0, 0));
+            return amber_;
+        }
+    return nullptr;
 }
 
 // Two tools per control: the control's own window, and its place on the parent, which gets the
@@ -194,17 +268,18 @@ void ControlWindows::showTip(Child& child, int id) {
     RECT place{};
     GetWindowRect(child.hwnd, &place);
     MapWindowPoints(nullptr, parent_, reinterpret_cast<POINT*>(&place), 2);
+    std::wstring text = wide(child.tip);
     for (const bool own : {true, false}) {
-        TTTOOLINFOA tool{};
+        TTTOOLINFOW tool{};
         tool.cbSize = sizeof tool;
         tool.uFlags = TTF_SUBCLASS | (own ? TTF_IDISHWND : 0);
         tool.hwnd = parent_;
         tool.uId = own ? reinterpret_cast<UINT_PTR>(child.hwnd) : static_cast<UINT_PTR>(id);
         tool.rect = place;
-        tool.lpszText = child.tip.data();
-        SendMessageA(tips_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+        tool.lpszText = text.data();
+        SendMessageW(tips_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
         if (!child.tip.empty())
-            SendMessageA(tips_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+            SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
 }
 
@@ -217,7 +292,7 @@ bool ControlWindows::contextMenu(HWND from) {
     return false;
 }
 
-void ControlWindows::fitPortList(const Child& child) const {
+void ControlWindows::fitList(const Child& child) const {
     // The selection field keeps the described height, whatever the font makes of it; the list
     // drops down far enough for every item.
     const RECT place = scale_.pixels(child.control->design().rect);
@@ -266,6 +341,14 @@ bool ControlWindows::command(int id, int code) {
         if (code == BN_CLICKED) {
             c.click();
             mirror(child); // a click the Control refused leaves the box as the Control holds it
+        }
+        break;
+    case Kind::DropDownList:
+        if (code == CBN_SELCHANGE) {
+            const LRESULT index = SendMessageW(child.hwnd, CB_GETCURSEL, 0, 0);
+            if (index >= 0 && static_cast<std::size_t>(index) < child.items.size())
+                c.pick(static_cast<std::size_t>(index));
+            mirror(child); // the item the Control holds by now
         }
         break;
     case Kind::PortList:

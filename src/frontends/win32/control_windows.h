@@ -1,8 +1,9 @@
-// Responsibilities: builds the child windows of a described window (shell/window_layout) on a
+// Responsibilities: builds the child windows of a described window (view/window_layout) on a
 // parent window: created in tab order (the order Tab follows), labels and the icon too but
 // without a tab stop, each at its place in twips converted at the screen's DPI, in the dialog
-// font or the described one; mirrors every Control into its window (text, value, items, greyed
-// or not, and its tooltip), hands the user's clicks, picks, edits, context-menu requests and the
+// font or the described one, as Unicode windows showing the Controls' UTF-8 texts; mirrors every
+// Control into its window (text, value, items, greyed or not, its tooltip, and an emphasised
+// label's bold text on amber), hands the user's clicks, picks, edits, context-menu requests and the
 // buttons' commands back to it, and draws the described lines.
 // Collaborations: Win32MainWindow and AboutWindow build their client areas with it and pass it
 // their WM_COMMAND and WM_PAINT; the Controls belong to the models (MainWindowModel, AboutBox), and
@@ -36,7 +37,10 @@ struct Scale {
     RECT pixels(const layout::TwipsRect& twips) const;
 };
 
-// The window text, as the user left it.
+// UTF-8, the Controls' texts, to UTF-16 and back.
+std::wstring wide(const std::string& utf8);
+std::string utf8(const std::wstring& text);
+// The window text in UTF-8, as the user left it.
 std::string windowText(HWND h);
 
 class ControlWindows {
@@ -73,18 +77,26 @@ public:
 
     // Draws the described lines; call from the parent's WM_PAINT.
     void paintLines(HDC dc) const;
+    // The parent's WM_CTLCOLORSTATIC: the brush behind an emphasised label, its colours set on
+    // dc; nullptr for any other window.
+    HBRUSH colour(HWND from, HDC dc);
 
 private:
     struct Child {
         Control* control;
         HWND hwnd;
-        std::vector<std::string> items; // the port list's items as shown
+        std::vector<std::string> items; // a list's items as shown
         std::string tip;                // the tooltip as shown
+        bool emphasised = false;        // as shown
+        HFONT normal = nullptr;         // the font without and with emphasis, once emphasised
+        HFONT bold = nullptr;
     };
 
     HWND create(Control& control, int id, HICON icon);
     void mirror(Child& child);
-    void fitPortList(const Child& child) const;
+    void mirrorList(Child& child);
+    void fitList(const Child& child) const;
+    void showEmphasis(Child& child);
     void showTip(Child& child, int id);
     HFONT fontFor(const layout::Font& font);
 
@@ -95,7 +107,8 @@ private:
     std::function<void()> listOpening_;
     std::map<int, Child> children_; // by ID
     HWND tips_ = nullptr;
-    std::vector<HFONT> fonts_; // the dialog font first, then the described ones
+    std::vector<HFONT> fonts_; // the dialog font first, then the described ones and bold twins
+    HBRUSH amber_ = nullptr;   // behind emphasised labels, made when first needed
     // Set while a window shows a change of its Control, so that the change echoed back by the
     // window is not taken for the user's.
     bool mirroring_ = false;

@@ -105,6 +105,12 @@ LRESULT Win32MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_COMMAND:
             command(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp));
             return 0;
+        case WM_CTLCOLORSTATIC:
+            if (HBRUSH brush = controls_ ? controls_->colour(reinterpret_cast<HWND>(lp),
+                                                             reinterpret_cast<HDC>(wp))
+                                         : nullptr)
+                return reinterpret_cast<LRESULT>(brush);
+            break;
         case WM_CONTEXTMENU:
             if (controls_ && controls_->contextMenu(reinterpret_cast<HWND>(wp)))
                 return 0;
