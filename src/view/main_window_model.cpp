@@ -69,36 +69,6 @@ std::optional<std::size_t> shownIndex(const Control& list) {
     return std::nullopt;
 }
 
-// The frequency in MHz to 10 Hz, as the controller knows it.
-std::string mhzText(std::int64_t hz) {
-    const std::int64_t tens = hz / 10;
-    std::string fraction = std::to_string(tens % 100000);
-    fraction.insert(0, 5 - fraction.size(), '0');
-    return std::to_string(tens / 100000) + "." + fraction;
-}
-
-// What the antenna's line says. A stand-in: relay/antenna is to describe its status itself.
-std::string describeAntennaHere(const AntennaStatus& status) {
-    using State = AntennaStatus::State;
-    if (status.state == State::NoFeedback)
-        return "no feedback on Data In";
-    std::string text = status.hz ? mhzText(*status.hz) + " MHz " : std::string();
-    switch (status.state) {
-    case State::Moving:
-        text += "moving";
-        break;
-    case State::Tuned:
-        text += "tuned";
-        break;
-    case State::NotAnswering:
-        return text + "not answering";
-    default:
-        return text + "unknown";
-    }
-    return text + ", " +
-           (status.direction ? captionOf(DirectionItems, *status.direction) : "direction unknown");
-}
-
 } // namespace
 
 MainWindowModel::MainWindowModel(RelaySession& session, MainWindowPorts p)
@@ -165,7 +135,7 @@ void MainWindowModel::linkChanged(const LinkStatus& status) {
 }
 
 void MainWindowModel::antennaChanged(const AntennaStatus& status) {
-    antenna_.setText(describeAntennaHere(status));
+    antenna_.setText("Antenna: " + describeAntenna(status));
     // Transmitting into elements that move is what an operator must not miss.
     antenna_.setEmphasised(status.motorsRunning || status.state == AntennaStatus::State::Moving);
 }
