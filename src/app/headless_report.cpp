@@ -114,6 +114,13 @@ void HeadlessReport::antennaChanged(const AntennaStatus& status) {
     reporter_.state(LineReporter::Topic::Antenna, "Antenna: " + describeAntenna(status) + ".");
 }
 
+void HeadlessReport::interlockChanged(const InterlockState& state) {
+    std::string line = "Transmit-inhibit line: " + state.text();
+    if (state.reason == InterlockState::Reason::Hold)
+        line += " (blind: the FA path cannot see the antenna)";
+    reporter_.state(LineReporter::Topic::Interlock, line + ".");
+}
+
 void HeadlessReport::portChanged(const PortStatus& status) {
     portTold_ = true;
     const std::string port = status.label + ": ";

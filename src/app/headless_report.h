@@ -1,9 +1,10 @@
 // Responsibilities: the report of the program without a window: every change of the relay
 // session's state as one line. The link and why it is down (retries are quiet, with a reminder
 // at most every 10 minutes while nothing is linked), each command as it reaches the serial line
-// or why it did not, the port, what is known of the antenna, and each notice the window would show in a box.
-// Collaborations: observes a RelaySession; the front end's headless main() gives it a line sink
-// (standard error) and the timers, starts the session and calls stopped() at the end.
+// or why it did not, the port, what is known of the antenna, the transmit-inhibit line, and each
+// notice the window would show in a box. Collaborations: observes a RelaySession; the front end's
+// headless main() gives it a line sink (standard error) and the timers, starts the session and
+// calls stopped() at the end.
 #pragma once
 
 #include "app/relay_session.h"
@@ -21,7 +22,7 @@ namespace veltaro {
 class LineReporter {
 public:
     using Sink = std::function<void(const std::string& line)>;
-    enum class Topic { Program, Link, Relay, Port, Antenna };
+    enum class Topic { Program, Link, Relay, Port, Antenna, Interlock };
 
     explicit LineReporter(Sink sink) : sink_(std::move(sink)) {}
 
@@ -37,7 +38,7 @@ private:
     void write(const std::string& line);
 
     Sink sink_;
-    std::array<std::string, 5> lastOnTopic_;
+    std::array<std::string, 6> lastOnTopic_;
     std::string lastLine_;
 };
 
@@ -58,6 +59,7 @@ public:
     void linkChanged(const LinkStatus& status) override;
     void portChanged(const PortStatus& status) override;
     void antennaChanged(const AntennaStatus& status) override;
+    void interlockChanged(const InterlockState& state) override;
     void noticed(const Notice& notice) override { reporter_.message(notice.text); }
 
 private:

@@ -19,9 +19,23 @@ RelaySession::RelaySession(SessionPorts p)
       tracker_(p.format),
       selector_(p.clock, [this](const Notice& n) { tell(n); },
                 {[this](const Reading& r) { take(r); },
-                 [this] { each([this](SessionObserver& o) { o.linkChanged(link()); }); },
+                 [this] {
+                     each([this](SessionObserver& o) { o.linkChanged(link()); });
+                     updateFeed();
+                 },
                  [this] { runTimers(); }}),
-      setup_(settings_.readControllerSetup()), clock_(p.clock), timers_(p.timers) {
+      setup_(settings_.readControllerSetup()), clock_(p.clock), timers_(p.timers),
+      interlockSetup_(settings_.readInterlockSetup()),
+      feed_(p.network.makeDatagramSender(), p.timers, [this](const Notice& n) { tell(n); }) {
+    if (p.interlockLine) {
+        interlock_ = std::make_unique<Interlock>(*p.interlockLine, p.timers, p.clock,
+                                                 [this](const Notice& n) { tell(n); });
+        interlock_->setStateHandler([this](const InterlockState& state) {
+            interlockState_ = state;
+            each([&](SessionObserver& o) { o.interlockChanged(state); });
+            updateFeed();
+        });
+    }
     controller_.setLineBaud(setup_.lineBaud());
     controller_.setReceiveHandler([this](std::string_view bytes) {
         if (loop_)
@@ -44,6 +58,8 @@ RelaySession::RelaySession(SessionPorts p)
         runTimers();
     });
     controller_.setResendHandler([this](const ControllerLink::SendOutcome& outcome) {
+        if (outcome.written && interlock_)
+            interlock_->faCommandSent();
         each([&](SessionObserver& o) { o.commandSent(outcome, tracker_.relayedMhzText()); });
     });
     pollTimer_ = p.timers.makeTimer([this] {
@@ -61,6 +77,7 @@ RelaySession::RelaySession(SessionPorts p)
 }
 
 RelaySession::~RelaySession() {
+    interlock_.reset(); // the line left inhibiting, then closed
     loop_.reset();
     pollTimer_.reset();
     reopenTimer_.reset();
@@ -111,6 +128,13 @@ void RelaySession::start() {
 
 void RelaySession::openPortAndRelink(const StoredPort& port) {
     each([this](SessionObserver& o) { o.antennaChanged(antenna_); });
+    // Inhibiting from now until the controller is open.
+    startInterlock();
+    std::string why;
+    if (const auto to = settings_.readFeedAddress(&why))
+        feed_.open(*to);
+    else if (!why.empty())
+        tell({"The state feed is off: " + why + ".", NoticeTiming::Posted});
     controller_.openAtStartup(port.number, port.text);
     tracker_.forgetRelayed();
     selector_.relinkChosen();
@@ -122,7 +146,12 @@ void RelaySession::end() {
         return;
     ended_ = true;
     selector_.closeAll();
+    // The line is left inhibiting before the controller's port closes.
+    if (interlock_)
+        interlock_->stop();
     controller_.close();
+    updateFeed();
+    feed_.close();
     runTimers();
 }
 
@@ -163,6 +192,8 @@ void RelaySession::setControllerSetup(const ControllerSetup& setup) {
     if (ended_)
         return;
     useProtocol();
+    if (interlock_ && interlock_->state().kind != InterlockState::Kind::Off)
+        interlock_->setPath(path());
     // A device open (or awaited) is opened again at the new rate; the loop hears it close and
     // open, and sends its target again.
     controller_.setLineBaud(setup_.lineBaud());
@@ -199,18 +230,20 @@ void RelaySession::sendRelayedAgain() {
         return;
     }
     const ControllerLink::SendOutcome sent = controller_.sendFrequency(tracker_.relayedKHz());
+    if (sent.written && interlock_)
+        interlock_->faCommandSent();
     each([&](SessionObserver& o) { o.commandSent(sent, tracker_.relayedMhzText()); });
 }
 
 void RelaySession::portStateChanged() {
     const bool open = controller_.isOpen();
-    if (!loop_ || open == portOpen_)
+    if (open == portOpen_)
         return;
     portOpen_ = open;
-    if (open)
-        loop_->portOpened();
-    else
-        loop_->portClosed();
+    if (interlock_)
+        open ? interlock_->controllerOpened() : interlock_->controllerClosed();
+    if (loop_)
+        open ? loop_->portOpened() : loop_->portClosed();
 }
 
 // Every byte of the controller's own protocol goes through here; a set frame is the relay's
@@ -219,8 +252,11 @@ bool RelaySession::sendToController(const std::string& bytes) {
     const bool written = controller_.sendBytes(bytes);
     if (bytes == steppir::statusRequest() || !loop_ || !loop_->status().targetHz)
         return written;
+    const std::int64_t target = *loop_->status().targetHz;
+    if (written && interlock_)
+        interlock_->setFrameSent(target);
     ControllerLink::SendOutcome sent;
-    sent.command = "set " + antennaMHzText(*loop_->status().targetHz) + " MHz";
+    sent.command = "set " + antennaMHzText(target) + " MHz";
     sent.written = written;
     if (!written)
         sent.why = controller_.portLabel() +
@@ -233,7 +269,63 @@ void RelaySession::setAntenna(const AntennaStatus& status) {
     if (status == antenna_)
         return;
     antenna_ = status;
+    if (interlock_)
+        interlock_->antennaChanged(antenna_);
     each([&](SessionObserver& o) { o.antennaChanged(antenna_); });
+    updateFeed();
+}
+
+Interlock::Path RelaySession::path() const {
+    return setup_.protocol == ControllerSetup::Protocol::Fa ? Interlock::Path::Fa
+                                                            : Interlock::Path::Steppir;
+}
+
+void RelaySession::startInterlock() {
+    if (!interlock_ || ended_)
+        return;
+    InterlockSetup setup = interlockSetup_;
+    if (setup.port && *setup.port == controller_.portNumber()) {
+        tell({"The transmit-inhibit line cannot be on COM " + std::to_string(*setup.port) +
+                  ": that is the antenna controller's port. Give it a serial adapter of its own.",
+              NoticeTiming::Posted});
+        setup.port.reset();
+    }
+    interlock_->start(setup, path());
+    if (controller_.isOpen())
+        interlock_->controllerOpened();
+}
+
+void RelaySession::setInterlockSetup(const InterlockSetup& setup) {
+    if (setup == interlockSetup_)
+        return;
+    settings_.writeInterlockSetup(setup, interlockSetup_);
+    interlockSetup_ = setup;
+    startInterlock();
+}
+
+FeedSnapshot RelaySession::feedSnapshot() const {
+    FeedSnapshot s;
+    if (radioKnown_)
+        s.radioHz = std::int64_t{tracker_.receivedKHz()} * 1000;
+    if (!tracker_.relayedMhzText().empty()) {
+        s.relayedHz = std::int64_t{tracker_.relayedKHz()} * 1000;
+        s.relayedMHz = tracker_.relayedMhzText();
+    }
+    s.antennaState = antenna_.state;
+    s.antennaHz = antenna_.hz;
+    s.antennaDirection = antenna_.direction;
+    const std::string text = interlockState_.text();
+    s.interlock = text.substr(0, text.find(':'));
+    s.interlockReason = reasonText(interlockState_.reason);
+    const LinkStatus& status = link();
+    s.source = status.source ? status.source->name : "";
+    s.link = status.state;
+    s.linkReason = status.reason;
+    return s;
+}
+
+void RelaySession::updateFeed() {
+    feed_.update(feedSnapshot());
 }
 
 PortStatus RelaySession::port() const {
@@ -254,6 +346,8 @@ void RelaySession::take(const Reading& reading) {
         } else {
             const ControllerLink::SendOutcome sent = controller_.sendFrequency(relay->khz);
             each([&](SessionObserver& o) { o.commandSent(sent, relay->mhzText); });
+            if (sent.written && interlock_)
+                interlock_->faCommandSent();
             failed = !sent.failure.empty();
             if (failed)
                 outputNotice_.report(sent.failure);
@@ -269,7 +363,9 @@ void RelaySession::take(const Reading& reading) {
         if (!failed)
             outputNotice_.clear();
     }
+    radioKnown_ = true;
     each([&](SessionObserver& o) { o.readingTaken(outcome->receivedKHz, tracker_.relayedKHz()); });
+    updateFeed();
 }
 
 } // namespace veltaro

@@ -13,12 +13,14 @@
 #include "app/failure_notice.h"
 #include "app/settings.h"
 #include "app/source_selector.h"
+#include "app/state_feed.h"
 #include "base/notice.h"
 #include "base/numbers.h"
 #include "ports/automation.h"
 #include "ports/clock.h"
 #include "ports/file_system.h"
 #include "ports/link_client.h"
+#include "ports/modem_line.h"
 #include "ports/network.h"
 #include "ports/serial_line.h"
 #include "ports/settings_store.h"
@@ -26,6 +28,7 @@
 #include "relay/antenna.h"
 #include "relay/controller_link.h"
 #include "relay/frequency_file.h"
+#include "relay/interlock.h"
 #include "relay/tracker.h"
 
 #include <cstdint>
@@ -46,6 +49,8 @@ struct SessionPorts {
     IClock& clock;
     ITimers& timers;
     NumberFormat format;
+    // The transmit-inhibit line's port; nothing: this build has none.
+    IModemLine* interlockLine = nullptr;
 };
 
 // The controller's port as the user sees it.
@@ -79,6 +84,8 @@ public:
     virtual void linkChanged(const LinkStatus& status) { (void)status; }
     // What is known of the antenna changed.
     virtual void antennaChanged(const AntennaStatus& status) { (void)status; }
+    // The transmit-inhibit line changed.
+    virtual void interlockChanged(const InterlockState& state) { (void)state; }
     virtual void portChanged(const PortStatus& status) { (void)status; }
     virtual void noticed(const Notice& notice) { (void)notice; }
 };
@@ -132,6 +139,13 @@ public:
     void setControllerSetup(const ControllerSetup& setup);
     // What is known of the antenna: nothing on the FA path.
     const AntennaStatus& antenna() const { return antenna_; }
+    // The transmit-inhibit line, as stored; setting it stores what changed and opens the line
+    // again. Its port may not be the controller's: that is refused with a notice, and it is off.
+    const InterlockSetup& interlockSetup() const { return interlockSetup_; }
+    void setInterlockSetup(const InterlockSetup& setup);
+    const InterlockState& interlock() const { return interlockState_; }
+    // What the state feed sends now.
+    FeedSnapshot feedSnapshot() const;
     PortStatus port() const;
 
     const FrequencyTracker& tracker() const { return tracker_; }
@@ -146,6 +160,9 @@ private:
     bool sendToController(const std::string& bytes);
     void portStateChanged();
     void setAntenna(const AntennaStatus& status);
+    void startInterlock();
+    Interlock::Path path() const;
+    void updateFeed();
     void writeFile(const std::string& mhzText);
     void runTimers();
     template <class F> void each(F f) {
@@ -167,8 +184,13 @@ private:
     IClock& clock_;
     ITimers& timers_;
     std::unique_ptr<AntennaLoop> loop_; // the SteppIR path only
-    bool portOpen_ = false;              // as the loop was last told
+    bool portOpen_ = false;             // as the loop was last told
     AntennaStatus antenna_;
+    InterlockSetup interlockSetup_;
+    InterlockState interlockState_;
+    std::unique_ptr<Interlock> interlock_; // when the build has a line for it
+    StateFeed feed_;
+    bool radioKnown_ = false; // a reading has been taken
     std::unique_ptr<ITimer> pollTimer_;
     std::unique_ptr<ITimer> reopenTimer_;
     bool ended_ = false;

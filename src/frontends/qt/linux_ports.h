@@ -6,6 +6,7 @@
 #include "adapters/qt/dbus_automation.h"
 #include "adapters/qt/dbus_link_client.h"
 #include "adapters/qt/file_system_qt.h"
+#include "adapters/qt/modem_line_qt.h"
 #include "adapters/qt/network_qt.h"
 #include "adapters/qt/serial_line_qt.h"
 #include "adapters/qt/settings_store_qt.h"
@@ -19,6 +20,7 @@ namespace veltaro::qt {
 struct LinuxPorts {
     QtSettingsStore settings;
     QtSerialLine serial{settings};
+    QtModemLine interlockLine{settings};
     QtFileSystem files;
     DBusLinkClient link;
     DBusAutomationClient automation;
@@ -27,9 +29,11 @@ struct LinuxPorts {
     QtTimers timers;
 
     SessionPorts sessionPorts() {
-        return {serial, settings,   files,
-                link,   automation, network,
-                clock,  timers,     numberFormatFromLocale()};
+        SessionPorts ports{serial, settings,   files,
+                           link,   automation, network,
+                           clock,  timers,     numberFormatFromLocale()};
+        ports.interlockLine = &interlockLine;
+        return ports;
     }
 };
 

@@ -3,6 +3,7 @@
 // closed.
 #include "adapters/win32/com_automation.h"
 #include "adapters/win32/dde_link_client.h"
+#include "adapters/win32/modem_line_win32.h"
 #include "adapters/win32/network_win32.h"
 #include "adapters/win32/registry_win32.h"
 #include "adapters/win32/serial_line_win32.h"
@@ -44,8 +45,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
         Win32MainWindow window(instance, veltaro::AboutPlatform{locator, launcher, dialogs});
         dialogs.setOwner(window.hwnd());
         manual.setOwner(window.hwnd());
+        Win32ModemLine interlockLine;
         veltaro::RelaySession session({serial, settings, files, link, automation, network, clock,
-                                       timers, numberFormatFromLocale()});
+                                       timers, numberFormatFromLocale(), &interlockLine});
         veltaro::MainWindowModel model(session, {window, dialogs, manual});
         window.attach(model);
         model.load();
