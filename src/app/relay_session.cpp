@@ -127,6 +127,11 @@ void RelaySession::start() {
 }
 
 void RelaySession::openPortAndRelink(const StoredPort& port) {
+    // The setups as stored now: the window's model may have shown them before.
+    setup_ = settings_.readControllerSetup();
+    interlockSetup_ = settings_.readInterlockSetup();
+    useProtocol();
+    controller_.setLineBaud(setup_.lineBaud());
     each([this](SessionObserver& o) { o.antennaChanged(antenna_); });
     // Inhibiting from now until the controller is open.
     startInterlock();

@@ -6,6 +6,8 @@
 #include "base/identity.h"
 #include "main_rig.h"
 
+#include <cstring>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -158,6 +160,84 @@ TEST(Headless, TellsEachCommandAsWrittenOrNotAndThePortComingBack) {
                   "Not sent: 14.200000 MHz (FA00014200000;): COM 1 could not be written (Write "
                   "failed).",
                   "Write failed"}));
+}
+
+// The controller's own protocol through the session: the line at the setup's rate, a relay as a
+// set frame, the replies shown and driving the transmit-inhibit line, the state fed to other
+// programs, and a controller lost and back.
+TEST(Headless, SteppirPathShowsTheAntennaDrivesTheLineAndFeedsItsState) {
+    HeadlessRun h;
+    for (const auto& [key, value] : {std::pair{"Controller/Protocol", "SteppIR"},
+                                     {"Controller/Baud", "19200"},
+                                     {"Interlock/Port", "7"},
+                                     {"Feed/Address", "127.0.0.1:12070"}})
+        h.settings.values[std::string("Veltaro/") + key] = value;
+    const auto reply = [&](bool motors) {
+        steppir::Status s;
+        s.hz = 14074000;
+        s.motorsRunning = motors;
+        s.motorBits = motors ? 0x0F : 0;
+        s.direction = steppir::Direction::Normal;
+        s.version = "1A";
+        h.serial.receive(steppir::encodeStatus(s));
+    };
+    h.start();
+    h.timers.elapse(AntennaLoop::MinFrameGapMs); // after the first status request
+    EXPECT_EQ(h.serial.baud, 19200);
+    const std::string frame = *steppir::encodeSetFrame(14074000, steppir::Direction::Normal);
+    EXPECT_EQ(h.serial.sent, (std::vector<std::string>{"?A\r", frame}));
+    reply(true);
+    reply(false);
+    reply(false);
+    h.timers.elapse(Interlock::SettleMs);
+    h.serial.vanish();
+    h.serial.existing.insert(1);
+    h.timers.elapse(RelaySession::ReopenIntervalMs);
+    EXPECT_EQ(std::count(h.serial.sent.begin(), h.serial.sent.end(), frame), 2);
+    h.stop();
+    const char* Inhibited = "Transmit-inhibit line: inhibited: ";
+    EXPECT_EQ(std::vector(h.lines.begin() + 2, h.lines.end()),
+              (std::vector<std::string>{
+                  "Antenna: unknown.",
+                  Inhibited + std::string("starting."),
+                  Inhibited + std::string("unknown."),
+                  "COM 1: open.",
+                  "Relayed 14.074000 MHz: set 14.074 MHz",
+                  Inhibited + std::string("moving."),
+                  "Antenna: moving to 14.074 MHz.",
+                  Inhibited + std::string("not confirmed."),
+                  "Antenna: tuned to 14.074 MHz.",
+                  "Transmit-inhibit line: permitted.",
+                  "COM 1: the port has gone away. Veltaro will open it again when it comes back.",
+                  Inhibited + std::string("controller not open."),
+                  "Antenna: unknown.",
+                  "COM 1: gone; it is opened again when it comes back.",
+                  Inhibited + std::string("unknown."),
+                  "COM 1: open again.",
+                  "Link to Commander closed.",
+                  "Transmit-inhibit line: off.",
+                  "COM 1: closed.",
+                  "Stopped."}));
+    // Inhibiting (RTS cleared) from the start, permitting once tuned, inhibiting before closing.
+    EXPECT_EQ(h.interlockLine.calls,
+              (std::vector<std::string>{"open 7", "set RTS 0", "set RTS 1", "set RTS 0",
+                                        "set RTS 0", "set RTS 0", "close"}));
+    // Every change went out, numbered without a gap, across the loss.
+    std::vector<std::string> feed;
+    for (const auto& d : h.network.sender->sent) {
+        const auto field = [&](const char* name) {
+            const auto at = d.find(std::string("\"") + name + "\":") + std::strlen(name) + 3;
+            return d.substr(at, d.find_first_of(",}", at) - at);
+        };
+        feed.push_back(field("sequence") + " " + field("antennaState") + " " + field("interlock"));
+    }
+    EXPECT_EQ(feed, (std::vector<std::string>{
+                        "1 \"unknown\" \"inhibited\"", "2 \"unknown\" \"inhibited\"",
+                        "3 \"moving\" \"inhibited\"", "4 \"moving\" \"inhibited\"",
+                        "5 \"tuned\" \"inhibited\"", "6 \"tuned\" \"permitted\"",
+                        "7 \"tuned\" \"inhibited\"", "8 \"unknown\" \"inhibited\"",
+                        "9 \"unknown\" \"inhibited\"", "10 \"unknown\" \"inhibited\"",
+                        "11 \"unknown\" \"off\""}));
 }
 
 } // namespace

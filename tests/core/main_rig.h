@@ -18,8 +18,9 @@ struct MainRig {
     }
     RelaySession& session() {
         if (!session_)
-            session_ = std::make_unique<RelaySession>(SessionPorts{
-                serial, settings, files, link, automation, network, clock, timers, fmt_});
+            session_ = std::make_unique<RelaySession>(SessionPorts{serial, settings, files, link,
+                                                                   automation, network, clock,
+                                                                   timers, fmt_, &interlockLine});
         return *session_;
     }
     MainWindowModel& window() {
@@ -46,6 +47,7 @@ struct MainRig {
 
     fake::Journal journal;
     fake::SerialLine serial{&journal};
+    fake::ModemLine interlockLine;
     fake::SettingsStore settings{&journal};
     fake::FileSystem files{&journal};
     fake::LinkClient link{&journal};
