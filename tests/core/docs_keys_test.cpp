@@ -45,8 +45,9 @@ std::vector<std::string> settingsKeys() {
             keys.push_back(r.addressKey);
     keys.push_back(key::FrequencyFilePath);
     keys.push_back(key::N1MMRadio);
-    for (const char* k : {key::InterlockPort, key::InterlockLine, key::InterlockPermit,
-                          key::InterlockHoldMs, key::FeedAddress})
+    for (const char* k :
+         {key::Protocol, key::Baud, key::Direction, key::InterlockPort, key::InterlockLine,
+          key::InterlockPermit, key::InterlockHoldMs, key::FeedAddress})
         keys.push_back(k);
     return keys;
 }
@@ -68,9 +69,9 @@ TEST_P(DocsKeys, EverySettingsKeyAndSectionIsNamed) {
     EXPECT_GE(keys.size(), 14u);
     for (const auto& key : keys)
         EXPECT_TRUE(namesKey(text, key)) << GetParam() << " does not name the key " << key;
-    for (const char* section : {Settings::Section, Settings::FilesSection,
-                                Settings::AddressesSection, Settings::InterlockSection,
-                                Settings::FeedSection, "Ports"})
+    for (const char* section :
+         {Settings::Section, Settings::FilesSection, Settings::AddressesSection,
+          Settings::ControllerSection, Settings::InterlockSection, Settings::FeedSection, "Ports"})
         EXPECT_NE(text.find('[' + std::string(section) + ']'), std::string::npos)
             << GetParam() << " does not name the section [" << section << "]";
 }
