@@ -91,6 +91,28 @@ void sendDatagrams(const char* to, std::uint16_t port, int n) {
         sendto(sender.s, "x", 1, 0, reinterpret_cast<const sockaddr*>(&a), sizeof a);
 }
 
+// The TCP_NODELAY option of the socket of this process at the other end of `accepted`, found
+// among the process's handles by its address; -1 when there is none.
+int noDelayAtTheOtherEnd(SOCKET accepted) {
+    sockaddr_in remote{};
+    int size = sizeof remote;
+    getpeername(accepted, reinterpret_cast<sockaddr*>(&remote), &size);
+    for (UINT_PTR handle = 4; handle < 0x10000; handle += 4) {
+        sockaddr_in at{};
+        size = sizeof at;
+        const auto s = static_cast<SOCKET>(handle);
+        if (getsockname(s, reinterpret_cast<sockaddr*>(&at), &size) != 0 || size != sizeof at ||
+            at.sin_port != remote.sin_port || at.sin_addr.s_addr != remote.sin_addr.s_addr)
+            continue;
+        DWORD on = 0;
+        size = sizeof on;
+        return getsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<char*>(&on), &size) == 0
+                   ? on != 0
+                   : -1;
+    }
+    return -1;
+}
+
 struct Events {
     int connected = 0;
     std::string bytes;
@@ -103,9 +125,9 @@ struct Events {
 
 } // namespace
 
-// A name is looked up, the link connects, bytes go both ways, and the server's end is told once;
-// an IPv6 address connects too; a refused connect is told as closed only; nothing runs after
-// close(), even while a name is being looked up.
+// A name is looked up, the link connects (without delaying small writes), bytes go both ways,
+// and the server's end is told once; an IPv6 address connects too; a refused connect is told as
+// closed only; nothing runs after close(), even while a name is being looked up.
 TEST(Network, StreamLinkConnectsExchangesBytesAndTellsItsEndOnce) {
     veltaro::win32::Win32Network net;
     const Bound server(SOCK_STREAM);
@@ -115,6 +137,7 @@ TEST(Network, StreamLinkConnectsExchangesBytesAndTellsItsEndOnce) {
     const SOCKET peer = server.accept();
     ASSERT_NE(peer, INVALID_SOCKET);
     ASSERT_TRUE(wintest::pumpUntil([&] { return e.connected == 1; }, 5000));
+    EXPECT_EQ(noDelayAtTheOtherEnd(peer), 1);
     link->send("f\n");
     char request[8] = {};
     EXPECT_TRUE(wintest::pumpUntil([&] { return recv(peer, request, 2, 0) == 2; }, 5000));
