@@ -335,6 +335,8 @@ void AntennaLoop::setTarget(std::int64_t hz) {
     const std::int64_t rounded = roundTo10Hz(hz);
     if (hz < 0 || rounded > steppir::MaxHz)
         return; // no frame holds it
+    if (s_->target == rounded)
+        return; // already on its way or there: the same relay again (start-up relays twice)
     s_->target = rounded;
     s_->newCycle();
     s_->publish();
