@@ -9,7 +9,7 @@ namespace veltaro {
 
 AddressDialogModel::AddressDialogModel(AddressDialogSetup setup, IDialogs& dialogs)
     : setup_(std::move(setup)), dialogs_(dialogs), controls_(layout::addressDialog()),
-      title_(setup_.sourceName + " address") {
+      title_(setup_.title.empty() ? setup_.sourceName + " address" : setup_.title) {
     control("addressText").setText(setup_.address);
 }
 

@@ -5,7 +5,8 @@
 // the dialog stays open and nothing is stored; a good one is handed to the dialog's owner to
 // store, and the dialog finishes. Cancel finishes it without storing anything.
 // Collaborations: view/main_window_model makes one when the user asks for a source box's context
-// menu and shows it through IWindowHost::showAddressDialog; the front ends build the dialog from
+// menu, or the port list's "Network controller...", and shows it through
+// IWindowHost::showAddressDialog; the front ends build the dialog from
 // layout::addressDialog(), mirror controls(), forward the buttons' commands to run() and close
 // the dialog once finished() is told; protocols/net_address checks the text.
 #pragma once
@@ -29,6 +30,8 @@ struct AddressDialogSetup {
     // For a source that listens: whether this computer can listen on the host. Empty for a
     // source that reaches a server.
     std::function<bool(const std::string& host)> canListenOn;
+    // The title bar's text when it is not the source's name and "address".
+    std::string title;
 };
 
 class AddressDialogModel {
@@ -40,7 +43,7 @@ public:
     const layout::WindowSpec& layout() const { return layout::addressDialog(); }
     ControlSet& controls() { return controls_; }
     Control& control(std::string_view name) { return controls_[name]; }
-    // The title bar's text: "Hamlib address".
+    // The title bar's text: "Hamlib address", or the one the setup gives.
     const std::string& title() const { return title_; }
 
     // Ok: checks and stores the address (see above); Cancel: finishes, storing nothing. Closing

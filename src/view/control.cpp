@@ -71,10 +71,10 @@ void Control::setToolTip(std::string text) {
     changed_.notify();
 }
 
-void Control::setEmphasised(bool on) {
-    if (emphasised_ == on)
+void Control::setEmphasis(Emphasis e) {
+    if (emphasis_ == e)
         return;
-    emphasised_ = on;
+    emphasis_ = e;
     changed_.notify();
 }
 

@@ -20,6 +20,10 @@ namespace veltaro {
 // A check box's state, stored in the settings as its number.
 enum class Check : std::int16_t { Clear = 0, Ticked = 1, Greyed = 2 };
 
+// How a status line stands out: not at all, as a caution (amber: the antenna moves) or as an
+// alarm (red: the radio must not transmit).
+enum class Emphasis { None, Caution, Alarm };
+
 class Control {
 public:
     using Handler = std::function<void()>;
@@ -49,10 +53,12 @@ public:
     void setEnabled(bool on);
     const std::string& toolTip() const { return toolTip_; }
     void setToolTip(std::string text);
-    // Whether the control stands out from the others (a status line that asks for attention).
-    // Setting it runs no handling.
-    bool emphasised() const { return emphasised_; }
-    void setEmphasised(bool on);
+    // Whether and how the control stands out from the others (a status line that asks for
+    // attention); setEmphasised(true) is a caution. Setting it runs no handling.
+    Emphasis emphasis() const { return emphasis_; }
+    void setEmphasis(Emphasis e);
+    bool emphasised() const { return emphasis_ != Emphasis::None; }
+    void setEmphasised(bool on) { setEmphasis(on ? Emphasis::Caution : Emphasis::None); }
 
     // The user asked for the control's context menu (a right click): runs the handler, if any.
     void setContextHandler(Handler h) { contextHandler_ = std::move(h); }
@@ -86,7 +92,7 @@ private:
     std::vector<std::string> items_;
     bool enabled_ = true;
     std::string toolTip_;
-    bool emphasised_ = false;
+    Emphasis emphasis_ = Emphasis::None;
     Handler handler_;
     Handler contextHandler_;
     Signal changed_;

@@ -5,6 +5,7 @@
 #include "view/address_dialog.h"
 #include "view/keep_above.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <exception>
 #include <optional>
@@ -44,6 +45,32 @@ constexpr std::pair<steppir::Direction, const char*> DirectionItems[] = {
 std::string baudItem(int baud) {
     return std::to_string(baud) + " baud";
 }
+
+// The transmit-inhibit line's lists.
+constexpr const char* NoInterlockItem = "No transmit-inhibit line";
+constexpr std::pair<IModemLine::Line, const char*> LineItems[] = {
+    {IModemLine::Line::Rts, "RTS line"},
+    {IModemLine::Line::Dtr, "DTR line"},
+};
+constexpr std::pair<InterlockSetup::Permit, const char*> PermitItems[] = {
+    {InterlockSetup::Permit::Asserted, "Asserted = TX permitted"},
+    {InterlockSetup::Permit::Cleared, "Cleared = TX permitted"},
+};
+constexpr int HoldChoicesMs[] = {1000, 2000, 3000, 5000};
+
+std::string holdItem(int ms) {
+    return "Hold " + std::to_string(ms) + " ms";
+}
+
+std::string comItem(int n) {
+    return "Com " + std::to_string(n);
+}
+
+// How the port list shows a serial server: "192.168.1.50:4001 (network)".
+constexpr std::string_view NetworkSuffix = " (network)";
+
+// Where the controller's serial server is asked for: the one in use, else a usual one.
+constexpr const char* ServerDefault = "192.168.1.50:4001";
 
 template <class T, std::size_t N>
 std::vector<std::string> captions(const std::pair<T, const char*> (&items)[N]) {
@@ -91,7 +118,19 @@ MainWindowModel::MainWindowModel(RelaySession& session, MainWindowPorts p)
         list.setToolTip(tip);
         list.setHandler([this] { guarded([this] { onControllerPicked(); }); });
     }
+    for (auto& [name, tip] :
+         {std::pair{"interlockPortList", "The serial adapter whose line tells the radio whether it "
+                                         "may transmit; not the controller's port"},
+          {"interlockLineList", "The line of that adapter that tells the radio"},
+          {"interlockPermitList", "The line's level at which the radio may transmit"},
+          {"interlockHoldList", "How long transmitting is held off after each FA command"}}) {
+        control(name).setToolTip(tip);
+        control(name).setHandler([this] { guarded([this] { onInterlockPicked(); }); });
+    }
+    control("interlockLineList").setItems(captions(LineItems));
+    control("interlockPermitList").setItems(captions(PermitItems));
     antennaChanged(session_.antenna());
+    interlockChanged(session_.interlock());
     control("onTopBox").setHandler([this] { guarded([this] { onTopToggled(); }); });
     for (const auto& r : sourceRegistrations()) {
         Control& box = control(boxOf(r.id));
@@ -140,6 +179,32 @@ void MainWindowModel::antennaChanged(const AntennaStatus& status) {
     antenna_.setEmphasised(status.motorsRunning || status.state == AntennaStatus::State::Moving);
 }
 
+void MainWindowModel::interlockChanged(const InterlockState& state) {
+    using Kind = InterlockState::Kind;
+    Control& line = control("interlockLabel");
+    std::string reason = reasonText(state.reason);
+    // The FA path knows nothing of the antenna: its hold is a guess.
+    if (state.reason == InterlockState::Reason::Hold)
+        reason += ", blind";
+    switch (state.kind) {
+    case Kind::Off:
+        line.setText(NoInterlockItem);
+        break;
+    case Kind::Permitted:
+        line.setText("Transmit: permitted");
+        break;
+    case Kind::Inhibited:
+        line.setText("Transmit: inhibited (" + reason + ")");
+        break;
+    case Kind::Failed:
+        line.setText("Transmit-inhibit line failed: " + reason);
+        break;
+    }
+    // The radio must not transmit, or nothing holds it back when it should.
+    line.setEmphasis(state.kind == Kind::Inhibited || state.kind == Kind::Failed ? Emphasis::Alarm
+                                                                                 : Emphasis::None);
+}
+
 void MainWindowModel::onBoxToggled(SourceId id, Control& box) {
     if (box.ticked()) {
         // Each box cleared here runs its own handling, nested: it saves, and the session stops
@@ -159,8 +224,48 @@ void MainWindowModel::onBoxToggled(SourceId id, Control& box) {
 }
 
 void MainWindowModel::onPortPicked() {
+    if (control("portList").text() == ControllerLink::NetworkControllerItem) {
+        askForNetworkController();
+        return;
+    }
     if (session_.controller().onPortPicked(control("portList").text()))
         saveAll();
+}
+
+void MainWindowModel::showPortInUse() {
+    ControllerLink& controller = session_.controller();
+    control("portList")
+        .setText(controller.itemFor(controller.portNumber(), controller.portShownAs()));
+}
+
+void MainWindowModel::refreshPortLists() {
+    control("portList").setItems(session_.controller().refreshPortItems());
+    fillInterlockPorts();
+}
+
+// The list shows the port in use until the user names a serial server that is then opened; it
+// is connected to, never listened on, so any name or address is taken.
+void MainWindowModel::askForNetworkController() {
+    showPortInUse();
+    ControllerLink& controller = session_.controller();
+    const auto inUse = controller.serverAddress();
+    const NetAddress usual = parseNetAddress(ServerDefault, {}, nullptr).value_or(NetAddress{});
+    bool opened = false;
+    AddressDialogSetup setup{{},
+                             formatNetAddress(inUse.value_or(usual)),
+                             usual,
+                             [this, &opened](const NetAddress& address) {
+                                 opened = session_.controller().openNetworkController(address);
+                             },
+                             {},
+                             "Serial server of the antenna controller"};
+    AddressDialogModel dialog(std::move(setup), p_.dialogs);
+    p_.window.showAddressDialog(dialog);
+    if (!opened)
+        return;
+    refreshPortLists();
+    showPortInUse();
+    saveAll();
 }
 
 void MainWindowModel::onControllerPicked() {
@@ -183,6 +288,63 @@ void MainWindowModel::showControllerSetup(const ControllerSetup& setup) {
     const bool steppir = setup.protocol == ControllerSetup::Protocol::Steppir;
     control("baudList").setEnabled(steppir);
     control("directionList").setEnabled(steppir);
+    // The SteppIR path holds off while the antenna moves, not for a fixed time.
+    control("interlockHoldList").setEnabled(!steppir);
+}
+
+void MainWindowModel::fillInterlockPorts() {
+    std::vector<std::string> items{NoInterlockItem};
+    interlockPorts_ = {std::nullopt};
+    const auto add = [&](int n, std::string item) {
+        items.push_back(std::move(item));
+        interlockPorts_.emplace_back(n);
+    };
+    for (int n = 1; n < ControllerLink::FirstFreeNumber; ++n)
+        add(n, comItem(n));
+    // The present devices as the port list shows them; serial servers have no lines.
+    const std::string none = comItem(0);
+    ControllerLink& controller = session_.controller();
+    for (int n = ControllerLink::FirstFreeNumber; ControllerLink::isPortNumber(n); ++n)
+        if (const std::string item = controller.itemFor(n, "0");
+            item != none && !item.ends_with(NetworkSuffix))
+            add(n, item);
+    const auto stored = session_.interlockSetup().port;
+    if (stored &&
+        std::find(interlockPorts_.begin(), interlockPorts_.end(), stored) == interlockPorts_.end())
+        add(*stored, comItem(*stored));
+    Control& list = control("interlockPortList");
+    list.setItems(std::move(items));
+    const auto at = std::find(interlockPorts_.begin(), interlockPorts_.end(), stored);
+    list.setText(list.items()[static_cast<std::size_t>(at - interlockPorts_.begin())]);
+}
+
+void MainWindowModel::showInterlockSetup(const InterlockSetup& setup) {
+    fillInterlockPorts();
+    control("interlockLineList").setText(captionOf(LineItems, setup.line));
+    control("interlockPermitList").setText(captionOf(PermitItems, setup.permit));
+    interlockHolds_.assign(std::begin(HoldChoicesMs), std::end(HoldChoicesMs));
+    if (std::find(interlockHolds_.begin(), interlockHolds_.end(), setup.holdMs) ==
+        interlockHolds_.end())
+        interlockHolds_.push_back(setup.holdMs); // stored by hand: kept
+    std::vector<std::string> holds;
+    for (const int ms : interlockHolds_)
+        holds.push_back(holdItem(ms));
+    control("interlockHoldList").setItems(std::move(holds));
+    control("interlockHoldList").setText(holdItem(setup.holdMs));
+}
+
+void MainWindowModel::onInterlockPicked() {
+    InterlockSetup setup = session_.interlockSetup();
+    if (const auto i = shownIndex(control("interlockPortList")); i && *i < interlockPorts_.size())
+        setup.port = interlockPorts_[*i];
+    if (const auto i = shownIndex(control("interlockLineList")))
+        setup.line = LineItems[*i].first;
+    if (const auto i = shownIndex(control("interlockPermitList")))
+        setup.permit = PermitItems[*i].first;
+    if (const auto i = shownIndex(control("interlockHoldList")); i && *i < interlockHolds_.size())
+        setup.holdMs = interlockHolds_[*i];
+    session_.setInterlockSetup(setup);
+    showInterlockSetup(session_.interlockSetup());
 }
 
 void MainWindowModel::editAddress(const SourceRegistration& r, const Control& box) {
@@ -192,6 +354,7 @@ void MainWindowModel::editAddress(const SourceRegistration& r, const Control& bo
         parseNetAddress(r.defaultAddress, {}, nullptr).value_or(NetAddress{}),
         // Stored, and the ticked source links to it at once.
         [this, &r](const NetAddress& address) { session_.setAddress(r, address); },
+        {},
         {}};
     if (r.listens)
         setup.canListenOn = [this](const std::string& host) { return session_.canListenOn(host); };
@@ -253,6 +416,7 @@ void MainWindowModel::startUp() {
     control("portList").setItems(controller.refreshPortItems());
     control("portList").setText(controller.itemFor(stored.number, stored.text));
     showControllerSetup(session_.controllerSetup());
+    showInterlockSetup(session_.interlockSetup());
     for (const auto& r : sourceRegistrations())
         control(boxOf(r.id)).setCheck(checkOf(settings.readBoxState(r.settingsKey)));
 
@@ -299,7 +463,7 @@ void MainWindowModel::run(layout::Command command) {
 
 void MainWindowModel::portListOpening() {
     if (!unloaded_)
-        guarded([this] { control("portList").setItems(session_.controller().refreshPortItems()); });
+        guarded([this] { refreshPortLists(); });
 }
 
 void MainWindowModel::onTopToggled() {

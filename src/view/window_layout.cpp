@@ -28,23 +28,29 @@ constexpr ControlSpec MainControls[] = {
      FrequencyFont},
     {"receivedCaption", Kind::Caption, "Freq In", {240, 480, 615, 255}, 10},
     {"relayedCaption", Kind::Caption, "Freq Out", {1080, 480, 855, 255}, 11},
-    // What is known of the antenna, in view with the setup panel hidden too.
+    // What is known of the antenna and whether the radio may transmit, in view with the setup
+    // panel hidden too.
     {"antennaLabel", Kind::StatusLine, "", {120, 795, 1815, 480}, 18},
+    {"interlockLabel", Kind::StatusLine, "", {120, 1335, 1815, 480}, 19},
     // The setup panel.
-    {"portList", Kind::PortList, "Com 1 ", {0, 1380, 975, 315}, 0},
-    {"hideSetupButton", Kind::Button, "Hide Setup", {1080, 1380, 975, 300}, 12, Command::HideSetup},
-    {"protocolList", Kind::DropDownList, "", {120, 1740, 1815, 315}, 1},
-    {"baudList", Kind::DropDownList, "", {120, 2100, 1815, 315}, 2},
-    {"directionList", Kind::DropDownList, "", {120, 2460, 1815, 315}, 3},
-    {"onTopBox", Kind::CheckBox, "On Top", {120, 2820, 975, 255}, 8},
-    {"trxManagerBox", Kind::CheckBox, "TRX-Manager", {120, 3180, 1575, 255}, 6},
-    {"commanderBox", Kind::CheckBox, "Commander", {120, 3420, 1455, 255}, 7},
-    {"hrdBox", Kind::CheckBox, "HRD", {120, 3660, 1455, 255}, 14},
-    {"hamlibBox", Kind::CheckBox, "Hamlib", {120, 3900, 1455, 255}, 15},
-    {"flrigBox", Kind::CheckBox, "flrig", {120, 4140, 1455, 255}, 16},
-    {"n1mmBox", Kind::CheckBox, "N1MM UDP", {120, 4380, 1455, 255}, 17},
+    {"portList", Kind::PortList, "Com 1 ", {0, 1920, 975, 315}, 0},
+    {"hideSetupButton", Kind::Button, "Hide Setup", {1080, 1920, 975, 300}, 12, Command::HideSetup},
+    {"protocolList", Kind::DropDownList, "", {120, 2280, 1815, 315}, 1},
+    {"baudList", Kind::DropDownList, "", {120, 2640, 1815, 315}, 2},
+    {"directionList", Kind::DropDownList, "", {120, 3000, 1815, 315}, 3},
+    {"interlockPortList", Kind::DropDownList, "", {120, 3360, 1815, 315}, 20},
+    {"interlockLineList", Kind::DropDownList, "", {120, 3720, 1815, 315}, 21},
+    {"interlockPermitList", Kind::DropDownList, "", {120, 4080, 1815, 315}, 22},
+    {"interlockHoldList", Kind::DropDownList, "", {120, 4440, 1815, 315}, 23},
+    {"onTopBox", Kind::CheckBox, "On Top", {120, 4800, 975, 255}, 8},
+    {"trxManagerBox", Kind::CheckBox, "TRX-Manager", {120, 5160, 1575, 255}, 6},
+    {"commanderBox", Kind::CheckBox, "Commander", {120, 5400, 1455, 255}, 7},
+    {"hrdBox", Kind::CheckBox, "HRD", {120, 5640, 1455, 255}, 14},
+    {"hamlibBox", Kind::CheckBox, "Hamlib", {120, 5880, 1455, 255}, 15},
+    {"flrigBox", Kind::CheckBox, "flrig", {120, 6120, 1455, 255}, 16},
+    {"n1mmBox", Kind::CheckBox, "N1MM UDP", {120, 6360, 1455, 255}, 17},
     // Below the designed client area: never in view.
-    {"relayedMhzText", Kind::TextBox, "", {120, 4980, 975, 285}, 13},
+    {"relayedMhzText", Kind::TextBox, "", {120, 6960, 975, 285}, 13},
 };
 
 constexpr SourceBox SourceBoxes[] = {

@@ -26,7 +26,8 @@ enum class Kind {
     PortList,         // a drop-down list with an editable text
     DropDownList,     // a drop-down list whose text is one of its items, picked, never typed
     StatusLine,       // a bordered label, centred, wrapped at word boundaries; it stands out
-                      // (amber behind bold text) while its Control is emphasised
+                      // while its Control is emphasised: bold text on amber for a caution,
+                      // on red for an alarm
     Button,
     DefaultButton, // Enter presses it, and Esc too in a window without a CancelButton
     CancelButton,  // Esc presses it
@@ -83,13 +84,14 @@ const WindowSpec& aboutBox();
 const WindowSpec& addressDialog();
 
 // The main window's client area below the menu bar: expanded, the setup panel is in view down to
-// its last box and the text boxes below it stay hidden; collapsed, the two frequency rows and the
-// antenna's line are in view. The designed outer heights were 1455 and 3105 twips with a frame,
-// title bar and menu bar of 690, before the three network boxes added 720 to the panel, the
-// antenna's line 540 to both heights and the controller's three lists 1080 to the panel; the
-// area below the menu bar is what counts, whatever a platform draws around it.
-inline constexpr double MainCollapsedHeight = 1305;
-inline constexpr double MainExpandedHeight = 4755;
+// its last box and the text boxes below it stay hidden; collapsed, the two frequency rows, the
+// antenna's line and the transmit-inhibit line's are in view. The designed outer heights were
+// 1455 and 3105 twips with a frame, title bar and menu bar of 690, before the three network boxes
+// added 720 to the panel, the antenna's and the transmit-inhibit line's status 540 each to both
+// heights, the controller's three lists 1080 and the transmit-inhibit line's four lists 1440 to
+// the panel; the area below the menu bar is what counts, whatever a platform draws around it.
+inline constexpr double MainCollapsedHeight = 1845;
+inline constexpr double MainExpandedHeight = 6735;
 
 // The About box opens with its client area's top-left corner here on the screen.
 inline constexpr double AboutScreenLeft = 2340;

@@ -1,6 +1,7 @@
 // The main window's logic: start-up, the settings it keeps, the menu commands, closing, and the
 // keep-above placement.
 #include "main_rig.h"
+#include "view/address_dialog.h"
 #include "view/keep_above.h"
 
 #include <gtest/gtest.h>
@@ -265,7 +266,7 @@ TEST(OnTop, OnlyItsBoxWritesCheckOnTopAndThePixelsAreRounded) {
     ASSERT_EQ(rig.host.positions.size(), 1u);
     const auto& p = rig.host.positions[0];
     EXPECT_TRUE(p.topmost);
-    EXPECT_EQ(p.cy, 133); // 1305 twips below the menu bar and 690 around them, at 15 per pixel
+    EXPECT_EQ(p.cy, 169); // 1845 twips below the menu bar and 690 around them, at 15 per pixel
     EXPECT_EQ(p.x, 80);
     EXPECT_EQ(p.y, 60);
     w.control("onTopBox").click();
@@ -293,7 +294,7 @@ TEST(OnTop, StartWithOnTopShowsTheTopmostWindowAtItsStoredPlace) {
     EXPECT_EQ(w.control("onTopBox").check(), Check::Ticked);
     ASSERT_EQ(rig.host.positions.size(), 1u);
     EXPECT_EQ(rig.host.positions[0].x, 20);
-    EXPECT_EQ(rig.host.positions[0].cy, 133);
+    EXPECT_EQ(rig.host.positions[0].cy, 169);
     EXPECT_TRUE(rig.host.visible);
 }
 
@@ -401,5 +402,149 @@ TEST(Controller, TheAntennaLineFollowsTheSessionAndStandsOutWhileTheAntennaMoves
                   state == State::Moving || state == State::Tuned)
             << line.text();
         EXPECT_EQ(line.emphasised(), emphasised);
+    }
+}
+
+// "Network controller..." asks for the controller's serial server; OK opens it and the list shows
+// it picked, Cancel leaves the port in use. The list never shows the item itself as the port, not
+// even while the dialog is open.
+TEST(Controller, TheNetworkItemAsksForAServerAndOkOpensItWhileCancelKeepsThePort) {
+    const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
+        // typed (nullptr: Cancel), the list's text after, ComPort, the entry stored as port 17
+        {nullptr, "Com 1", "1", "<none>"},
+        {"controller.example:4001", "controller.example:4001 (network)", "17",
+         "tcp:controller.example:4001"},
+        {"[2001:db8::7]:10001", "[2001:db8::7]:10001 (network)", "17", "tcp:[2001:db8::7]:10001"},
+    };
+    for (const auto& [typed, shown, comPort, entry] : cases) {
+        SCOPED_TRACE(typed ? typed : "Cancel");
+        MainRig rig;
+        auto& w = rig.load();
+        Control& list = w.control("portList");
+        std::string title, offered, shownMeanwhile;
+        rig.host.inAddressDialog = [&, typed = typed](AddressDialogModel& dialog) {
+            title = dialog.title();
+            offered = dialog.control("addressText").text();
+            shownMeanwhile = list.text();
+            if (typed)
+                dialog.control("addressText").edit(typed);
+            dialog.run(typed ? layout::Command::Ok : layout::Command::Cancel);
+        };
+        list.pick(list.items().size() - 1);
+        EXPECT_EQ(title, "Serial server of the antenna controller");
+        EXPECT_EQ(offered, "192.168.1.50:4001");
+        EXPECT_EQ(shownMeanwhile, "Com 1");
+        EXPECT_EQ(list.text(), shown);
+        EXPECT_EQ(rig.settings.get("ComPort"), comPort);
+        const auto stored = rig.settings.values.find("Veltaro/Ports/Com17");
+        EXPECT_EQ(stored == rig.settings.values.end() ? "<none>" : stored->second, entry);
+        EXPECT_EQ(rig.serial.isOpen(), typed == nullptr);
+        EXPECT_TRUE(rig.dialogs.messages.empty());
+    }
+}
+
+// The transmit-inhibit line's lists show what is stored (a port no device has now as its number,
+// a present device as the port list shows it, never a serial server; a hold stored by hand),
+// restored without writing any of its keys; the hold is greyed on the SteppIR path.
+TEST(Interlock, TheListsShowTheStoredSetupAndStartUpWritesNoneOfIt) {
+    const std::tuple<std::map<std::string, std::string>, const char*, const char*, const char*,
+                     const char*, bool>
+        cases[] = {
+            {{},
+             "No transmit-inhibit line",
+             "RTS line",
+             "Asserted = TX permitted",
+             "Hold 2000 ms",
+             true},
+            {{{"Port", "20"}, {"Line", "DTR"}, {"Permit", "Cleared"}, {"HoldMs", "1500"}},
+             "Com 20",
+             "DTR line",
+             "Cleared = TX permitted",
+             "Hold 1500 ms",
+             true},
+            {{{"Port", "17"}, {"HoldMs", "5000"}, {"Protocol", "SteppIR"}},
+             "ttyUSB0 (USB serial)",
+             "RTS line",
+             "Asserted = TX permitted",
+             "Hold 5000 ms",
+             false},
+        };
+    for (const auto& [stored, port, line, permit, hold, holdEnabled] : cases) {
+        SCOPED_TRACE(port);
+        MainRig rig;
+        rig.serial.present = {{"ttyUSB0 (USB serial)", 0, "/dev/ttyUSB0"}};
+        rig.settings.values["Veltaro/Ports/Com18"] = "tcp:192.168.1.50:4001";
+        for (const auto& [k, v] : stored)
+            rig.settings.values[std::string("Veltaro/") +
+                                (k == "Protocol" ? "Controller/" : "Interlock/") + k] = v;
+        auto& w = rig.load();
+        const Control& ports = w.control("interlockPortList");
+        EXPECT_EQ(ports.text(), port);
+        EXPECT_EQ(w.control("interlockLineList").text(), line);
+        EXPECT_EQ(w.control("interlockPermitList").text(), permit);
+        EXPECT_EQ(w.control("interlockHoldList").text(), hold);
+        EXPECT_EQ(w.control("interlockHoldList").enabled(), holdEnabled);
+        EXPECT_EQ(std::count(ports.items().begin(), ports.items().end(), port), 1);
+        EXPECT_EQ(ports.items()[16], "Com 16");
+        for (const auto& item : ports.items())
+            EXPECT_EQ(item.find("network"), std::string::npos) << item;
+        w.unload();
+        for (const char* key : {"Port", "Line", "Permit", "HoldMs"})
+            EXPECT_EQ(rig.settings.writesOf(key), 0) << key;
+    }
+}
+
+// Each pick hands the session the setup with the picked value, which stores what changed; the
+// hold follows the controller's path.
+TEST(Interlock, APickStoresWhatChangedAndTheHoldIsGreyedOnTheSteppirPath) {
+    MainRig rig;
+    rig.serial.present = {{"ttyUSB0 (USB serial)", 0, "/dev/ttyUSB0"}};
+    auto& w = rig.load();
+    const std::tuple<const char*, std::size_t, const char*> picks[] = {
+        {"interlockPortList", 3, "Port=3"},      {"interlockPortList", 17, "Port=17"},
+        {"interlockLineList", 1, "Line=DTR"},    {"interlockPermitList", 1, "Permit=Cleared"},
+        {"interlockHoldList", 0, "HoldMs=1000"}, {"interlockHoldList", 0, nullptr},
+        {"interlockPortList", 0, "Port="},
+    };
+    for (const auto& [list, index, written] : picks) {
+        SCOPED_TRACE(testing::Message() << list << " " << index);
+        rig.settings.writes.clear();
+        w.control(list).pick(index);
+        EXPECT_EQ(rig.settings.writes,
+                  written ? std::vector<std::string>{written} : std::vector<std::string>{});
+    }
+    EXPECT_EQ(w.session().interlockSetup(),
+              (InterlockSetup{std::nullopt, IModemLine::Line::Dtr, InterlockSetup::Permit::Cleared,
+                              1000}));
+    EXPECT_EQ(w.control("interlockPortList").text(), "No transmit-inhibit line");
+    EXPECT_TRUE(w.control("interlockHoldList").enabled());
+    w.control("protocolList").pick(1);
+    EXPECT_FALSE(w.control("interlockHoldList").enabled());
+    w.control("protocolList").pick(0);
+    EXPECT_TRUE(w.control("interlockHoldList").enabled());
+}
+
+// The line's state is in view at all times; an inhibit or a failure is an alarm, and the FA
+// path's hold says it is blind.
+TEST(Interlock, TheStateLineSaysWhetherTheRadioMayTransmit) {
+    using Kind = InterlockState::Kind;
+    using Reason = InterlockState::Reason;
+    MainRig rig;
+    auto& w = rig.load();
+    const Control& line = w.control("interlockLabel");
+    EXPECT_EQ(line.text(), "No transmit-inhibit line");
+    const std::tuple<Kind, Reason, const char*, Emphasis> cases[] = {
+        {Kind::Permitted, Reason::None, "Transmit: permitted", Emphasis::None},
+        {Kind::Inhibited, Reason::Moving, "Transmit: inhibited (moving)", Emphasis::Alarm},
+        {Kind::Inhibited, Reason::Hold, "Transmit: inhibited (hold after a command, blind)",
+         Emphasis::Alarm},
+        {Kind::Failed, Reason::CannotOpen, "Transmit-inhibit line failed: cannot open",
+         Emphasis::Alarm},
+        {Kind::Off, Reason::None, "No transmit-inhibit line", Emphasis::None},
+    };
+    for (const auto& [kind, reason, text, emphasis] : cases) {
+        w.interlockChanged(InterlockState{kind, reason});
+        EXPECT_EQ(line.text(), text);
+        EXPECT_EQ(line.emphasis(), emphasis) << text;
     }
 }

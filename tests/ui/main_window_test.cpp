@@ -116,5 +116,32 @@ TEST(MainWindowWidgets, AListPickReachesTheModelAndTheMovingAntennaStandsOut) {
     }
 }
 
+// The transmit-inhibit line's port list shows a device plugged in since as it drops down; its
+// state line is white bold text on red while the radio must not transmit, and the style's look
+// again once it may.
+TEST(MainWindowWidgets, TheInterlockListFindsNewDevicesAndAnInhibitIsAnAlarm) {
+    Station s;
+    s.start();
+    auto* ports = s.child<QComboBox>("interlockPortList");
+    const int before = ports->count();
+    s.serial.present = {{"ttyUSB0 (USB serial)", 0, "/dev/ttyUSB0"}};
+    ports->showPopup();
+    ports->hidePopup();
+    ASSERT_EQ(ports->count(), before + 1);
+    EXPECT_EQ(ports->itemText(before), "ttyUSB0 (USB serial)");
+
+    auto* line = s.child<QLabel>("interlockLabel");
+    const QColor plain = line->palette().color(QPalette::Window);
+    for (const auto& [kind, back] : {std::pair{InterlockState::Kind::Inhibited, qt::AlarmColour},
+                                     {InterlockState::Kind::Permitted, plain}}) {
+        const bool alarm = kind == InterlockState::Kind::Inhibited;
+        s.model.interlockChanged(
+            {kind, alarm ? InterlockState::Reason::Moving : InterlockState::Reason::None});
+        EXPECT_EQ(line->font().bold(), alarm);
+        EXPECT_EQ(line->palette().color(QPalette::Window), back);
+        EXPECT_EQ(line->palette().color(QPalette::WindowText) == Qt::white, alarm);
+    }
+}
+
 } // namespace
 } // namespace veltaro::test

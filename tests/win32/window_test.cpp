@@ -255,8 +255,9 @@ TEST(Window, UserActionsReachTheCoreAndEveryWindowFollowsIt) {
             SendMessageA(GetFocus(), WM_CHAR, '7', 1);
             EXPECT_EQ(s.settings.writes.size(), writes);
             EXPECT_EQ(s.serial.opened, 2);
-        } else if (c.design().kind == Kind::DropDownList) {
-            // The protocol comes first and ungreys the others: each moves to its next item.
+        } else if (c.design().kind == Kind::DropDownList && c.enabled()) {
+            // The protocol comes first and ungreys the baud rate and direction (and greys the
+            // hold): each list that is not greyed moves to its next item.
             SetFocus(s.control(c.name()));
             const std::string before = c.text();
             s.press(VK_DOWN);
@@ -329,18 +330,27 @@ TEST(Window, ControlsGreyAndTipAsToldAndTheAddressDialogStoresWhatIsTyped) {
     EXPECT_EQ(std::string(shown), tip);
     label.setEnabled(true);
     EXPECT_TRUE(IsWindowEnabled(s.control("receivedLabel")));
-    // The antenna's line: bold text on amber while emphasised, the usual look again after.
-    const HWND line = s.control("antennaLabel");
-    for (const bool on : {true, false}) {
-        s.core.controls()["antennaLabel"].setEmphasised(on);
+    // A status line: bold black text on amber for a caution, bold white text on red for an
+    // alarm, the usual look again after.
+    using veltaro::Emphasis;
+    for (const auto& [name, emphasis, back] :
+         {std::tuple{"antennaLabel", Emphasis::Caution, RGB(0xFF, 0xBF, 0x00)},
+          {"antennaLabel", Emphasis::None, RGB(0xFF, 0xBF, 0x00)},
+          {"interlockLabel", Emphasis::Alarm, RGB(0xC8, 0x10, 0x10)},
+          {"interlockLabel", Emphasis::None, RGB(0xC8, 0x10, 0x10)}}) {
+        SCOPED_TRACE(name);
+        const HWND line = s.control(name);
+        s.core.controls()[name].setEmphasis(emphasis);
         LOGFONTA font{};
         GetObjectA(reinterpret_cast<HFONT>(SendMessageA(line, WM_GETFONT, 0, 0)), sizeof font,
                    &font);
-        EXPECT_EQ(font.lfWeight >= FW_BOLD, on);
+        EXPECT_EQ(font.lfWeight >= FW_BOLD, emphasis != Emphasis::None);
         HDC dc = GetDC(line);
         SendMessageA(s.hwnd(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                      reinterpret_cast<LPARAM>(line));
-        EXPECT_EQ(GetBkColor(dc) == RGB(0xFF, 0xBF, 0x00), on);
+        const bool on = emphasis != Emphasis::None;
+        EXPECT_EQ(GetBkColor(dc) == back, on);
+        EXPECT_EQ(GetTextColor(dc) == RGB(0xFF, 0xFF, 0xFF), emphasis == Emphasis::Alarm);
         ReleaseDC(line, dc);
     }
 

@@ -45,7 +45,7 @@ private:
     bool finishing_ = false;
 };
 
-// The port list, which lets the window's logic refresh its items as it drops down.
+// A list that lets the window's logic refresh the port lists' items as it drops down.
 class PortCombo : public QComboBox {
 public:
     PortCombo(QWidget* parent, std::function<void()> opening)
@@ -78,15 +78,23 @@ void mirror(Control& control, const std::function<void()>& update) {
     update();
 }
 
-// Amber behind bold text while the control is emphasised; the style's own look otherwise.
-void showEmphasis(QLabel* l, bool on) {
-    if (l->autoFillBackground() == on)
-        return;
+// Bold text on amber (black text) or red (white text) while the control is emphasised; the
+// style's own look otherwise.
+void showEmphasis(QLabel* l, Emphasis emphasis) {
+    const bool on = emphasis != Emphasis::None;
+    const bool alarm = emphasis == Emphasis::Alarm;
+    const QColor back = !on     ? l->parentWidget()->palette().color(QPalette::Window)
+                        : alarm ? AlarmColour
+                                : EmphasisColour;
+    const QColor text = !on     ? l->parentWidget()->palette().color(QPalette::WindowText)
+                        : alarm ? QColor(Qt::white)
+                                : QColor(Qt::black);
     QPalette p = l->palette();
-    p.setColor(QPalette::Window,
-               on ? EmphasisColour : l->parentWidget()->palette().color(QPalette::Window));
-    p.setColor(QPalette::WindowText,
-               on ? QColor(Qt::black) : l->parentWidget()->palette().color(QPalette::WindowText));
+    // Labels that never stood out keep the palette they were given.
+    if (l->autoFillBackground() == on && (!on || p.color(QPalette::Window) == back))
+        return;
+    p.setColor(QPalette::Window, back);
+    p.setColor(QPalette::WindowText, text);
     l->setPalette(p);
     l->setAutoFillBackground(on);
     QFont f = l->font();
@@ -98,7 +106,7 @@ QWidget* label(QWidget* parent, Control& c) {
     auto* l = new QLabel(parent);
     mirror(c, [l, &c] {
         l->setText(qs(c.text()));
-        showEmphasis(l, c.emphasised());
+        showEmphasis(l, c.emphasis());
     });
     switch (c.design().kind) {
     case layout::Kind::FrequencyDisplay:
@@ -165,8 +173,8 @@ QWidget* portList(QWidget* parent, Control& c, const WidgetOptions& options) {
 }
 
 // A list whose text is always one of its items, changed by a pick alone.
-QWidget* dropDownList(QWidget* parent, Control& c) {
-    auto* combo = new QComboBox(parent);
+QWidget* dropDownList(QWidget* parent, Control& c, const WidgetOptions& options) {
+    auto* combo = new PortCombo(parent, options.onListOpening);
     mirror(c, [combo, &c] {
         const QSignalBlocker block(combo);
         QStringList items;
@@ -256,7 +264,7 @@ QWidget* widgetFor(QWidget* parent, Control& c, const WidgetOptions& options) {
     case layout::Kind::PortList:
         return portList(parent, c, options);
     case layout::Kind::DropDownList:
-        return dropDownList(parent, c);
+        return dropDownList(parent, c, options);
     case layout::Kind::Button:
     case layout::Kind::DefaultButton:
     case layout::Kind::CancelButton:

@@ -15,8 +15,9 @@ struct WindowClass {
     DWORD style;
 };
 
-// Behind the text of an emphasised label.
+// Behind the text of an emphasised label: a caution, and an alarm (with white text).
 constexpr COLORREF EmphasisColour = RGB(0xFF, 0xBF, 0x00);
+constexpr COLORREF AlarmColour = RGB(0xC8, 0x10, 0x10);
 
 WindowClass windowClass(Kind kind) {
     switch (kind) {
@@ -148,8 +149,9 @@ ControlWindows::~ControlWindows() {
     for (HFONT f : fonts_)
         if (f)
             DeleteObject(f);
-    if (amber_)
-        DeleteObject(amber_);
+    for (HBRUSH b : {amber_, red_})
+        if (b)
+            DeleteObject(b);
 }
 
 HWND ControlWindows::create(Control& c, int id, HICON icon) {
@@ -205,7 +207,7 @@ void ControlWindows::mirror(Child& child) {
         EnableWindow(child.hwnd, c.enabled());
     if (child.tip != c.toolTip())
         showTip(child, GetDlgCtrlID(child.hwnd));
-    if (child.emphasised != c.emphasised())
+    if (child.emphasis != c.emphasis())
         showEmphasis(child);
     mirroring_ = wasMirroring;
 }
@@ -231,10 +233,10 @@ void ControlWindows::mirrorList(Child& child) {
         SendMessageW(child.hwnd, CB_SETCURSEL, index, 0);
 }
 
-// Bold text on amber: the font's bold twin, made once, and the colours the parent hands out for
-// the control (colour()).
+// Bold text on amber or red: the font's bold twin, made once, and the colours the parent hands out
+// for the control (colour()).
 void ControlWindows::showEmphasis(Child& child) {
-    child.emphasised = child.control->emphasised();
+    child.emphasis = child.control->emphasis();
     if (!child.bold) {
         child.normal = reinterpret_cast<HFONT>(SendMessageW(child.hwnd, WM_GETFONT, 0, 0));
         LOGFONTW font{};
@@ -244,19 +246,24 @@ void ControlWindows::showEmphasis(Child& child) {
         child.bold = CreateFontIndirectW(&font);
         fonts_.push_back(child.bold);
     }
-    SendMessageW(child.hwnd, WM_SETFONT,
-                 reinterpret_cast<WPARAM>(child.emphasised ? child.bold : child.normal), TRUE);
+    SendMessageW(
+        child.hwnd, WM_SETFONT,
+        reinterpret_cast<WPARAM>(child.emphasis != Emphasis::None ? child.bold : child.normal),
+        TRUE);
     InvalidateRect(child.hwnd, nullptr, TRUE);
 }
 
 HBRUSH ControlWindows::colour(HWND from, HDC dc) {
     for (const auto& [id, child] : children_)
-        if (child.hwnd == from && child.emphasised) {
-            if (!amber_)
-                amber_ = CreateSolidBrush(EmphasisColour);
-            SetBkColor(dc, EmphasisColour);
-            SetTextColor(dc, RGB(0, 0, 0));
-            return amber_;
+        if (child.hwnd == from && child.emphasis != Emphasis::None) {
+            const bool alarm = child.emphasis == Emphasis::Alarm;
+            HBRUSH& brush = alarm ? red_ : amber_;
+            const COLORREF back = alarm ? AlarmColour : EmphasisColour;
+            if (!brush)
+                brush = CreateSolidBrush(back);
+            SetBkColor(dc, back);
+            SetTextColor(dc, alarm ? RGB(0xFF, 0xFF, 0xFF) : RGB(0, 0, 0));
+            return brush;
         }
     return nullptr;
 }

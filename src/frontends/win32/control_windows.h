@@ -3,8 +3,8 @@
 // without a tab stop, each at its place in twips converted at the screen's DPI, in the dialog
 // font or the described one, as Unicode windows showing the Controls' UTF-8 texts; mirrors every
 // Control into its window (text, value, items, greyed or not, its tooltip, and an emphasised
-// label's bold text on amber), hands the user's clicks, picks, edits, context-menu requests and the
-// buttons' commands back to it, and draws the described lines.
+// label's bold text on amber, or white on red for an alarm), hands the user's clicks, picks, edits,
+// context-menu requests and the buttons' commands back to it, and draws the described lines.
 // Collaborations: Win32MainWindow and AboutWindow build their client areas with it and pass it
 // their WM_COMMAND and WM_PAINT; the Controls belong to the models (MainWindowModel, AboutBox), and
 // their changes after this object has gone are ignored.
@@ -85,10 +85,10 @@ private:
     struct Child {
         Control* control;
         HWND hwnd;
-        std::vector<std::string> items; // a list's items as shown
-        std::string tip;                // the tooltip as shown
-        bool emphasised = false;        // as shown
-        HFONT normal = nullptr;         // the font without and with emphasis, once emphasised
+        std::vector<std::string> items;     // a list's items as shown
+        std::string tip;                    // the tooltip as shown
+        Emphasis emphasis = Emphasis::None; // as shown
+        HFONT normal = nullptr;             // the font without and with emphasis, once emphasised
         HFONT bold = nullptr;
     };
 
@@ -109,6 +109,7 @@ private:
     HWND tips_ = nullptr;
     std::vector<HFONT> fonts_; // the dialog font first, then the described ones and bold twins
     HBRUSH amber_ = nullptr;   // behind emphasised labels, made when first needed
+    HBRUSH red_ = nullptr;     // behind alarms, likewise
     // Set while a window shows a change of its Control, so that the change echoed back by the
     // window is not taken for the user's.
     bool mirroring_ = false;
