@@ -85,6 +85,8 @@ public:
     // serial servers, NetworkControllerItem. A device left without a number is told once in
     // the run.
     std::vector<std::string> refreshPortItems();
+    // The devices present at the last refresh, with the numbers they were given.
+    const std::vector<PresentPort>& presentPorts() const { return present_; }
     // The list text that shows a stored port: a serial server's item, a present device's item
     // for a number beyond the fixed items, else "Com " and the stored text.
     std::string itemFor(int storedNumber, const std::string& storedText) const;

@@ -66,9 +66,6 @@ std::string comItem(int n) {
     return "Com " + std::to_string(n);
 }
 
-// How the port list shows a serial server: "192.168.1.50:4001 (network)".
-constexpr std::string_view NetworkSuffix = " (network)";
-
 // Where the controller's serial server is asked for: the one in use, else a usual one.
 constexpr const char* ServerDefault = "192.168.1.50:4001";
 
@@ -302,12 +299,9 @@ void MainWindowModel::fillInterlockPorts() {
     for (int n = 1; n < ControllerLink::FirstFreeNumber; ++n)
         add(n, comItem(n));
     // The present devices as the port list shows them; serial servers have no lines.
-    const std::string none = comItem(0);
-    ControllerLink& controller = session_.controller();
-    for (int n = ControllerLink::FirstFreeNumber; ControllerLink::isPortNumber(n); ++n)
-        if (const std::string item = controller.itemFor(n, "0");
-            item != none && !item.ends_with(NetworkSuffix))
-            add(n, item);
+    for (const PresentPort& p : session_.controller().presentPorts())
+        if (p.number >= ControllerLink::FirstFreeNumber)
+            add(p.number, p.item);
     const auto stored = session_.interlockSetup().port;
     if (stored &&
         std::find(interlockPorts_.begin(), interlockPorts_.end(), stored) == interlockPorts_.end())
