@@ -134,6 +134,22 @@ QWidget* label(QWidget* parent, Control& c) {
     return l;
 }
 
+// Gives the list the control's items unless it holds them already (a refill would lose the
+// popup's place); true when it was refilled.
+bool showItems(QComboBox* combo, const Control& c) {
+    QStringList items;
+    for (const auto& item : c.items())
+        items << qs(item);
+    QStringList shown;
+    for (int i = 0; i < combo->count(); ++i)
+        shown << combo->itemText(i);
+    if (shown == items)
+        return false;
+    combo->clear();
+    combo->addItems(items);
+    return true;
+}
+
 QWidget* portList(QWidget* parent, Control& c, const WidgetOptions& options) {
     auto* combo = new PortCombo(parent, options.onListOpening);
     combo->setEditable(true);
@@ -142,16 +158,8 @@ QWidget* portList(QWidget* parent, Control& c, const WidgetOptions& options) {
     combo->setInsertPolicy(QComboBox::NoInsert);
     mirror(c, [combo, &c] {
         const QSignalBlocker block(combo);
-        QStringList items;
-        for (const auto& item : c.items())
-            items << qs(item);
-        QStringList shown;
-        for (int i = 0; i < combo->count(); ++i)
-            shown << combo->itemText(i);
-        if (shown != items) {
-            combo->clear();
-            combo->addItems(items);
-            combo->setMaxVisibleItems(static_cast<int>(items.size()));
+        if (showItems(combo, c)) {
+            combo->setMaxVisibleItems(combo->count());
             // A device's name is wider than the field: the list drops down wide enough for it.
             combo->view()->setMinimumWidth(
                 combo->view()->sizeHintForColumn(0) +
@@ -177,16 +185,7 @@ QWidget* dropDownList(QWidget* parent, Control& c, const WidgetOptions& options)
     auto* combo = new PortCombo(parent, options.onListOpening);
     mirror(c, [combo, &c] {
         const QSignalBlocker block(combo);
-        QStringList items;
-        for (const auto& item : c.items())
-            items << qs(item);
-        QStringList shown;
-        for (int i = 0; i < combo->count(); ++i)
-            shown << combo->itemText(i);
-        if (shown != items) {
-            combo->clear();
-            combo->addItems(items);
-        }
+        showItems(combo, c);
         combo->setCurrentIndex(combo->findText(qs(c.text()), Qt::MatchExactly));
     });
     QObject::connect(combo, &QComboBox::activated, combo, [combo, &c](int index) {
