@@ -1,5 +1,5 @@
 # Veltaro: the two commands of the README, plus build helpers.
-#   make demo   runs the program against the built-in simulated rig and a virtual controller
+#   make demo   runs the program against a simulated rig and a simulated antenna controller
 #   make test   builds and runs every test
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
@@ -47,7 +47,7 @@ test: test-dev test-asan test-win
 demo:
 	@scripts/deps.sh build demo
 	cmake --preset dev >/dev/null
-	cmake --build --preset dev -j $(JOBS) --target veltaro veltaro-link-publisher
+	cmake --build --preset dev -j $(JOBS) --target veltaro veltaro-link-publisher veltaro-steppir-sim
 	scripts/with-session.sh scripts/demo.sh
 
 # Longer runs than the test suite makes: each fuzz target for FUZZ_SECONDS, the soak for

@@ -18,6 +18,11 @@
 #                      latency beside its floor, idle CPU beside rigctl polling the same rigctld,
 #                      reconnection after rigctld or a link publisher restarts
 #                      (bench/sources.py)
+#   controller         the controller's own protocol against veltaro-steppir-sim: radio change to
+#                      set frame (beside a pty write and the FA path), set frame to "tuned", a
+#                      dropped frame to its resend, idle CPU polling the controller beside the FA
+#                      path, a serial server gone for 1 s, and the transmit-inhibit line's
+#                      response (bench/controller.py)
 # Environment: BUILD_DIR (default build/), IDLE_SECONDS (60), FLOOD_SECONDS (60), STARTS (7),
 #              REPLUGS (10), GONE_SECONDS (60), BENCH_OUT (default docs/performance.md).
 set -uo pipefail
@@ -30,7 +35,8 @@ idle_s=${IDLE_SECONDS:-60}
 flood_s=${FLOOD_SECONDS:-60}
 starts=${STARTS:-7}
 out=${BENCH_OUT:-$root/docs/performance.md}
-targets=(veltaro veltaro-link-publisher bench_baseline bench_tracker bench_flood_reader bench_window_ping)
+targets=(veltaro veltaro-link-publisher bench_baseline bench_tracker bench_flood_reader bench_window_ping
+  veltaro-steppir-sim veltaro_modem_shim)
 [ -f "$root/bench/latency/CMakeLists.txt" ] && targets+=(bench_latency)
 if [ -z "${BENCH_NO_BUILD:-}" ]; then
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || exit 1
@@ -226,6 +232,9 @@ replug=$(BUILD_DIR=$build "$root/bench/replug/replug.sh" 2>&1)
 echo "bench: the network sources" >&2
 sources=$(BUILD_DIR=$build IDLE_SECONDS=$idle_s python3 "$root/bench/sources.py" 2>&1)
 
+echo "bench: the controller's own protocol" >&2
+controller=$(BUILD_DIR=$build IDLE_SECONDS=$idle_s python3 "$root/bench/controller.py")
+
 table=$(cat <<TABLE
 | Figure | Veltaro | Baseline | Ratio | Target |
 |---|---|---|---|---|
@@ -279,6 +288,16 @@ $replug
 ## Network sources (Hamlib's rigctld, the program without a window)
 
 $sources
+
+## The controller's own protocol and the transmit-inhibit line
+
+The program without a window, [Controller] Protocol=SteppIR, against veltaro-steppir-sim (motors
+at 10 GHz/s, so the motor time is under a millisecond); the radio is an N1MM-format datagram on
+loopback; a frame is seen when the simulator logs it. The line is observed through the
+modem-lines shim's record (a FIFO read by the bench), the controller there played by the bench
+so that the moment of each status reply is known. See bench/controller.py.
+
+$controller
 REPORT
 )
 echo "$report"

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# The demo: a simulated rig published on the session bus, the real program, and a virtual
-# antenna controller (a pty pair) that prints every command it receives.
+# The demo: a simulated rig, the real program speaking the SteppIR controller's own protocol, and
+# the simulated controller (veltaro-steppir-sim on a pty) whose motors move the elements at
+# DEMO_KHZ_PER_S kHz per second (default 1000). The terminal shows each set frame the controller
+# receives and, from the program's state feed, the antenna following: moving, then tuned; the
+# window's antenna line shows the same.
 # Stops everything it started on Ctrl-C or after DEMO_SECONDS seconds.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -21,11 +24,43 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-# The virtual controller: one end becomes "Com 1", the other is read here.
-socat pty,raw,echo=0,link="$tmp/controller" pty,raw,echo=0,link="$tmp/com1" 2>/dev/null &
+# The simulated controller: its pty becomes "Com 1"; each frame it receives is printed, without
+# the status requests (one every 1.5 s at least).
+"$build/veltaro-steppir-sim" --link "$tmp/com1" --khz-per-s "${DEMO_KHZ_PER_S:-1000}" --start-hz 1800000 \
+  2> >(while IFS= read -r frame; do
+         [ "$frame" = "status?" ] || printf '%s  controller received: %s\n' "$(date +%T.%3N)" "$frame"
+       done) >/dev/null &
 pids+=($!)
-for _ in $(seq 100); do [ -e "$tmp/controller" ] && [ -e "$tmp/com1" ] && break; sleep 0.05; done
-if [ ! -e "$tmp/com1" ]; then echo "demo: socat could not make a pty pair" >&2; exit 1; fi
+for _ in $(seq 100); do [ -e "$tmp/com1" ] && break; sleep 0.05; done
+if [ ! -e "$tmp/com1" ]; then echo "demo: the simulated controller did not start" >&2; exit 1; fi
+
+# The program's state feed on a loopback port: each change of the antenna's state is printed.
+mkfifo "$tmp/feed"
+python3 -u "$root/tools/feed_listen.py" --port 0 >"$tmp/feed" 2>/dev/null &
+pids+=($!)
+last= shown=0
+while IFS= read -r line; do
+  if [[ "$line" == "listening "* ]]; then echo "${line#listening }" >"$tmp/feed.port"; continue; fi
+  [[ "$line" =~ antennaState=\"([^\"]*)\" ]] || continue
+  state=${BASH_REMATCH[1]}
+  hz=
+  [[ "$line" =~ antennaHz=([0-9]+) ]] && hz=${BASH_REMATCH[1]}
+  # A change of state at once; the elements' progress while they move once a second.
+  now=${EPOCHREALTIME/[.,]/}
+  [ "$state $hz" = "$last" ] && continue
+  [ "$state" = "${last%% *}" ] && [ $((now - shown)) -lt 1000000 ] && continue
+  last="$state $hz"
+  shown=$now
+  if [ -n "$hz" ]; then
+    printf '%s  antenna %s, elements at %d.%03d MHz\n' "$(date +%T.%3N)" "$state" \
+      $((hz / 1000000)) $((hz % 1000000 / 1000))
+  else
+    printf '%s  antenna %s\n' "$(date +%T.%3N)" "$state"
+  fi
+done <"$tmp/feed" &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$tmp/feed.port" ] && break; sleep 0.05; done
+feedport=$(cat "$tmp/feed.port" 2>/dev/null)
 
 # The rig: Hamlib's dummy radio swept through the bands, read by Veltaro's own Hamlib source;
 # without Hamlib, the link publisher's simulated rig, standing in for Commander on the bus.
@@ -62,26 +97,18 @@ CheckOnTop=0
 [Addresses]
 Hamlib=127.0.0.1:${rigport:-4532}
 
+[Controller]
+Protocol=SteppIR
+
+[Feed]
+Address=127.0.0.1:${feedport:-12070}
+
 [Ports]
 Com1=$tmp/com1
 CONF
 sed -i "s/^$source_box=0/$source_box=1/" "$tmp/config/Veltaro/Veltaro.conf"
 # PEGASUS.OUT is written beside the program, so the demo runs a copy in its own folder.
 cp "$build/veltaro" "$tmp/app/veltaro"
-
-(
-  while IFS= read -r -d ';' cmd; do
-    digits=${cmd#FA}
-    if [[ "$digits" =~ ^[0-9]{11}$ ]]; then
-      hz=$((10#$digits))
-      printf '%s  controller received %s;  -> %d.%06d MHz\n' "$(date +%T.%3N)" "$cmd" \
-        $((hz / 1000000)) $((hz % 1000000))
-    else
-      printf '%s  controller received %q (not a frequency command)\n' "$(date +%T.%3N)" "$cmd"
-    fi
-  done < "$tmp/controller"
-) 2>/dev/null & # the pty's end reads as an I/O error when the demo stops
-pids+=($!)
 
 XDG_CONFIG_HOME="$tmp/config" "$tmp/app/veltaro" &
 app=$!

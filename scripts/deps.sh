@@ -10,7 +10,7 @@ for group in "$@"; do
     test)  pkgs+=(xvfb xauth openbox x11-utils xdotool socat dbus dbus-bin util-linux iproute2
                   imagemagick libhamlib-utils clang libclang-rt-14-dev valgrind clang-format python3
                   clang-tidy) ;;
-    demo)  pkgs+=(xvfb xauth openbox dbus dbus-bin socat libhamlib-utils) ;;
+    demo)  pkgs+=(xvfb xauth openbox dbus dbus-bin libhamlib-utils python3) ;;
     win)   pkgs+=(wine wine64 mingw-w64 g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev nsis) ;;
     fuzz)  pkgs+=(clang libclang-rt-14-dev) ;;
     *) echo "deps.sh: unknown group $group" >&2; exit 2 ;;

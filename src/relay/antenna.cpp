@@ -267,6 +267,10 @@ void AntennaLoop::State::takeValid(const steppir::Status& s) {
         return;
     const bool atTarget = near(s.hz, *target);
     moved = moved || s.motorsRunning || atTarget || (hzBeforeSet && s.hz != *hzBeforeSet);
+    // Motors stopped away from the target ran toward an earlier one: the frame was not taken,
+    // and goes again as if nothing had moved.
+    if (!atTarget && !s.motorsRunning)
+        moved = false;
     if (confirmed)
         return;
     if (atTarget && !s.motorsRunning && s.direction == direction)

@@ -224,6 +224,24 @@ TEST(Antenna, SendsAgainWhenNothingMovedAndTellsOnceAfterThreeTries) {
     EXPECT_EQ(rig.notices.size(), 2u);
 }
 
+// A frame lost while the motors still run toward the target before: they stop there, away from
+// the new target, and the frame goes again as if nothing had moved.
+TEST(Antenna, AFrameLostWhileTheMotorsRunGoesAgainOnceTheyStopElsewhere) {
+    Rig rig;
+    rig.run(200);
+    rig.controller.moveMs = 1000;
+    rig.loop.setTarget(14074000);
+    rig.run(400); // running toward 14.074 MHz
+    rig.controller.drop = 1;
+    rig.loop.setTarget(14100000);
+    const std::int64_t sent = rig.controller.setTimes().back();
+    rig.run(AntennaLoop::ResendAfterMs + AntennaLoop::BusyPollMs);
+    EXPECT_EQ(rig.setHz(), (std::vector<std::int64_t>{14074000, 14100000, 14100000}));
+    EXPECT_GE(rig.controller.setTimes().back(), sent + AntennaLoop::ResendAfterMs);
+    ASSERT_TRUE(rig.runUntil(State::Tuned, 3000));
+    EXPECT_EQ(rig.loop.status().hz, 14100000);
+}
+
 TEST(Antenna, AnEchoedSetFrameIsNotTakenForAReply) {
     Rig rig;
     rig.run(200);
