@@ -12,6 +12,12 @@ using State = AntennaStatus::State;
 
 namespace {
 
+// The frequency a set frame carries: three bytes of tens of Hz.
+std::int64_t frameHz(const std::string& f) {
+    const auto b = [&](int i) { return std::int64_t{static_cast<std::uint8_t>(f[i])}; };
+    return (b(3) << 16 | b(4) << 8 | b(5)) * 10;
+}
+
 // The controller at the other end of the line: set frames move the elements (the status shows
 // the new frequency at once, the motors run for moveMs); a status request is answered ReplyMs
 // later.
@@ -28,8 +34,7 @@ struct Controller {
             if (!silent && !replyTimer->running())
                 replyTimer->start(ReplyMs);
         } else if (bytes.size() == 11 && bytes[8] == '1' && drop == 0) {
-            const auto b = [&](int i) { return std::int64_t{static_cast<std::uint8_t>(bytes[i])}; };
-            move((b(3) << 16 | b(4) << 8 | b(5)) * 10);
+            move(frameHz(bytes));
             direction = static_cast<std::uint8_t>(bytes[7]);
         } else if (drop > 0) {
             --drop;
@@ -110,10 +115,7 @@ struct Rig {
         std::vector<std::int64_t> hz;
         for (const auto& [t, f] : controller.frames)
             if (f.size() == 11)
-                hz.push_back((std::int64_t{static_cast<std::uint8_t>(f[3])} << 16 |
-                              static_cast<std::uint8_t>(f[4]) << 8 |
-                              static_cast<std::uint8_t>(f[5])) *
-                             10);
+                hz.push_back(frameHz(f));
         return hz;
     }
 
