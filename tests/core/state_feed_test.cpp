@@ -215,7 +215,6 @@ TEST(FeedSettings, TheAddressIsOffEmptyOrReadAsHostAndPort) {
         {"  ", std::nullopt, ""},
         {"127.0.0.1:12070", NetAddress{"127.0.0.1", 12070}, ""},
         {" 12070 ", NetAddress{"127.0.0.1", 12070}, ""},
-        {"[::1]:12070", NetAddress{"::1", 12070}, ""},
         {"127.0.0.1:99999", std::nullopt,
          "[Feed] Address \"127.0.0.1:99999\" cannot be used: expected [HOST:]PORT with PORT "
          "from 1 to 65535"},
