@@ -93,9 +93,10 @@ struct Rig {
         loop.portOpened();
     }
     void run(std::int64_t ms) { timers.elapse(ms); }
-    void nextReply() {
-        for (const int n = controller.replies; controller.replies == n;)
-            run(1);
+    void nextReply() { // a minute at most, so that a controller never asked fails, not hangs
+        const int n = controller.replies;
+        for (int t = 0; controller.replies == n; ++t, run(1))
+            ASSERT_LT(t, 60000) << "no reply";
     }
     // A target set and reached.
     void tuneTo(std::int64_t hz) {
