@@ -60,33 +60,24 @@ bool namesKey(const std::string& text, const std::string& key) {
            text.find('\n' + key + '=') != std::string::npos;
 }
 
-class DocsKeys : public testing::TestWithParam<const char*> {};
-
-TEST_P(DocsKeys, EverySettingsKeyAndSectionIsNamed) {
-    const std::string text = readFile(GetParam());
-    ASSERT_FALSE(text.empty()) << GetParam() << " cannot be read";
+TEST(Docs, TheReadmeAndTheManualNameEverySettingsKeyAndSectionAndQuoteEachSourceMessage) {
     const auto keys = settingsKeys();
     EXPECT_GE(keys.size(), 14u);
-    for (const auto& key : keys)
-        EXPECT_TRUE(namesKey(text, key)) << GetParam() << " does not name the key " << key;
-    for (const char* section :
-         {Settings::Section, Settings::FilesSection, Settings::AddressesSection,
-          Settings::ControllerSection, Settings::InterlockSection, Settings::FeedSection, "Ports"})
-        EXPECT_NE(text.find('[' + std::string(section) + ']'), std::string::npos)
-            << GetParam() << " does not name the section [" << section << "]";
-}
-
-INSTANTIATE_TEST_SUITE_P(Documents, DocsKeys, testing::Values(VELTARO_README, VELTARO_MANUAL));
-
-TEST(DocsMessages, TheReadmeAndTheManualQuoteEachSourceMessage) {
     for (const char* path : {VELTARO_README, VELTARO_MANUAL}) {
-        const std::string text = joinedLines(readFile(path));
-        for (const auto& r : sourceRegistrations()) {
+        const std::string text = readFile(path);
+        ASSERT_FALSE(text.empty()) << path << " cannot be read";
+        for (const auto& key : keys)
+            EXPECT_TRUE(namesKey(text, key)) << path << " does not name the key " << key;
+        for (const char* section : {Settings::Section, Settings::FilesSection,
+                                    Settings::AddressesSection, Settings::ControllerSection,
+                                    Settings::InterlockSection, Settings::FeedSection, "Ports"})
+            EXPECT_NE(text.find('[' + std::string(section) + ']'), std::string::npos)
+                << path << " does not name the section [" << section << "]";
+        for (const auto& r : sourceRegistrations())
             if (r.unavailableText) {
-                EXPECT_NE(text.find(r.unavailableText), std::string::npos)
+                EXPECT_NE(joinedLines(text).find(r.unavailableText), std::string::npos)
                     << path << " does not quote " << r.unavailableText;
             }
-        }
     }
 }
 

@@ -267,7 +267,6 @@ public:
     }
     void watch(std::function<void()> onAppeared) override { appeared = std::move(onAppeared); }
     double frequencyMHz() override {
-        ++reads;
         if (!held || gone)
             throw LinkError("server gone");
         return frequency;
@@ -280,7 +279,7 @@ public:
     double frequency = 14.074;
     bool installed = true, gone = false, held = false;
     bool running = true; // an instance the user started; RunningOnly takes only that
-    int connects = 0, reads = 0;
+    int connects = 0;
     std::vector<Launch> launches;
     std::function<void()> appeared;
 };

@@ -216,19 +216,16 @@ TEST(InterlockSettings, ReadWithDefaultsForWhatCannotBeUsedAndWrittenWhenChanged
         {"256", "RTS", "Asserted", "-1", {std::nullopt, Line::Rts, Permit::Asserted, 2000}},
         {"COM3", "", "", "1.5", {std::nullopt, Line::Rts, Permit::Asserted, 2000}},
     };
+    fake::SettingsStore store;
+    FailureNotice notice([](const Notice&) {});
+    Settings settings(store, notice, NumberFormat{});
     for (const auto& [port, line, permit, hold, expected] : cases) {
-        fake::SettingsStore store;
-        FailureNotice notice([](const Notice&) {});
-        Settings settings(store, notice, NumberFormat{});
         store.values["Veltaro/Interlock/Port"] = port;
         store.values["Veltaro/Interlock/Line"] = line;
         store.values["Veltaro/Interlock/Permit"] = permit;
         store.values["Veltaro/Interlock/HoldMs"] = hold;
         EXPECT_EQ(settings.readInterlockSetup(), expected) << port << line << permit << hold;
     }
-    fake::SettingsStore store;
-    FailureNotice notice([](const Notice&) {});
-    Settings settings(store, notice, NumberFormat{});
     const InterlockSetup before{12, Line::Rts, Permit::Asserted, 2000};
     settings.writeInterlockSetup({12, Line::Dtr, Permit::Cleared, 2000}, before);
     settings.writeInterlockSetup({std::nullopt, Line::Rts, Permit::Asserted, 750}, before);

@@ -22,7 +22,15 @@ namespace {
 using Script = std::vector<std::pair<std::string, std::string>>;
 
 template <class Source> struct Rig {
-    Rig() {
+    // Extra arguments go to the source after the network, the clock and the address.
+    template <class... Extra>
+    explicit Rig(Extra... extra)
+        : source(
+              network, clock,
+              [] {
+                  return NetAddress{"127.0.0.1", 4532};
+              },
+              extra...) {
         source.setHandlers({[this](const Reading& r) { readings.push_back(r.hz); },
                             [this] { events += "linked "; },
                             [this](const std::string&) { events += "lost "; }, nullptr,
@@ -57,7 +65,7 @@ template <class Source> struct Rig {
 
     FakeNetwork network;
     FakeClock clock;
-    Source source{network, clock, [] { return NetAddress{"127.0.0.1", 4532}; }};
+    Source source;
     std::size_t answered = 0;
     std::vector<std::int64_t> readings;
     std::string events;
@@ -304,37 +312,24 @@ TEST(RadioInfoSource, FollowsTheChosenOrActiveRadioCountsGarbageAndGoesStale) {
     for (const auto& [chosen, followed] :
          {std::pair{0, std::vector<std::int64_t>{14074000, 14074000, 7074000}},
           std::pair{2, std::vector<std::int64_t>{7074000, 7074000}}}) {
-        FakeNetwork network;
-        FakeClock clock;
-        RadioInfoSource source(
-            network, clock,
-            [] {
-                return NetAddress{"127.0.0.1", 12060};
-            },
-            [chosen] { return chosen; });
-        std::vector<std::int64_t> readings;
-        std::string events;
-        source.setHandlers({[&](const Reading& r) { readings.push_back(r.hz); },
-                            [&] { events += "linked "; },
-                            [&](const std::string&) { events += "lost "; }, nullptr, nullptr});
-        source.start();
-        const FakeDatagramSocket& socket = *network.socket;
-        EXPECT_EQ(formatNetAddress(socket.at), "127.0.0.1:12060");
+        Rig<RadioInfoSource> rig([chosen] { return chosen; });
+        const FakeDatagramSocket& socket = *rig.network.socket;
+        EXPECT_EQ(formatNetAddress(socket.at), "127.0.0.1:4532");
         socket.arrive("<RadioInfo>garbage");
         socket.arrive(std::string(MaxRadioInfoBytes + 1, ' '));
-        EXPECT_EQ(events, "") << "bad datagrams link nothing";
+        EXPECT_EQ(rig.events, "") << "bad datagrams link nothing";
         socket.arrive(radioInfo(1, 14074000, 1));
         socket.arrive(radioInfo(2, 7074000, 1));
         socket.arrive(radioInfo(1, 14075000, 2)); // the operator moves to radio 2
-        EXPECT_EQ(source.dropped(), 2u);
-        EXPECT_EQ(readings, followed);
-        clock.now += RadioInfoSource::StaleMs - 1;
-        source.poll();
-        clock.now += 1;
-        source.poll();
-        source.poll();
+        EXPECT_EQ(rig.source.dropped(), 2u);
+        EXPECT_EQ(rig.readings, followed);
+        rig.clock.now += RadioInfoSource::StaleMs - 1;
+        rig.source.poll();
+        rig.clock.now += 1;
+        rig.source.poll();
+        rig.source.poll();
         socket.arrive(radioInfo(2, 7075000, 2));
-        EXPECT_EQ(events, "linked lost linked ");
+        EXPECT_EQ(rig.events, "linked lost linked ");
         EXPECT_TRUE(socket.open) << "still listening while stale";
     }
 }

@@ -211,13 +211,10 @@ TEST(StateFeed, AnAddressThatCannotBeSentToIsToldAndLeavesTheFeedClosed) {
 
 TEST(FeedSettings, TheAddressIsOffEmptyOrReadAsHostAndPort) {
     const std::tuple<std::string, std::optional<NetAddress>, std::string> cases[] = {
-        {"<missing>", std::nullopt, ""},
         {"", std::nullopt, ""},
         {"  ", std::nullopt, ""},
         {"127.0.0.1:12070", NetAddress{"127.0.0.1", 12070}, ""},
         {" 12070 ", NetAddress{"127.0.0.1", 12070}, ""},
-        {"239.255.120.70:12070", NetAddress{"239.255.120.70", 12070}, ""},
-        {"[::1]:12070", NetAddress{"::1", 12070}, ""},
         {"127.0.0.1:99999", std::nullopt,
          "[Feed] Address \"127.0.0.1:99999\" cannot be used: expected [HOST:]PORT with PORT "
          "from 1 to 65535"},
@@ -225,8 +222,7 @@ TEST(FeedSettings, TheAddressIsOffEmptyOrReadAsHostAndPort) {
     for (const auto& [stored, address, problem] : cases) {
         SCOPED_TRACE(stored);
         fake::SettingsStore store;
-        if (stored != "<missing>")
-            store.values["Veltaro/Feed/Address"] = stored;
+        store.values["Veltaro/Feed/Address"] = stored;
         FailureNotice notice([](const Notice&) {});
         Settings settings(store, notice, NumberFormat{});
         std::string why;
