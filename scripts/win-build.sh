@@ -8,7 +8,7 @@ cd "$VELTARO_ROOT"
 cmake --preset win-cross -B "$VELTARO_WIN_BUILD" >/dev/null
 # The program, the core tests and the Windows tests; the fuzz replays are Linux-only.
 cmake --build "$VELTARO_WIN_BUILD" -j "${JOBS:-$(nproc)}" \
-  --target veltaro core_tests win32_tests win32_window_tests dde_standin ftlink_standin close_window probe_window "$@"
+  --target veltaro core_tests win32_tests win32_window_tests dde_standin ftlink_standin close_window probe_window window_text "$@"
 x86_64-w64-mingw32-strip -o "$VELTARO_WIN_BUILD/veltaro-dist.exe" "$VELTARO_WIN_BUILD/veltaro.exe"
 if command -v makensis >/dev/null; then
   makensis -V2 -DEXE="$VELTARO_WIN_BUILD/veltaro-dist.exe" \
