@@ -245,7 +245,8 @@ void Interlock::armDeadline(std::int64_t now) {
         return;
     }
     // A timer that ticks early finds the time not yet come and is armed again.
-    deadline_->start(static_cast<int>(std::min<std::int64_t>(next - now, RetryMs * 60)));
+    deadline_->start(
+        static_cast<int>(std::min<std::int64_t>(next - now, std::int64_t{RetryMs} * 60)));
 }
 
 void Interlock::publish(InterlockState state) {
