@@ -240,5 +240,16 @@ TEST(Headless, SteppirPathShowsTheAntennaDrivesTheLineAndFeedsItsState) {
                         "11 \"unknown\" \"off\""}));
 }
 
+// The transmit-inhibit line needs an adapter of its own: the controller's port is refused.
+TEST(Headless, TheControllersOwnPortIsRefusedForTheInhibitLine) {
+    HeadlessRun h;
+    h.settings.values["Veltaro/Interlock/Port"] = "1";
+    h.start();
+    EXPECT_THAT(h.lines, testing::Contains("The transmit-inhibit line cannot be on COM 1: that is "
+                                           "the antenna controller's port. Give it a serial "
+                                           "adapter of its own."));
+    EXPECT_EQ(h.interlockLine.calls, std::vector<std::string>{});
+}
+
 } // namespace
 } // namespace veltaro
