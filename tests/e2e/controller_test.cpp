@@ -6,6 +6,8 @@
 
 #include <QtNetwork>
 
+#include <csignal>
+
 namespace {
 
 using namespace veltaro::support;
@@ -154,6 +156,49 @@ TEST(Controller, FollowsTheRadioThroughADroppedFrameAndARestart) {
             EXPECT_EQ(field(last, name).toStdString(), value) << name;
         EXPECT_TRUE(field(last, "version").startsWith('"'));
         EXPECT_EQ(field(lines.value(0), "sequence").toStdString(), "1");
+    }
+}
+
+// The resident memory of a process, in KiB.
+long residentKiB(qint64 pid) {
+    QFile status(QString("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+// Controllers that misbehave behind a serial server (replies among junk, a flood of them, an echo,
+// silence) are shown for what they are, and the program neither wedges nor grows: it still ends
+// at once on SIGTERM after seconds of it.
+TEST(Controller, BadPeersAreShownForWhatTheyAreAndWedgeNothing) {
+    for (const auto& [mode, shown] : {std::pair{"--junk", "Antenna: tuned to 14.074 MHz."},
+                                      {"--flood", "Antenna: tuned to 14.074 MHz."},
+                                      {"--echo", "Antenna: not answering."},
+                                      {"--silent", "Antenna: not answering."}}) {
+        SCOPED_TRACE(mode);
+        Child publisher(PUBLISHER, {"--stdin", "--as", "commander"}, theBus().environment());
+        ASSERT_TRUE(waitUntil(
+            [] { return theBus().hasOwner("org.veltaro.Link.CI_2dV_20Commander"); }, 5000));
+        publisher.send("14074000");
+        const QString port = QString::number(freePort());
+        Simulator sim({"--tcp", port, mode});
+        FeedListener feed;
+        Headless veltaro("tcp:127.0.0.1:" + port, feed.port());
+        EXPECT_TRUE(veltaro.said(shown));
+        QProcess& p = veltaro.child->process();
+        const long before = residentKiB(p.processId());
+        spin(2000);
+        const long grown = residentKiB(p.processId()) - before;
+#if !defined(__SANITIZE_ADDRESS__) // the sanitizer's quarantine holds freed memory on purpose
+        EXPECT_LT(grown, 8 * 1024) << "KiB in 2 s";
+#endif
+        kill(static_cast<pid_t>(p.processId()), SIGTERM);
+        EXPECT_TRUE(p.waitForFinished(3000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 0);
     }
 }
 
