@@ -38,6 +38,7 @@ import tempfile
 import threading
 import time
 import tty
+from benchlib import cpu_s, free_port, procs, start, stop, wait_until
 
 root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 build = os.environ.get("BUILD_DIR", os.path.join(root, "build"))
@@ -49,49 +50,8 @@ interlocks = int(os.environ.get("INTERLOCKS", "5"))
 sim_path = os.path.join(build, "veltaro-steppir-sim")
 shim = os.path.join(build, "tests", "support", "libveltaro_modem_shim.so")
 tmp = tempfile.mkdtemp()
-procs = []
 FAST = "10000000"  # kHz per second: 10 GHz/s, the motors take no time worth counting
 BUSY_MS = 100      # the simulator's "busy" after each frame
-
-
-def start(args, **kw):
-    p = subprocess.Popen(args, **kw)
-    procs.append(p)
-    return p
-
-
-def stop(p):
-    if p.poll() is None:
-        p.terminate()
-        try:
-            p.wait(5)
-        except subprocess.TimeoutExpired:
-            p.kill()
-            p.wait()
-
-
-def wait_until(check, seconds=10.0, step=0.002):
-    """Looks at least once."""
-    end = time.monotonic() + seconds
-    while not check():
-        if time.monotonic() >= end:
-            return False
-        time.sleep(step)
-    return True
-
-
-def free_port(kind=socket.SOCK_STREAM):
-    with socket.socket(socket.AF_INET, kind) as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def cpu_s(pid):
-    total = 0
-    for task in os.listdir(f"/proc/{pid}/task"):
-        with open(f"/proc/{pid}/task/{task}/schedstat") as f:
-            total += int(f.read().split()[0])
-    return total / 1e9
 
 
 class Lines:

@@ -25,39 +25,14 @@ import sys
 import tempfile
 import threading
 import time
+from benchlib import cpu_s, free_port, procs, start, stop, wait_until
 
 root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 build = os.environ.get("BUILD_DIR", os.path.join(root, "build"))
 changes = int(os.environ.get("CHANGES", "200"))
 idle_s = float(os.environ.get("IDLE_SECONDS", "60"))
 tmp = tempfile.mkdtemp()
-procs = []
 COMMANDER = "org.veltaro.Link.CI_2dV_20Commander"
-
-
-def start(args, **kw):
-    p = subprocess.Popen(args, **kw)
-    procs.append(p)
-    return p
-
-
-def stop(p):
-    if p.poll() is None:
-        p.terminate()
-        try:
-            p.wait(5)
-        except subprocess.TimeoutExpired:
-            p.kill()
-            p.wait()
-
-
-def wait_until(check, seconds=10.0, step=0.002):
-    end = time.monotonic() + seconds
-    while time.monotonic() < end:
-        if check():
-            return True
-        time.sleep(step)
-    return False
 
 
 def listening(port):
@@ -66,12 +41,6 @@ def listening(port):
         return True
     except OSError:
         return False
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def rigctld(port):
@@ -87,14 +56,6 @@ def pty_pair(name):
           stderr=subprocess.DEVNULL)
     wait_until(lambda: os.path.exists(a) and os.path.exists(b))
     return a, b
-
-
-def cpu_s(pid):
-    total = 0
-    for task in os.listdir(f"/proc/{pid}/task"):
-        with open(f"/proc/{pid}/task/{task}/schedstat") as f:
-            total += int(f.read().split()[0])
-    return total / 1e9
 
 
 class Headless:
