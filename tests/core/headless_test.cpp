@@ -251,5 +251,23 @@ TEST(Headless, TheControllersOwnPortIsRefusedForTheInhibitLine) {
     EXPECT_EQ(h.interlockLine.calls, std::vector<std::string>{});
 }
 
+// A change of protocol takes effect at once: the line is opened again at the protocol's rate and
+// the relayed frequency goes out in the new protocol; only the keys changed are written.
+TEST(Headless, AChangeOfProtocolReopensTheLineAndSendsTheRelayAgain) {
+    HeadlessRun h;
+    h.start();
+    ControllerSetup steppir = h.session().controllerSetup();
+    steppir.protocol = ControllerSetup::Protocol::Steppir;
+    h.session().setControllerSetup(steppir);
+    h.timers.elapse(AntennaLoop::MinFrameGapMs);
+    EXPECT_EQ(h.serial.baud, ControllerSetup::DefaultBaud);
+    const std::string frame = *steppir::encodeSetFrame(14074000, steppir::Direction::Normal);
+    EXPECT_EQ(h.serial.sent, (std::vector<std::string>{"FA00014074000;", "?A\r", frame}));
+    h.session().setControllerSetup(ControllerSetup{});
+    EXPECT_EQ(h.serial.baud, ControllerSetup::FaBaud);
+    EXPECT_EQ(h.serial.sent.back(), "FA00014074000;");
+    EXPECT_EQ(h.settings.writes, (std::vector<std::string>{"Protocol=SteppIR", "Protocol=FA"}));
+}
+
 } // namespace
 } // namespace veltaro
