@@ -1,6 +1,7 @@
 """What the benchmark scripts share: the processes they start (stopped at the end), waiting for
 a condition, a free loopback port, a process's CPU time."""
 import os
+import shutil
 import socket
 import subprocess
 import time
@@ -47,3 +48,18 @@ def cpu_s(pid):
         with open(f"/proc/{pid}/task/{task}/schedstat") as f:
             total += int(f.read().split()[0])
     return total / 1e9
+
+
+def start_headless(build, folder, settings, env_extra=None):
+    """veltaro --headless, copied into folder (so that PEGASUS.OUT is written there), with the
+    settings given and no display; its standard error piped as text."""
+    config = os.path.join(folder, "Veltaro")
+    os.makedirs(config)
+    with open(os.path.join(config, "Veltaro.conf"), "w") as f:
+        f.write(settings)
+    app = os.path.join(folder, "veltaro")
+    shutil.copy(os.path.join(build, "veltaro"), app)
+    env = dict(os.environ, XDG_CONFIG_HOME=folder, **(env_extra or {}))
+    for var in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"):
+        env.pop(var, None)
+    return start([app, "--headless"], env=env, stderr=subprocess.PIPE, text=True)

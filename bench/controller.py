@@ -38,7 +38,7 @@ import tempfile
 import threading
 import time
 import tty
-from benchlib import cpu_s, free_port, procs, start, stop, wait_until
+from benchlib import cpu_s, free_port, procs, start, start_headless, stop, wait_until
 
 root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 build = os.environ.get("BUILD_DIR", os.path.join(root, "build"))
@@ -86,16 +86,7 @@ class Headless:
     """veltaro --headless with its own settings; its report lines time-stamped."""
 
     def __init__(self, name, settings, env_extra=None):
-        config = os.path.join(tmp, name, "Veltaro")
-        os.makedirs(config)
-        with open(os.path.join(config, "Veltaro.conf"), "w") as f:
-            f.write(settings)
-        app = os.path.join(tmp, name, "veltaro")
-        shutil.copy(os.path.join(build, "veltaro"), app)
-        env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(tmp, name), **(env_extra or {}))
-        for var in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"):
-            env.pop(var, None)
-        self.proc = start([app, "--headless"], env=env, stderr=subprocess.PIPE, text=True)
+        self.proc = start_headless(build, os.path.join(tmp, name), settings, env_extra)
         self.report = Lines(self.proc.stderr)
 
 

@@ -25,7 +25,7 @@ import sys
 import tempfile
 import threading
 import time
-from benchlib import cpu_s, free_port, procs, start, stop, wait_until
+from benchlib import cpu_s, free_port, procs, start, start_headless, stop, wait_until
 
 root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 build = os.environ.get("BUILD_DIR", os.path.join(root, "build"))
@@ -62,16 +62,7 @@ class Headless:
     """veltaro --headless with its own settings; its standard error read with time stamps."""
 
     def __init__(self, name, settings):
-        config = os.path.join(tmp, name, "Veltaro")
-        os.makedirs(config)
-        with open(os.path.join(config, "Veltaro.conf"), "w") as f:
-            f.write(settings)
-        app = os.path.join(tmp, name, "veltaro")
-        shutil.copy(os.path.join(build, "veltaro"), app)
-        env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(tmp, name))
-        for var in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"):
-            env.pop(var, None)
-        self.proc = start([app, "--headless"], env=env, stderr=subprocess.PIPE, text=True)
+        self.proc = start_headless(build, os.path.join(tmp, name), settings)
         self.lines = []
         threading.Thread(target=self._read, daemon=True).start()
 
