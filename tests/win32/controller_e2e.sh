@@ -7,6 +7,7 @@
 # line reads tuned (read from outside, as another program reads controls).
 # Usage: controller_e2e.sh VELTARO_EXE DDE_STANDIN CLOSE_WINDOW WINDOW_TEXT SIMULATOR
 set -euo pipefail
+source "$(dirname "$0")/pty.sh"
 veltaro_exe="$1" standin_exe="$2" close_exe="$3" text_exe="$4" sim="$5"
 app="$WINEPREFIX/drive_c/veltaro-controller"
 root='HKCU\Software\VB and VBA Program Settings\Veltaro'
@@ -71,11 +72,8 @@ follow() { # com-port
 case=COM7
 rm -f "$link"
 start_sim --link "$link"
-# Held by a session of its own (see controller_pty.sh), so that the wineserver does not take the
-# pseudo-terminal as its controlling terminal.
-setsid sh -c 'exec 3<"$0"; exec sleep 120' "$link" &
-pids+=($!)
-wait_for 5 test -e "/proc/${pids[-1]}/fd/3" || fail "pty not held"
+hold_pty "$link" 120 || fail "pty not held"
+pids+=("$held_pid")
 follow 7
 
 case=TCP

@@ -5,6 +5,7 @@
 # then ends the simulator, and the test's next read must find the device lost.
 # Usage: controller_pty.sh TESTS_EXE SIMULATOR
 set -euo pipefail
+source "$(dirname "$0")/pty.sh"
 tests_exe="$1"
 sim="$2"
 talk="$(mktemp -d)"
@@ -14,11 +15,8 @@ trap 'kill ${holder_pid:-} ${sim_pid:-} 2>/dev/null || true; rm -rf "$talk" "$li
 sim_pid=$!
 for _ in $(seq 100); do [ -e "$link" ] && break; sleep 0.05; done
 [ -e "$link" ] || { echo "no pty at $link"; exit 1; }
-# Held by a session of its own, so that the wineserver does not take it as its controlling
-# terminal (and get SIGHUP when the simulator ends).
-setsid sh -c 'exec 3<"$0"; exec sleep 60' "$link" &
-holder_pid=$!
-for _ in $(seq 100); do [ -e "/proc/$holder_pid/fd/3" ] && break; sleep 0.05; done
+hold_pty "$link" 60
+holder_pid=$held_pid
 VELTARO_PTY_COM=COM18 VELTARO_PTY_DIR="$(winepath -w "$talk")" \
   wine "$tests_exe" --gtest_filter='PtyController.*' &
 test_pid=$!

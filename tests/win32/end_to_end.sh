@@ -4,6 +4,7 @@
 # the exe holds "14.074000" CR LF, and a WM_CLOSE leaves the settings in the registry as REG_SZ
 # values.
 set -euo pipefail
+source "$(dirname "$0")/pty.sh"
 veltaro_exe="$1" standin_exe="$2" close_exe="$3"
 app="$WINEPREFIX/drive_c/veltaro-e2e"
 branch='HKCU\Software\VB and VBA Program Settings\Veltaro\StartUp'
@@ -33,12 +34,8 @@ rm -f "$link"
 socat -u "pty,link=$link,raw,echo=0" "open:$out,creat,trunc" &
 pids+=($!)
 wait_for 5 test -e "$link" || fail "no pty at $link"
-# A session of its own takes the pseudo-terminal as its controlling terminal first; the
-# wineserver, which opens the device for veltaro.exe, would otherwise take it and die of the
-# SIGHUP when the pseudo-terminal ends.
-setsid sh -c 'exec 3<"$0"; exec sleep 120' "$link" &
-pids+=($!)
-wait_for 5 test -e "/proc/${pids[-1]}/fd/3" || fail "pty not held"
+hold_pty "$link" 120 || fail "pty not held"
+pids+=("$held_pid")
 
 ready="$app/standin.ready"
 wine "$standin_exe" 'C:\veltaro-e2e\standin.ready' 14074 14074000 &

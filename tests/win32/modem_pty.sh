@@ -5,6 +5,7 @@
 # process, where Wine's serial driver makes its ioctl calls on the pty; the shim answers the
 # modem requests and records each, and the levels recorded must be those the test set, in order.
 set -euo pipefail
+source "$(dirname "$0")/pty.sh"
 tests_exe="$1"
 shim_source="$(dirname "$0")/../support/modem_lines_shim.cpp"
 talk="$(mktemp -d)"
@@ -16,11 +17,8 @@ socat -u "pty,link=$link,raw,echo=0" "open:/dev/null" &
 socat_pid=$!
 for _ in $(seq 100); do [ -e "$link" ] && break; sleep 0.05; done
 [ -e "$link" ] || { echo "no pty at $link"; exit 1; }
-# A session of its own takes the pseudo-terminal as its controlling terminal first (see
-# serial_pty.sh).
-setsid sh -c 'exec 3<"$0"; exec sleep 60' "$link" &
-holder_pid=$!
-for _ in $(seq 100); do [ -e "/proc/$holder_pid/fd/3" ] && break; sleep 0.05; done
+hold_pty "$link" 60
+holder_pid=$held_pid
 
 VELTARO_MODEM_COM=COM18 wine "$tests_exe" --gtest_filter='ModemPty.PlainPtyCannotBeDriven'
 record="$talk/lines"

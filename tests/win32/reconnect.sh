@@ -5,6 +5,7 @@
 # through a real rigctld with its dummy rig; and N1MM UDP through RadioInfo datagrams sent to the
 # stored address. Each time PEGASUS.OUT beside the exe ends up holding the program's frequency.
 set -euo pipefail
+source "$(dirname "$0")/pty.sh"
 veltaro_exe="$1" standin_exe="$2" close_exe="$3" probe_exe="$4"
 app="$WINEPREFIX/drive_c/veltaro-reconnect"
 root='HKCU\Software\VB and VBA Program Settings\Veltaro'
@@ -29,8 +30,8 @@ cp "$veltaro_exe" "$app/veltaro.exe"
 socat -u "pty,link=$link,raw,echo=0" "open:/dev/null" &
 pids+=($!)
 wait_for 5 test -e "$link" || fail "no pty at $link"
-setsid sh -c 'exec 3<"$0"; exec sleep 300' "$link" & # see end_to_end.sh
-pids+=($!)
+hold_pty "$link" 300 || fail "pty not held"
+pids+=("$held_pid")
 
 # Starts veltaro.exe with only the box ticked, and the address stored when given.
 start() { # box-key [address-key address]

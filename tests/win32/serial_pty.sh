@@ -6,6 +6,7 @@
 # must fail and close the line. A new pseudo-terminal under the same link then brings the port
 # back, and the command the test sends once it has opened it again must arrive there.
 set -euo pipefail
+source "$(dirname "$0")/pty.sh"
 tests_exe="$1"
 talk="$(mktemp -d)"
 out="$talk/received"
@@ -17,12 +18,8 @@ plug() { # OUTPUT: a new pseudo-terminal at $link whose bytes go to OUTPUT
   socat_pid=$!
   for _ in $(seq 100); do [ -e "$link" ] && break; sleep 0.05; done
   [ -e "$link" ] || { echo "no pty at $link"; exit 1; }
-  # A session of its own takes the pseudo-terminal as its controlling terminal first; the
-  # wineserver, which opens the device for the test, would otherwise take it and be sent SIGHUP
-  # when the pseudo-terminal ends.
-  setsid sh -c 'exec 3<"$0"; exec sleep 60' "$link" &
-  holder_pid=$!
-  for _ in $(seq 100); do [ -e "/proc/$holder_pid/fd/3" ] && break; sleep 0.05; done
+  hold_pty "$link" 60
+  holder_pid=$held_pid
 }
 plug "$out"
 VELTARO_PTY_COM=COM17 VELTARO_PTY_DIR="$(winepath -w "$talk")" \
