@@ -1,5 +1,6 @@
 #include "adapters/win32/serial_line_win32.h"
 
+#include "adapters/win32/message_window_win32.h"
 #include "base/errors.h"
 
 #include <windows.h>
@@ -117,18 +118,9 @@ void Win32SerialLine::open(int number, int baud) {
 
 void Win32SerialLine::startReading() {
     if (!window_) {
-        WNDCLASSEXA wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = readerProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = ReaderClass;
-        RegisterClassExA(&wc); // fails harmlessly when already registered
-        window_ = CreateWindowExA(0, ReaderClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  wc.hInstance, nullptr);
+        window_ = makeMessageWindow(ReaderClass, readerProc, this);
         if (!window_)
             throw PortError(lastErrorText("The serial port's reader cannot be made"));
-        SetWindowLongPtrA(static_cast<HWND>(window_), GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(this));
     }
     // Whatever the driver held from before is not this line's.
     PurgeComm(handle_, PURGE_RXCLEAR);

@@ -1,5 +1,7 @@
 #include "adapters/win32/timers_win32.h"
 
+#include "adapters/win32/message_window_win32.h"
+
 #include <windows.h>
 
 #include <utility>
@@ -46,16 +48,7 @@ private:
 };
 
 Win32Timers::Win32Timers() {
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = timersProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = TimersClass;
-    RegisterClassExA(&wc); // fails harmlessly when already registered
-    HWND h = CreateWindowExA(0, TimersClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance,
-                             nullptr);
-    SetWindowLongPtrA(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    window_ = h;
+    window_ = makeMessageWindow(TimersClass, timersProc, this);
 }
 
 Win32Timers::~Win32Timers() {

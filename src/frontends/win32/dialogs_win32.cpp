@@ -1,5 +1,7 @@
 #include "frontends/win32/dialogs_win32.h"
 
+#include "adapters/win32/message_window_win32.h"
+
 #include <windows.h>
 
 namespace veltaro::win32 {
@@ -34,20 +36,11 @@ void Win32Dialogs::messageBox(const std::string& text, const std::string& captio
 
 void Win32Dialogs::postMessage(const std::string& text, const std::string& caption) {
     if (!poster_) {
-        WNDCLASSEXA wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = posterProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = PosterClass;
-        RegisterClassExA(&wc); // fails harmlessly when already registered
-        HWND h = CreateWindowExA(0, PosterClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                 wc.hInstance, nullptr);
-        if (!h) {
+        poster_ = makeMessageWindow(PosterClass, posterProc, this);
+        if (!poster_) {
             messageBox(text, caption); // no window to post to: show it at once rather than never
             return;
         }
-        SetWindowLongPtrA(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        poster_ = h;
     }
     posted_.emplace_back(text, caption);
     PostMessageA(static_cast<HWND>(poster_), ShowPosted, 0, 0);
